@@ -1,0 +1,86 @@
+# Windows build: QUILLETDLL.dll and the test programs that ctest runs under Wine.
+enable_language(RC)
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+
+# JNI: jni.h from the machine's JDK, jni_md.h for 32-bit Windows from jni/win32.
+find_program(JAVAC javac REQUIRED)
+if(NOT QUILLET_JDK_INCLUDE)
+  get_filename_component(javac_real ${JAVAC} REALPATH)
+  get_filename_component(jdk_home ${javac_real} DIRECTORY)
+  get_filename_component(jdk_home ${jdk_home} DIRECTORY)
+  set(QUILLET_JDK_INCLUDE ${jdk_home}/include CACHE PATH "JDK include directory holding jni.h")
+endif()
+if(NOT EXISTS ${QUILLET_JDK_INCLUDE}/jni.h)
+  message(FATAL_ERROR "jni.h not found in ${QUILLET_JDK_INCLUDE}")
+endif()
+
+# The bridge compiles against the header that javac writes for doc.NativeWindows,
+# so a native method whose name or signature drifts from the Java class fails here.
+set(jni_header_dir ${CMAKE_BINARY_DIR}/jni-generated)
+add_custom_command(
+  OUTPUT ${jni_header_dir}/doc_NativeWindows.h
+  COMMAND ${JAVAC} -h ${jni_header_dir} -d ${CMAKE_BINARY_DIR}/classes
+          ${CMAKE_SOURCE_DIR}/doc/NativeWindows.java
+  DEPENDS ${CMAKE_SOURCE_DIR}/doc/NativeWindows.java
+  COMMENT "javac -h doc/NativeWindows.java")
+add_custom_target(jni_header DEPENDS ${jni_header_dir}/doc_NativeWindows.h)
+
+# Static C and C++ runtimes: the DLL and the test programs import Windows DLLs only.
+set(static_runtime -static -static-libgcc -static-libstdc++)
+
+file(GLOB jni_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/jni/*.cpp)
+add_library(quillet_objs OBJECT ${core_sources} ${win32_sources} ${jni_sources})
+add_dependencies(quillet_objs jni_header)
+target_include_directories(quillet_objs PUBLIC
+  ${CMAKE_SOURCE_DIR} ${jni_header_dir} ${CMAKE_SOURCE_DIR}/jni/win32 ${QUILLET_JDK_INCLUDE})
+target_compile_definitions(quillet_objs PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+set(quillet_system_libs winspool comdlg32 gdi32 user32 shell32 advapi32 kernel32)
+
+add_library(QUILLETDLL SHARED $<TARGET_OBJECTS:quillet_objs>
+  ${CMAKE_SOURCE_DIR}/jni/quillet.def ${CMAKE_SOURCE_DIR}/res/quillet.rc)
+set_target_properties(QUILLETDLL PROPERTIES PREFIX "" OUTPUT_NAME QUILLETDLL)
+target_include_directories(QUILLETDLL PRIVATE ${CMAKE_SOURCE_DIR}/res)
+target_link_libraries(QUILLETDLL PRIVATE ${quillet_system_libs})
+target_link_options(QUILLETDLL PRIVATE ${static_runtime}
+  -Wl,--dynamicbase -Wl,--nxcompat -Wl,--enable-stdcall-fixup)
+
+# GoogleTest built from the distribution's sources with the cross compiler.
+set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+# Shared helpers of the Wine tests (recording JNI environment, dialog answering).
+file(GLOB support_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/support/*.cpp)
+add_library(quillet_test_support STATIC ${support_sources})
+target_link_libraries(quillet_test_support PUBLIC gtest quillet_objs ${quillet_system_libs})
+target_include_directories(quillet_test_support PUBLIC ${CMAKE_SOURCE_DIR}/tests)
+
+# Each tests/wine/<name>_test.cpp is a program of its own, linked with the library's
+# objects (to reach internal routines) and able to load the DLL by path.
+file(GLOB wine_tests CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/*_test.cpp)
+foreach(src IN LISTS wine_tests)
+  get_filename_component(name ${src} NAME_WE)
+  add_executable(${name} ${src} ${CMAKE_SOURCE_DIR}/res/quillet.rc)
+  target_link_libraries(${name} PRIVATE quillet_test_support gtest_main)
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/res)
+  target_link_options(${name} PRIVATE ${static_runtime})
+  add_dependencies(${name} QUILLETDLL)
+  add_test(NAME wine.${name} COMMAND ${name})
+  set_tests_properties(wine.${name} PROPERTIES
+    ENVIRONMENT "QUILLET_DLL=$<TARGET_FILE:QUILLETDLL>;QUILLET_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/data"
+    TIMEOUT 600)
+endforeach()
+
+# Helper programs that the tests start (tests/wine/programs/<name>.cpp).
+file(GLOB helper_programs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/programs/*.cpp)
+foreach(src IN LISTS helper_programs)
+  get_filename_component(name ${src} NAME_WE)
+  add_executable(${name} ${src})
+  target_link_options(${name} PRIVATE ${static_runtime})
+endforeach()
+
+# The export table and import list of the DLL, checked from the outside.
+add_test(NAME dll.exports
+  COMMAND ${CMAKE_SOURCE_DIR}/scripts/check-dll.sh $<TARGET_FILE:QUILLETDLL>)
+set_tests_properties(dll.exports PROPERTIES ENVIRONMENT "")

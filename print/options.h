@@ -1,0 +1,47 @@
+// Job options: the table of the 29 named options, its lookup, and Parse_Arg, which
+// applies one option text ("copies=2", a configuration-file line, a list token) to a job.
+#ifndef QUILLET_PRINT_OPTIONS_H
+#define QUILLET_PRINT_OPTIONS_H
+
+#include <cstdint>
+
+#include "print/print_job.h"
+
+namespace quillet {
+
+struct OptionEntry {
+  std::int32_t id;
+  char name[20];
+  const char* description;
+};
+
+struct SourceEntry {
+  std::int32_t id;
+  const char* name;
+};
+
+constexpr int kOptionCount = 29;
+extern OptionEntry option_table[kOptionCount];  // sorted in place by SortOptionTable
+extern const SourceEntry source_table[14];      // 13 paper bins and a terminating row
+
+// The value an option takes when it has no '='.
+constexpr const char kNoValueText[] = "INVALID ARGUMENT";
+
+// Compares the names of two rows over the length of the shorter name (so a name
+// equals any text it is a prefix of). qsort-compatible.
+int CompareOptionNames(const void* a, const void* b);
+
+// Sorts option_table in place with qsort and CompareOptionNames.
+void SortOptionTable();
+
+// The row whose name matches the start of `text`, or nullptr. Binary search over
+// the sorted table with a fixed probe order, which decides ambiguous abbreviations.
+const OptionEntry* FindOption(const char* text);
+
+// Applies one option text (without its lead '-' or '/') to the job. `text` is
+// modified in place (quotes and list separators are cut off).
+void Parse_Arg(PrintJob& job, char* text);
+
+}  // namespace quillet
+
+#endif

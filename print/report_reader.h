@@ -1,0 +1,48 @@
+// Reading a line-printer report one line at a time, and decoding backspace
+// overstrikes into characters with underline and bold attributes.
+#ifndef QUILLET_PRINT_REPORT_READER_H
+#define QUILLET_PRINT_REPORT_READER_H
+
+#include <cstdint>
+
+#include "print/print_job.h"
+
+namespace quillet {
+
+// Line status set by every GetLine call.
+constexpr std::int32_t CTL_NONE = 0;       // ended by line feed, end of data or a full buffer
+constexpr std::int32_t CTL_FORM_FEED = 1;  // ended by a form feed (may be empty)
+constexpr std::int32_t CTL_EOF = 2;        // nothing stored and the data is at its end
+
+// Attribute bits of a decoded character.
+constexpr std::uint8_t ATTR_UNDERLINE = 1;
+constexpr std::uint8_t ATTR_BOLD = 2;
+
+constexpr int kLineCapacity = 512;  // the driver's line buffer: 511 positions + NUL
+
+// Reads the next line of job.file into buffer (capacity bytes) and returns the
+// number of positions stored; sets *status.
+int GetLine(PrintJob& job, char* buffer, int capacity, std::int32_t* status);
+
+struct DecodedLine {
+  char chars[kLineCapacity];            // output characters, NUL-terminated
+  std::uint8_t attrs[kLineCapacity];    // one attribute byte per character
+};
+
+// Decodes the first `count` bytes of a line from GetLine (count > 0).
+void DecodeLine(const char* line, int count, DecodedLine& out);
+
+struct TextRun {
+  int start;               // index of the first character in DecodedLine::chars
+  int length;              // characters in the run (0 only for an empty line)
+  std::uint8_t attribute;  // shared attribute byte
+  int x;                   // start * char_width, device units
+};
+
+// Splits a decoded line into runs of equal attribute, left to right; `runs` must
+// hold kLineCapacity entries. Returns the number of runs (at least 1).
+int SplitRuns(const DecodedLine& line, int char_width, TextRun* runs);
+
+}  // namespace quillet
+
+#endif

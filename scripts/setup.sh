@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs what building and testing Quillet needs on a Debian machine.
+# Safe to run again: every step checks first and skips what is already there.
+set -euo pipefail
+
+need_root() { if [ "$(id -u)" -ne 0 ]; then echo "setup: run as root" >&2; exit 1; fi; }
+need_root
+export DEBIAN_FRONTEND=noninteractive
+
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  dpkg --add-architecture i386
+  rm -f /var/lib/apt/lists/.quillet-updated
+fi
+
+packages=(
+  g++-mingw-w64-i686 cmake ninja-build make g++ libgtest-dev
+  wine wine32:i386 libcups2:i386
+  cups cups-client printer-driver-cups-pdf poppler-utils
+  xauth xvfb
+)
+command -v javac >/dev/null 2>&1 || packages+=(default-jdk-headless)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+else
+  echo "setup: all packages present"
+fi

@@ -1,0 +1,154 @@
+#include "support/fake_jni.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace quillet::test {
+
+struct FakeJni::Object {
+  bool is_array = false;
+  bool is_element = false;  // handed out by GetObjectArrayElement
+  bool deleted = false;
+  std::string bytes;
+  std::vector<Object*> elements;
+};
+
+namespace {
+
+FakeJni* Self(JNIEnv* env) {
+  // The table's first reserved slot points back at its environment.
+  return static_cast<FakeJni*>(env->functions->reserved0);
+}
+
+FakeJni::Object* Obj(jobject o) { return reinterpret_cast<FakeJni::Object*>(o); }
+
+}  // namespace
+
+struct Callbacks {
+  static FakeJni* Owner(JNIEnv* env) { return Self(env); }
+
+  static jsize JNICALL GetArrayLength(JNIEnv* env, jarray array) {
+    FakeJni* self = Owner(env);
+    self->calls_.push_back("GetArrayLength");
+    return static_cast<jsize>(Obj(array)->elements.size());
+  }
+
+  static jobject JNICALL GetObjectArrayElement(JNIEnv* env, jobjectArray array, jsize index) {
+    FakeJni* self = Owner(env);
+    self->calls_.push_back("GetObjectArrayElement " + std::to_string(index));
+    FakeJni::Object* element = Obj(array)->elements.at(static_cast<size_t>(index));
+    if (element == nullptr) return nullptr;
+    // Each fetch makes a new local reference, as a virtual machine does.
+    auto ref = std::make_unique<FakeJni::Object>(*element);
+    ref->is_element = true;
+    FakeJni::Object* raw = ref.get();
+    self->objects_.push_back(std::move(ref));
+    if (++self->live_elements_ > self->max_live_elements_) self->max_live_elements_ = self->live_elements_;
+    return reinterpret_cast<jobject>(raw);
+  }
+
+  static const char* JNICALL GetStringUTFChars(JNIEnv* env, jstring s, jboolean* is_copy) {
+    FakeJni* self = Owner(env);
+    FakeJni::Object* o = Obj(s);
+    self->calls_.push_back("GetStringUTFChars " + o->bytes);
+    if (o->deleted) self->faults_.push_back("GetStringUTFChars on a deleted reference");
+    char* copy = static_cast<char*>(std::malloc(o->bytes.size() + 1));
+    std::memcpy(copy, o->bytes.c_str(), o->bytes.size() + 1);
+    self->chars_out_.emplace_back(copy, o);
+    if (is_copy != nullptr) *is_copy = JNI_TRUE;
+    return copy;
+  }
+
+  static void JNICALL ReleaseStringUTFChars(JNIEnv* env, jstring s, const char* chars) {
+    FakeJni* self = Owner(env);
+    FakeJni::Object* o = Obj(s);
+    self->calls_.push_back("ReleaseStringUTFChars " + o->bytes);
+    for (auto it = self->chars_out_.begin(); it != self->chars_out_.end(); ++it) {
+      if (it->first == chars) {
+        if (it->second != o) self->faults_.push_back("ReleaseStringUTFChars with another string: " + o->bytes);
+        std::free(const_cast<char*>(it->first));
+        self->chars_out_.erase(it);
+        return;
+      }
+    }
+    self->faults_.push_back("ReleaseStringUTFChars of a pointer not handed out: " + o->bytes);
+  }
+
+  static void JNICALL DeleteLocalRef(JNIEnv* env, jobject ref) {
+    FakeJni* self = Owner(env);
+    if (ref == nullptr) {
+      self->calls_.push_back("DeleteLocalRef null");
+      return;
+    }
+    FakeJni::Object* o = Obj(ref);
+    self->calls_.push_back("DeleteLocalRef " + o->bytes);
+    if (o->deleted) self->faults_.push_back("DeleteLocalRef twice: " + o->bytes);
+    o->deleted = true;
+    if (o->is_element) --self->live_elements_;
+  }
+
+  static jstring JNICALL NewStringUTF(JNIEnv* env, const char* bytes) {
+    FakeJni* self = Owner(env);
+    self->calls_.push_back(std::string("NewStringUTF ") + bytes);
+    auto o = std::make_unique<FakeJni::Object>();
+    o->bytes = bytes;
+    FakeJni::Object* raw = o.get();
+    self->objects_.push_back(std::move(o));
+    return reinterpret_cast<jstring>(raw);
+  }
+
+  // Any other slot of the table: the library must not call it. The call cannot
+  // return safely (its argument count is unknown), so the test program stops.
+  static void JNICALL Forbidden() {
+    std::fputs("FakeJni: the library called a JNI function it must not use\n", stderr);
+    std::abort();
+  }
+};
+
+FakeJni::FakeJni() {
+  void** slots = reinterpret_cast<void**>(&table_);
+  for (size_t i = 0; i < sizeof(table_) / sizeof(void*); ++i)
+    slots[i] = reinterpret_cast<void*>(&Callbacks::Forbidden);
+  table_.reserved0 = this;  // lets the callbacks find this environment
+  table_.reserved1 = nullptr;
+  table_.reserved2 = nullptr;
+  table_.reserved3 = nullptr;
+  table_.GetArrayLength = &Callbacks::GetArrayLength;
+  table_.GetObjectArrayElement = &Callbacks::GetObjectArrayElement;
+  table_.GetStringUTFChars = &Callbacks::GetStringUTFChars;
+  table_.ReleaseStringUTFChars = &Callbacks::ReleaseStringUTFChars;
+  table_.DeleteLocalRef = &Callbacks::DeleteLocalRef;
+  table_.NewStringUTF = &Callbacks::NewStringUTF;
+  env_.functions = &table_;
+}
+
+FakeJni::~FakeJni() {
+  for (auto& out : chars_out_) std::free(const_cast<char*>(out.first));
+}
+
+jstring FakeJni::String(const std::string& bytes) {
+  auto o = std::make_unique<Object>();
+  o->bytes = bytes;
+  Object* raw = o.get();
+  objects_.push_back(std::move(o));
+  return reinterpret_cast<jstring>(raw);
+}
+
+jobjectArray FakeJni::Array(const std::vector<const char*>& elements) {
+  auto array = std::make_unique<Object>();
+  array->is_array = true;
+  for (const char* e : elements) {
+    if (e == nullptr) {
+      array->elements.push_back(nullptr);
+      continue;
+    }
+    array->elements.push_back(Obj(String(e)));
+  }
+  Object* raw = array.get();
+  objects_.push_back(std::move(array));
+  return reinterpret_cast<jobjectArray>(raw);
+}
+
+std::string FakeJni::Text(jstring s) { return s == nullptr ? std::string() : Obj(s)->bytes; }
+
+}  // namespace quillet::test

@@ -1,0 +1,31 @@
+// Process-wide debugging log of the printing code.
+//
+// Off unless the environment variable QUILLET_DEBUG names a file (read once, at the
+// first message of the process) or a `log` option calls OpenTraceFile. Every message
+// is flushed as it is written; trace files are never closed by the library.
+#ifndef QUILLET_TRACE_TRACE_H
+#define QUILLET_TRACE_TRACE_H
+
+#if defined(__MINGW32__)
+#define QUILLET_PRINTF(fmt, args) __attribute__((format(ms_printf, fmt, args)))
+#else
+#define QUILLET_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
+#endif
+
+namespace quillet {
+
+// Writes one printf-style message to the trace file when tracing is on. While
+// tracing is off the format is not evaluated at all.
+void Trace(const char* format, ...) QUILLET_PRINTF(1, 2);
+
+// Makes `path` (opened with mode "w") the trace file. When it cannot be opened,
+// tracing goes off until a later call succeeds. The previous file stays open.
+void OpenTraceFile(const char* path);
+
+// Test seam: forgets the trace state, as if the library had just been loaded.
+// The previous stream is not closed (as in the product, trace files stay open).
+void ResetTraceForTesting();
+
+}  // namespace quillet
+
+#endif
