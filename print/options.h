@@ -36,10 +36,16 @@ void SortOptionTable();
 
 // The row whose name matches the start of `text`, or nullptr. Binary search over
 // the sorted table with a fixed probe order, which decides ambiguous abbreviations.
+// Only the first 20 bytes of `text` take part. The empty text equals every name and
+// finds the first row probed (`log`); Parse_Arg never passes it.
 const OptionEntry* FindOption(const char* text);
 
 // Applies one option text (without its lead '-' or '/') to the job. `text` is
-// modified in place (quotes and list separators are cut off).
+// modified in place (quotes and list separators are cut off). An empty text is
+// traced and ignored. Numbers read like atoi, clamped to the 32-bit range; the
+// 16-bit fields keep the low 16 bits. Text values longer than their field are cut
+// to fit. Configuration files nest at most 16 deep and list options at most 16 deep;
+// deeper ones are traced and skipped.
 void Parse_Arg(PrintJob& job, char* text);
 
 }  // namespace quillet

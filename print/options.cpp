@@ -1,0 +1,337 @@
+#include "print/options.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <memory>
+
+#include "trace/trace.h"
+
+namespace quillet {
+
+// Stored in id order; SortOptionTable puts it in name order before every print call.
+OptionEntry option_table[kOptionCount] = {
+    {0, "config", "name of configuration file to use - the configuration file can provide additional options"},
+    {1, "mode", "print mode - valid choices are KEEP, HOLD, and SPOOL, currently ignored and defaults to 'SPOOL'"},
+    {2, "disposition",
+     "disposition of print file after printing, valid choices are SCRATCH and SAVE, defaults to SAVE"},
+    {3, "copies", "number of copies to print - not supported by some printer drivers"},
+    {4, "notify", "if present, notify user when report has completed printing - not currently supported"},
+    {5, "format", "format of print file - not currently supported"},
+    {6, "banner", "if present, print a banner page (not currently supported)"},
+    {7, "priority", "priority of report - not currently supported"},
+    {8, "date", "date/time to print report - not currently supported"},
+    {9, "user", "User Name (ignored)"},
+    {10, "printer_name", "Orvo Printer Name (ignored)"},
+    {11, "printer_id", "Windows Printer Name"},
+    {12, "printer_ctl", "list of printer-related options"},
+    {13, "form_name", "Orvo Form Name (ignored)"},
+    {14, "form_id", "Windows Form Name"},
+    {15, "form_ctl", "list of form-related options"},
+    {16, "orientation", "report orientation, valid choices are Portrait and Landscape"},
+    {17, "collate", "if present, multiple copies are collated - not supported by most printer drivers"},
+    {18, "pitch", "pitch to use to print report"},
+    {19, "font", "name of font to use to print report"},
+    {20, "ruler", "if present, print a ruler on each page"},
+    {21, "width", "width of form - use 'i' or 'm' as a suffix to indicate inches or millimeters (eg. 8.5i or 23m)"},
+    {22, "length", nullptr},
+    {23, "interactive",
+     "if present, show printer setup dialog to user, if '=none', suppress any windows for network printing"},
+    {24, "source", "paper source (not supported by many printer drivers)"},
+    {25, "log", "provides the name of a debugging log file"},
+    {26, "oem", "if present, translate characters to OEM character set"},
+    {27, "ansi", "if present, translate characters to ANSI character set"},
+    {28, "raw", "pass report to printer without translation, allows you to embed 'escape' codes in your report file"},
+};
+
+const SourceEntry source_table[14] = {
+    {1, "Upper"},          {2, "Lower"},         {3, "Middle"},          {4, "Manual"},
+    {5, "Envelope"},       {6, "Manual Envelope"}, {7, "Automatic"},     {8, "Tractor"},
+    {9, "Small format"},   {10, "Large format"}, {11, "Large capacity"}, {14, "Paper cassette"},
+    {256, "User defined"}, {0, nullptr},
+};
+
+namespace {
+
+enum OptionId : std::int32_t {
+  kConfig = 0, kMode, kDisposition, kCopies, kNotify, kFormat, kBanner, kPriority, kDate,
+  kUser, kPrinterName, kPrinterId, kPrinterCtl, kFormName, kFormId, kFormCtl, kOrientation,
+  kCollate, kPitch, kFont, kRuler, kWidth, kLength, kInteractive, kSource, kLog, kOem,
+  kAnsi, kRaw,
+};
+
+constexpr std::size_t kNameSize = sizeof(OptionEntry{}.name);
+
+// How deep configuration files and list options may nest inside one another.
+// A configuration file that names itself would otherwise recurse until the stack
+// or the file handles run out; a list option nests only as deep as its text allows,
+// but a long argument could still exhaust the stack of the calling Java thread.
+constexpr int kMaxConfigDepth = 16;
+constexpr int kMaxListDepth = 16;
+
+struct Nesting {
+  int config = 0;  // configuration files open around this option text
+  int list = 0;    // list options around this option text
+};
+
+// A name field need not hold a terminator: the search key takes the first 20 bytes
+// of the option text as they are.
+std::size_t NameLength(const char* name) {
+  std::size_t n = 0;
+  while (n < kNameSize && name[n] != '\0') ++n;
+  return n;
+}
+
+char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Whole-text comparison that ignores the letter case of ASCII letters only.
+bool EqualsIgnoreCase(const char* a, const char* b) {
+  for (; *a != '\0' && *b != '\0'; ++a, ++b) {
+    if (AsciiLower(*a) != AsciiLower(*b)) return false;
+  }
+  return *a == *b;
+}
+
+// Reads a number like atoi (leading white space, sign, decimal digits; none: 0).
+// Values beyond the 32-bit range are clamped to it, as the platform's own atoi does.
+std::int32_t ReadNumber(const char* value) {
+  long n = std::strtol(value, nullptr, 10);
+  if (n > std::numeric_limits<std::int32_t>::max()) return std::numeric_limits<std::int32_t>::max();
+  if (n < std::numeric_limits<std::int32_t>::min()) return std::numeric_limits<std::int32_t>::min();
+  return static_cast<std::int32_t>(n);
+}
+
+// The low 16 bits of a number, as the 16-bit fields of the job keep it.
+std::int16_t Low16(std::int32_t n) {
+  const auto bits = static_cast<std::uint16_t>(static_cast<std::uint32_t>(n) & 0xFFFFu);
+  return bits >= 0x8000u ? static_cast<std::int16_t>(static_cast<std::int32_t>(bits) - 0x10000)
+                         : static_cast<std::int16_t>(bits);
+}
+
+// A paper length in tenths of a millimetre. An 'm' anywhere makes it millimetres,
+// otherwise inches. The number is read like atof and truncated toward zero; results
+// beyond the 32-bit range are clamped, and a text that reads as not-a-number gives 0.
+std::int32_t ReadLength(const char* value) {
+  const double factor =
+      (std::strchr(value, 'm') != nullptr || std::strchr(value, 'M') != nullptr) ? 10.0 : 254.0;
+  const double tenths = std::strtod(value, nullptr) * factor;
+  if (std::isnan(tenths)) return 0;
+  if (tenths >= 2147483647.0) return std::numeric_limits<std::int32_t>::max();
+  if (tenths <= -2147483648.0) return std::numeric_limits<std::int32_t>::min();
+  return static_cast<std::int32_t>(tenths);
+}
+
+void ParseOption(PrintJob& job, char* text, Nesting nesting);
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// Applies every line of a configuration file. Each line (or each 127-byte piece of
+// a longer line) starts with a lead character, like an argument, which is skipped.
+void ReadConfigFile(PrintJob& job, const char* path, Nesting nesting) {
+  if (nesting.config >= kMaxConfigDepth) {
+    Trace("Parse_Arg() config nesting too deep, skipping %s\n", path);
+    return;
+  }
+  FilePtr file(std::fopen(path, "r"));
+  if (!file) return;
+  ++nesting.config;
+  char line[128];
+  while (std::fgets(line, sizeof line, file.get()) != nullptr) {
+    std::size_t len = std::strlen(line);
+    if (len > 0 && line[len - 1] == '\n') line[--len] = '\0';
+    // fgets stored at least one byte and a terminator, so line + 1 is always text:
+    // an empty line passes the empty text.
+    ParseOption(job, line + 1, nesting);
+  }
+}
+
+// Applies a blank-separated list of option texts, each with its lead character.
+// Quotes toggle a flag that keeps blanks inside a token; the flag is not reset
+// between tokens.
+void ParseList(PrintJob& job, char* value, Nesting nesting) {
+  if (*value == '\0') return;
+  if (nesting.list >= kMaxListDepth) {
+    Trace("Parse_Arg() list nesting too deep, skipping %s\n", value);
+    return;
+  }
+  ++nesting.list;
+  bool in_quotes = false;
+  char* p = value;
+  for (;;) {
+    while (*p == ' ') ++p;
+    if (*p == '\0') return;
+    char* token = p;
+    while (*p != '\0' && !(*p == ' ' && !in_quotes)) {
+      if (*p == '"') in_quotes = !in_quotes;
+      ++p;
+    }
+    const bool at_end = *p == '\0';
+    if (!at_end) *p++ = '\0';
+    ParseOption(job, token + 1, nesting);  // a one-character token passes the empty text
+    if (at_end) return;
+  }
+}
+
+void SetSource(PrintJob& job, const char* value) {
+  for (const SourceEntry* s = source_table; s->name != nullptr; ++s) {
+    if (EqualsIgnoreCase(s->name, value)) {
+      job.source = Low16(s->id);
+      break;
+    }
+  }
+  // A number never replaces a bin that is already chosen; a bin name does.
+  if (job.source == 0) job.source = Low16(ReadNumber(value));
+}
+
+void ApplyOption(PrintJob& job, std::int32_t id, char* value, Nesting nesting) {
+  switch (id) {
+    case kConfig:
+      job.config_path = value;  // kept even when the file cannot be read
+      ReadConfigFile(job, job.config_path.c_str(), nesting);
+      break;
+    case kDisposition:
+      job.scratch = EqualsIgnoreCase(value, "scratch") ? 1 : 0;
+      break;
+    case kCopies:
+      job.copies = ReadNumber(value);
+      break;
+    case kPrinterId:
+      CopyField(job.printer_id, value);
+      break;
+    case kPrinterCtl:
+    case kFormCtl:
+      ParseList(job, value, nesting);
+      break;
+    case kFormId:
+      CopyField(job.form_id, value);
+      break;
+    case kOrientation:
+      job.orientation = EqualsIgnoreCase(value, "Landscape") ? 2 : 1;
+      break;
+    case kCollate:
+      // A bare "-collate" asks for collation.
+      job.collate = (std::strcmp(value, kNoValueText) == 0 || EqualsIgnoreCase(value, "true")) ? '1' : '0';
+      break;
+    case kPitch:
+      job.pitch = Low16(ReadNumber(value));
+      break;
+    case kFont:
+      CopyField(job.font, value);
+      break;
+    case kRuler:
+      job.ruler = 1;
+      break;
+    case kWidth:
+      job.paper_width = ReadLength(value);
+      break;
+    case kLength:
+      job.paper_length = ReadLength(value);
+      break;
+    case kInteractive:
+      if (EqualsIgnoreCase(value, "none")) job.quiet = 1;
+      break;
+    case kSource:
+      SetSource(job, value);
+      break;
+    case kLog:
+      OpenTraceFile(value);
+      break;
+    case kOem:
+      job.oem = 1;
+      break;
+    case kAnsi:
+      job.ansi = 1;
+      break;
+    case kRaw:
+      job.raw = 1;
+      break;
+    default:  // accepted for compatibility, no effect
+      break;
+  }
+}
+
+void ParseOption(PrintJob& job, char* text, Nesting nesting) {
+  Trace("Parse_Arg(%s)\n", text);
+  // An empty text would compare equal to every name and find whatever row the
+  // search probes first; it names no option, so it is ignored.
+  if (*text == '\0') return;
+  const OptionEntry* option = FindOption(text);
+  if (option == nullptr) return;
+
+  // The value is used in place. The no-value text gets a writable copy, since a list
+  // option cuts its value into tokens.
+  char no_value[sizeof kNoValueText];
+  std::memcpy(no_value, kNoValueText, sizeof kNoValueText);
+  char* value = no_value;
+  if (char* eq = std::strchr(text, '=')) {
+    value = eq + 1;
+    while (*value == ' ') ++value;
+    if (*value == '"') {
+      ++value;
+      const std::size_t len = std::strlen(value);
+      if (len > 0) value[len - 1] = '\0';  // the closing quote, or whatever ends the value
+    }
+    Trace("Parse_Arg() val=[%s]\n", value);
+  }
+  ApplyOption(job, option->id, value, nesting);
+}
+
+}  // namespace
+
+int CompareOptionNames(const void* a, const void* b) {
+  const char* name_a = static_cast<const OptionEntry*>(a)->name;
+  const char* name_b = static_cast<const OptionEntry*>(b)->name;
+  const std::size_t len_a = NameLength(name_a);
+  const std::size_t len_b = NameLength(name_b);
+  const std::size_t n = len_a < len_b ? len_a : len_b;
+  for (std::size_t i = 0; i < n; ++i) {
+    const auto ca = static_cast<unsigned char>(name_a[i]);
+    const auto cb = static_cast<unsigned char>(name_b[i]);
+    if (ca != cb) return ca < cb ? -1 : 1;
+  }
+  return 0;
+}
+
+void SortOptionTable() {
+  std::qsort(option_table, kOptionCount, sizeof(OptionEntry), CompareOptionNames);
+}
+
+const OptionEntry* FindOption(const char* text) {
+  OptionEntry key{};
+  std::strncpy(key.name, text, kNameSize);  // the first 20 bytes, terminated or not
+
+  // The probe order is fixed: it decides which row an abbreviation shared by
+  // several names finds.
+  int lo = 0;
+  int count = kOptionCount;
+  int hi = lo + count - 1;
+  while (lo <= hi) {
+    const int half = count / 2;
+    if (half == 0) {
+      if (count == 1 && CompareOptionNames(&key, &option_table[lo]) == 0) return &option_table[lo];
+      return nullptr;
+    }
+    const bool odd = (count & 1) != 0;
+    const int mid = odd ? lo + half : lo + half - 1;
+    const int result = CompareOptionNames(&key, &option_table[mid]);
+    if (result == 0) return &option_table[mid];
+    if (result < 0) {
+      hi = mid - 1;
+      count = odd ? half : half - 1;
+    } else {
+      lo = mid + 1;
+      count = half;
+    }
+  }
+  return nullptr;
+}
+
+void Parse_Arg(PrintJob& job, char* text) { ParseOption(job, text, Nesting{}); }
+
+}  // namespace quillet
