@@ -13,12 +13,16 @@ namespace quillet {
 
 // Read-ahead of the open report file. The reader hands out one byte at a time but
 // fetches the file in large blocks, so a report costs one read call per block.
+// Whoever stores a new handle in PrintJob::file calls Reset(); GetLine also drops
+// the read-ahead by itself when PrintJob::file no longer names `handle`.
 struct ReportInput {
   static constexpr std::size_t kBlockSize = 64 * 1024;
   std::unique_ptr<unsigned char[]> block;  // allocated at the first read
   std::size_t pos = 0;                     // next unread byte in block
   std::size_t end = 0;                     // bytes of block that hold data
-  bool at_end = false;                     // the file reported end of data or an error
+  bool at_end = false;                     // the latest read found no data (end or error);
+                                           // the file is still asked again when data is needed
+  std::int32_t handle = 0;                 // the file the bytes in block came from
 
   void Reset() { pos = end = 0; at_end = false; }
 };

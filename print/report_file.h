@@ -20,6 +20,11 @@ void ReportClose(std::int32_t handle);
 // The platform's last error code (GetLastError on Windows, errno elsewhere).
 unsigned long LastSystemError();
 
+// Test seam: the read call GetLine makes (ReportRead unless replaced). Passing
+// nullptr restores ReportRead. Returns the call that was in force.
+using ReportReadFunction = long (*)(std::int32_t handle, void* buffer, unsigned size);
+ReportReadFunction SetReportReadForTesting(ReportReadFunction read);
+
 }  // namespace quillet
 
 #endif

@@ -21,7 +21,11 @@ constexpr std::uint8_t ATTR_BOLD = 2;
 constexpr int kLineCapacity = 512;  // the driver's line buffer: 511 positions + NUL
 
 // Reads the next line of job.file into buffer (capacity bytes) and returns the
-// number of positions stored; sets *status.
+// number of positions stored (at most capacity - 1); sets *status. A line feed
+// takes the last position, as NUL or, with job.raw, as itself; carriage returns
+// are dropped; a form feed ends the line unstored. buffer[count] and
+// buffer[capacity - 1] are NUL. The file is read ahead into job.input, so the
+// code that opens a report calls job.input.Reset() with the new handle.
 int GetLine(PrintJob& job, char* buffer, int capacity, std::int32_t* status);
 
 struct DecodedLine {
@@ -29,7 +33,10 @@ struct DecodedLine {
   std::uint8_t attrs[kLineCapacity];    // one attribute byte per character
 };
 
-// Decodes the first `count` bytes of a line from GetLine (count > 0).
+// Decodes the first `count` bytes of a line from GetLine (count > 0). The byte at
+// `count` is not read but taken to be the NUL that GetLine puts there. attrs is cleared from 0 through `count` (every
+// position the output and its terminator can take); later positions are not
+// touched.
 void DecodeLine(const char* line, int count, DecodedLine& out);
 
 struct TextRun {

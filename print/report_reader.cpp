@@ -1,0 +1,259 @@
+// Line reader and overstrike decoder for line-printer reports.
+//
+// GetLine behaves as if it read the report one byte per call, but it takes the
+// file in blocks of ReportInput::kBlockSize and copies a line's plain bytes 16 at
+// a time while it looks for the next line feed, form feed or carriage return.
+// DecodeLine copies the stretches between backspaces the same way.
+#include "print/report_reader.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "print/report_file.h"
+#include "trace/trace.h"
+
+namespace quillet {
+namespace {
+
+constexpr char kBackspace = '\x08';
+constexpr char kLineFeed = '\x0A';
+constexpr char kFormFeed = '\x0C';
+constexpr char kCarriageReturn = '\x0D';
+constexpr char kMiddleDot = '\xB7';  // stands for a struck-over "m" or "w" (code page 1252)
+
+ReportReadFunction g_read = ReportRead;
+
+// Refills job.input from the file. False at the end of the data or on a read error
+// (an error ends the report like the end of the data does).
+bool Refill(PrintJob& job) {
+  ReportInput& in = job.input;
+  in.pos = in.end = 0;
+  if (!in.block) {
+    in.block.reset(new (std::nothrow) unsigned char[ReportInput::kBlockSize]);
+    if (!in.block) {
+      in.at_end = true;
+      return false;
+    }
+  }
+  long got = g_read(job.file, in.block.get(), static_cast<unsigned>(ReportInput::kBlockSize));
+  if (got <= 0) {
+    in.at_end = true;
+    return false;
+  }
+  in.end = std::min(static_cast<std::size_t>(got), ReportInput::kBlockSize);
+  in.at_end = false;
+  return true;
+}
+
+// Copies bytes from src to dst until the first byte equal to a, b or c, looking
+// at no more than n bytes; returns how many were copied (the index of that byte,
+// or n). dst must have room for n bytes. Bytes after the stop byte may be written
+// to dst too, within those n.
+std::size_t CopyUntil(const unsigned char* src, std::size_t n, char* dst, unsigned char a,
+                      unsigned char b, unsigned char c) {
+  std::size_t k = 0;
+#if defined(__SSE2__)
+  const __m128i va = _mm_set1_epi8(static_cast<char>(a));
+  const __m128i vb = _mm_set1_epi8(static_cast<char>(b));
+  const __m128i vc = _mm_set1_epi8(static_cast<char>(c));
+  for (; k + 16 <= n; k += 16) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + k));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + k), v);
+    __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, va), _mm_cmpeq_epi8(v, vb)),
+                               _mm_cmpeq_epi8(v, vc));
+    if (int mask = _mm_movemask_epi8(hit)) return k + __builtin_ctz(static_cast<unsigned>(mask));
+  }
+#endif
+  for (; k < n; ++k) {
+    unsigned char byte = src[k];
+    if (byte == a || byte == b || byte == c) break;
+    dst[k] = static_cast<char>(byte);
+  }
+  return k;
+}
+
+// First index in [from, limit) of a line array (kLineCapacity bytes) whose byte
+// equals `value` (or, with equal false, differs from it); at least limit when
+// none. Reads stay inside the array, so no tail needs handling byte by byte.
+std::size_t FindInLine(const void* line_array, std::size_t from, std::size_t limit,
+                       std::uint8_t value, bool equal) {
+  const auto* bytes = static_cast<const std::uint8_t*>(line_array);
+#if defined(__SSE2__)
+  constexpr std::size_t kSize = kLineCapacity;
+  const __m128i pattern = _mm_set1_epi8(static_cast<char>(value));
+  for (std::size_t k = from; k < limit;) {
+    std::size_t base = std::min(k, kSize - 16);
+    __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + base));
+    unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, pattern)));
+    if (!equal) mask = ~mask & 0xFFFFu;
+    mask >>= k - base;
+    if (mask != 0) return k + __builtin_ctz(mask);
+    k = base + 16;
+  }
+  return limit;
+#else
+  std::size_t k = from;
+  while (k < limit && (bytes[k] == value) != equal) ++k;
+  return k;
+#endif
+}
+
+}  // namespace
+
+ReportReadFunction SetReportReadForTesting(ReportReadFunction read) {
+  ReportReadFunction previous = g_read;
+  g_read = read != nullptr ? read : ReportRead;
+  return previous;
+}
+
+int GetLine(PrintJob& job, char* buffer, int capacity, std::int32_t* status) {
+  *status = CTL_NONE;
+  if (capacity < 2) {
+    // No room for even one position: nothing can ever be returned, so end the
+    // report rather than hand back empty lines for ever.
+    if (capacity == 1) buffer[0] = '\0';
+    *status = CTL_EOF;
+    return 0;
+  }
+  buffer[capacity - 1] = '\0';
+
+  ReportInput& in = job.input;
+  if (in.handle != job.file) {
+    in.Reset();
+    in.handle = job.file;
+  }
+
+  const int max_positions = capacity - 1;
+  int stored = 0;
+  for (;;) {
+    // A full line ends here and the byte after it stays in the file for the next
+    // call. So no byte is ever lost (a form feed right after 511 characters still
+    // breaks the page), at the price that a line of exactly 511 characters and
+    // its line feed come back as that line followed by an empty line.
+    if (stored == max_positions) break;
+    if (in.pos == in.end && !Refill(job)) break;
+
+    // Never look further than the positions left: a carriage return takes none,
+    // so after one the loop comes back for more.
+    std::size_t window = std::min(in.end - in.pos, static_cast<std::size_t>(max_positions - stored));
+    const unsigned char* p = in.block.get() + in.pos;
+    std::size_t plain = CopyUntil(p, window, buffer + stored, kLineFeed, kFormFeed, kCarriageReturn);
+    stored += static_cast<int>(plain);
+    in.pos += plain;
+    if (plain == window) continue;
+    char stop = static_cast<char>(p[plain]);
+    ++in.pos;
+    if (stop == kCarriageReturn) continue;
+    if (stop == kFormFeed) {
+      *status = CTL_FORM_FEED;
+    } else {
+      buffer[stored++] = job.raw ? kLineFeed : '\0';
+    }
+    break;
+  }
+  buffer[stored] = '\0';
+
+  if (stored == 0 && *status == CTL_NONE) {
+    Trace("GetLine: found EOF - GetLastError() = %d\n", static_cast<int>(LastSystemError()));
+    *status = CTL_EOF;
+  }
+  return stored;
+}
+
+void DecodeLine(const char* line, int count, DecodedLine& out) {
+  count = std::clamp(count, 0, kLineCapacity - 1);
+  // The output is never longer than the input, so positions 0..count hold every
+  // attribute that the line or its runs can reach.
+  std::memset(out.attrs, 0, count + 1);
+
+  int i = 0;
+  int j = 0;
+  while (i < count) {
+    // A character struck over once, to underline or embolden it: the usual shape
+    // of emphasised words, taken three bytes at a time. Anything else about a
+    // backspace is left to the general cases below.
+    while (i + 2 < count && line[i + 1] == kBackspace && line[i] != kBackspace) {
+      const char c = line[i];
+      const char n = line[i + 2];
+      const std::uint8_t mark = n == '_' ? ATTR_UNDERLINE : n == c ? ATTR_BOLD : 0;
+      out.chars[j] = c;
+      if (mark == 0) {
+        ++j;
+        ++i;
+        break;
+      }
+      out.attrs[j++] = mark;  // a new position, so its attribute was 0
+      i += 3;
+    }
+    if (i >= count) break;
+    if (line[i] != kBackspace) {
+      // Plain bytes up to the next backspace go across in one copy (j never
+      // passes i, so out.chars has room for the rest of the line).
+      const unsigned char* in = reinterpret_cast<const unsigned char*>(line) + i;
+      int plain = static_cast<int>(CopyUntil(in, count - i, out.chars + j, kBackspace, kBackspace, kBackspace));
+      i += plain;
+      j += plain;
+      if (i == count) break;
+    }
+
+    // A backspace at i. After the last position comes the line's NUL terminator.
+    char next = i + 1 < count ? line[i + 1] : '\0';
+    if (next == '_') {
+      if (j > 0) out.attrs[j - 1] |= ATTR_UNDERLINE;
+      i += 2;
+    } else if (j > 0 && next == out.chars[j - 1]) {
+      out.attrs[j - 1] |= ATTR_BOLD;
+      i += 2;
+    } else if (next == 'm' || next == 'w') {
+      out.chars[j++] = kMiddleDot;
+      i += 2;
+    } else {
+      i += 1;  // the backspace alone is dropped; `next` is read as a plain byte
+    }
+  }
+  out.chars[j] = '\0';
+}
+
+int SplitRuns(const DecodedLine& line, int char_width, TextRun* runs) {
+  const std::size_t length =
+      std::min<std::size_t>(FindInLine(line.chars, 0, kLineCapacity - 1, 0, true), kLineCapacity - 1);
+  if (length == 0) {
+    runs[0] = TextRun{0, 0, line.attrs[0], 0};
+    return 1;
+  }
+  int count = 0;
+  std::size_t start = 0;
+  auto add_run = [&](std::size_t end) {
+    runs[count++] = TextRun{static_cast<int>(start), static_cast<int>(end - start), line.attrs[start],
+                            static_cast<int>(static_cast<long long>(start) * char_width)};
+    start = end;
+  };
+#if defined(__SSE2__)
+  // A run starts wherever an attribute differs from the one before it: compare
+  // the attributes with themselves one position on, 16 at a time, and walk the
+  // bits of the differences. Loads stay inside the 512-byte array.
+  for (std::size_t base = 0; base < length; base += 16) {
+    const auto* at = reinterpret_cast<const __m128i*>(line.attrs + base);
+    __m128i current = _mm_loadu_si128(at);
+    __m128i previous = base == 0 ? _mm_slli_si128(current, 1)
+                                 : _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.attrs + base - 1));
+    unsigned starts = ~static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(current, previous))) & 0xFFFFu;
+    if (base == 0) starts &= ~1u;
+    if (length - base < 16) starts &= (1u << (length - base)) - 1;
+    for (; starts != 0; starts &= starts - 1) add_run(base + __builtin_ctz(starts));
+  }
+#else
+  for (std::size_t k = 1; k < length; ++k) {
+    if (line.attrs[k] != line.attrs[k - 1]) add_run(k);
+  }
+#endif
+  add_run(length);
+  return count;
+}
+
+}  // namespace quillet

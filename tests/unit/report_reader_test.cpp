@@ -1,0 +1,362 @@
+#include "print/report_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "print/report_file.h"
+#include "trace/trace.h"
+
+namespace quillet {
+namespace {
+
+using namespace std::string_literals;
+
+class TempFile {
+ public:
+  explicit TempFile(const std::string& bytes) {
+    char path[] = "/tmp/quillet-reader-XXXXXX";
+    int fd = mkstemp(path);
+    EXPECT_GE(fd, 0);
+    EXPECT_EQ(write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    close(fd);
+    path_ = path;
+  }
+  ~TempFile() { unlink(path_.c_str()); }
+  const char* path() const { return path_.c_str(); }
+
+ private:
+  std::string path_;
+};
+
+struct Line {
+  std::string bytes;  // the `count` positions returned
+  std::int32_t status;
+  bool operator==(const Line& o) const { return bytes == o.bytes && status == o.status; }
+};
+std::ostream& operator<<(std::ostream& os, const Line& l) {
+  return os << testing::PrintToString(l.bytes) << "/" << l.status;
+}
+
+// Reads lines up to CTL_EOF, checking the terminators of every returned buffer.
+std::vector<Line> ReadAll(PrintJob& job) {
+  std::vector<Line> lines;
+  for (int guard = 0; guard < 100000; ++guard) {
+    char buffer[kLineCapacity];
+    std::memset(buffer, '#', sizeof buffer);
+    std::int32_t status = -1;
+    int count = GetLine(job, buffer, kLineCapacity, &status);
+    EXPECT_TRUE(count >= 0 && count < kLineCapacity);
+    EXPECT_EQ(buffer[count], '\0');
+    EXPECT_EQ(buffer[kLineCapacity - 1], '\0');
+    if (status == CTL_EOF) {
+      EXPECT_EQ(count, 0);
+      return lines;
+    }
+    lines.push_back({std::string(buffer, count), status});
+  }
+  ADD_FAILURE() << "no CTL_EOF";
+  return lines;
+}
+
+std::vector<Line> ReadFile(const std::string& bytes, bool raw) {
+  TempFile report(bytes);
+  PrintJob job;
+  job.raw = raw;
+  job.file = ReportOpen(report.path());
+  EXPECT_NE(job.file, kReportOpenError);
+  std::vector<Line> lines = ReadAll(job);
+  ReportClose(job.file);
+  return lines;
+}
+
+const std::string k511(511, 'x');
+
+TEST(GetLine, SplitsReportsIntoLinesAndPages) {
+  const std::int32_t N = CTL_NONE, F = CTL_FORM_FEED;
+  struct Case {
+    const char* name;
+    std::string input;
+    bool raw;
+    std::vector<Line> lines;
+  } cases[] = {
+      {"empty file", "", false, {}},
+      {"no final line feed", "abc", false, {{"abc", N}}},
+      {"CR LF", "abc\r\n", false, {{"abc\0"s, N}}},
+      {"CR LF raw", "abc\r\n", true, {{"abc\n", N}}},
+      {"lone line feed", "\n", false, {{"\0"s, N}}},
+      {"form feed after CRs", "\r\r\fx\n", false, {{"", F}, {"x\0"s, N}}},
+      {"form feed mid-line", "abc\fdef\n", false, {{"abc", F}, {"def\0"s, N}}},
+      {"CRs alone", "\r\r", false, {}},
+      {"CRs inside a line", "a\rb\r\rc", false, {{"abc", N}}},
+      {"other control bytes kept", "a\0\x1b\b_\x01\n"s, false, {{"a\0\x1b\b_\x01\0"s, N}}},
+      {"511 then line feed", k511 + "\n", false, {{k511, N}, {"\0"s, N}}},
+      {"511 then CR LF", k511 + "\r\n", false, {{k511, N}, {"\0"s, N}}},
+      {"511 then form feed", k511 + "\fz", false, {{k511, N}, {"", F}, {"z", N}}},
+      {"510 and line feed fill 511", std::string(510, 'y') + "\r\n", true,
+       {{std::string(510, 'y') + "\n", N}}},
+      {"over-long line", std::string(1000, 'q') + "\n", false,
+       {{std::string(511, 'q'), N}, {std::string(489, 'q') + "\0"s, N}}},
+      {"CRs take no position", [] { std::string s; for (int i = 0; i < 600; ++i) s += "a\r"; return s + "\n"; }(),
+       false, {{std::string(511, 'a'), N}, {std::string(89, 'a') + "\0"s, N}}},
+  };
+  char trace_path[] = "/tmp/quillet-trace-XXXXXX";
+  close(mkstemp(trace_path));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    OpenTraceFile(trace_path);
+    EXPECT_EQ(ReadFile(c.input, c.raw), c.lines);
+    // Exactly one trace line, for the final CTL_EOF.
+    std::ifstream trace(trace_path);
+    std::string first, second;
+    std::getline(trace, first);
+    EXPECT_EQ(first.rfind("GetLine: found EOF - GetLastError() = ", 0), 0u) << first;
+    EXPECT_FALSE(std::getline(trace, second)) << second;
+  }
+  ResetTraceForTesting();
+  unlink(trace_path);
+}
+
+// Scripted reads for the seam: each call takes the next chunk; past the script, -1.
+std::vector<std::string> g_chunks;
+std::size_t g_next_chunk = 0;
+std::vector<unsigned> g_read_sizes;
+
+long ScriptedRead(std::int32_t, void* buffer, unsigned size) {
+  g_read_sizes.push_back(size);
+  if (g_next_chunk == g_chunks.size()) return -1;
+  const std::string& chunk = g_chunks[g_next_chunk++];
+  std::memcpy(buffer, chunk.data(), std::min<std::size_t>(chunk.size(), size));
+  return static_cast<long>(chunk.size());
+}
+
+long CountingRead(std::int32_t handle, void* buffer, unsigned size) {
+  g_read_sizes.push_back(size);
+  return ReportRead(handle, buffer, size);
+}
+
+TEST(GetLine, ReadsTheFileInBlocksOf64KiB) {
+  std::string report;
+  std::vector<Line> expected;
+  for (int i = 0; report.size() < 200000; ++i) {
+    std::string text = "line " + std::to_string(i) + std::string(i % 97, '-');
+    report += text + "\r\n";
+    expected.push_back({text + "\0"s, CTL_NONE});
+  }
+  g_read_sizes.clear();
+  ReportReadFunction previous = SetReportReadForTesting(CountingRead);
+  EXPECT_EQ(ReadFile(report, false), expected);  // lines that straddle blocks included
+  SetReportReadForTesting(previous);
+  // One call per block, and one more that finds the end.
+  EXPECT_EQ(g_read_sizes.size(), (report.size() + 65535) / 65536 + 1);
+  for (unsigned size : g_read_sizes) EXPECT_GE(size, 64u * 1024);
+}
+
+// Byte-at-a-time model of the reader, for comparing on random data.
+std::vector<Line> ReadByBytes(const std::string& data, bool raw) {
+  std::vector<Line> lines;
+  std::size_t i = 0;
+  for (;;) {
+    Line line{"", CTL_NONE};
+    while (line.bytes.size() < kLineCapacity - 1 && i < data.size()) {
+      char b = data[i++];
+      if (b == '\f') { line.status = CTL_FORM_FEED; break; }
+      if (b == '\r') continue;
+      if (b == '\n') { line.bytes += raw ? '\n' : '\0'; break; }
+      line.bytes += b;
+    }
+    if (line.bytes.empty() && line.status == CTL_NONE) return lines;
+    lines.push_back(line);
+  }
+}
+
+TEST(GetLine, MatchesByteAtATimeReadingOverShortReads) {
+  std::srand(12345);
+  const char alphabet[] = "ab\r\n\f\b_\0";
+  for (int round = 0; round < 200; ++round) {
+    std::string data;
+    int length = std::rand() % 3000;
+    bool long_lines = round % 4 == 0;  // few line ends: exercises the 511 limit
+    for (int k = 0; k < length; ++k) {
+      data += long_lines && std::rand() % 400 ? 'x' : alphabet[std::rand() % (sizeof alphabet - 1)];
+    }
+    g_chunks.clear();
+    for (std::size_t at = 0; at < data.size();) {
+      std::size_t n = 1 + std::rand() % 700;
+      g_chunks.push_back(data.substr(at, n));
+      at += n;
+    }
+    g_chunks.push_back("");  // then the end of the data
+    g_next_chunk = 0;
+    ReportReadFunction previous = SetReportReadForTesting(ScriptedRead);
+    PrintJob job;
+    job.raw = round % 2;
+    job.file = 3;
+    EXPECT_EQ(ReadAll(job), ReadByBytes(data, job.raw)) << "round " << round;
+    SetReportReadForTesting(previous);
+  }
+}
+
+TEST(GetLine, ReadErrorEndsTheData) {
+  g_chunks = {"ab\ncd"};
+  g_next_chunk = 0;
+  ReportReadFunction previous = SetReportReadForTesting(ScriptedRead);
+  PrintJob job;
+  job.file = 7;
+  std::vector<Line> expected = {{"ab\0"s, CTL_NONE}, {"cd", CTL_NONE}};
+  EXPECT_EQ(ReadAll(job), expected);
+  SetReportReadForTesting(previous);
+}
+
+TEST(GetLine, NewHandleDropsTheReadAheadOfTheLastReport) {
+  TempFile first("one\ntwo\n"), second("three\n");
+  PrintJob job;
+  job.file = ReportOpen(first.path());
+  char buffer[kLineCapacity];
+  std::int32_t status;
+  EXPECT_EQ(GetLine(job, buffer, kLineCapacity, &status), 4);
+  std::int32_t other = ReportOpen(second.path());
+  std::swap(job.file, other);
+  EXPECT_EQ(ReadAll(job), (std::vector<Line>{{"three\0"s, CTL_NONE}}));
+  ReportClose(job.file);
+  ReportClose(other);
+}
+
+struct Decoded {
+  std::string chars;
+  std::vector<std::uint8_t> attrs;
+};
+
+TEST(DecodeLine, CombinesOverstrikes) {
+  const std::uint8_t U = ATTR_UNDERLINE, B = ATTR_BOLD;
+  struct Case {
+    std::string input;
+    std::string chars;  // the decoded characters (the NUL after them is checked too)
+    std::vector<std::uint8_t> attrs;
+  } cases[] = {
+      {"plain", "plain", {0, 0, 0, 0, 0}},
+      {"A\b_", "A", {U}},
+      {"A\bA", "A", {B}},
+      {"A\bB", "AB", {0, 0}},
+      {"\b_x", "x", {0}},
+      {"\bm", "\xB7", {0}},
+      {"x\bw", "x\xB7", {0, 0}},
+      {"ab\b", "ab", {0, 0}},          // trailing backspace dropped
+      {"_\b_", "_", {U}},              // underline wins the tie
+      {"m\bm", "m", {B}},              // bold wins over the dot
+      {"A\b_\bA", "A", {U | B}},
+      {"A\bA\b_", "A", {U | B}},
+      {"a\b\b_", "a", {U}},            // first backspace dropped, second marks
+      {"x\b_yz\bz", "xyz", {U, 0, B}},
+      {"ab\0"s, "ab\0"s, {0, 0, 0}},   // the line feed's NUL is copied
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.input));
+    DecodedLine out;
+    std::memset(&out, 0xFF, sizeof out);  // leftovers of an earlier line
+    DecodeLine(c.input.data(), static_cast<int>(c.input.size()), out);
+    EXPECT_EQ(std::string(out.chars, c.chars.size()), c.chars);
+    EXPECT_EQ(out.chars[c.chars.size()], '\0');
+    std::vector<std::uint8_t> attrs(out.attrs, out.attrs + c.attrs.size());
+    EXPECT_EQ(attrs, c.attrs);
+    // Cleared from the end of the output through the terminator's position.
+    for (std::size_t k = c.attrs.size(); k <= c.chars.size(); ++k) EXPECT_EQ(out.attrs[k], 0) << k;
+  }
+}
+
+// The decoding rules applied one byte at a time, for comparing on random lines.
+Decoded DecodeByBytes(const std::string& line) {
+  Decoded d;
+  for (std::size_t i = 0; i < line.size();) {
+    char b = line[i];
+    char n = i + 1 < line.size() ? line[i + 1] : '\0';
+    bool has_prev = !d.chars.empty();
+    if (b != '\b') {
+      d.chars += b, d.attrs.push_back(0), i += 1;
+    } else if (n == '_') {
+      if (has_prev) d.attrs.back() |= ATTR_UNDERLINE;
+      i += 2;
+    } else if (has_prev && n == d.chars.back()) {
+      d.attrs.back() |= ATTR_BOLD, i += 2;
+    } else if (n == 'm' || n == 'w') {
+      d.chars += '\xB7', d.attrs.push_back(0), i += 2;
+    } else {
+      i += 1;
+    }
+  }
+  return d;
+}
+
+TEST(DecodeLine, MatchesByteAtATimeDecodingOnRandomLines) {
+  std::srand(777);
+  const char alphabet[] = "aAm_w\b\b\b";
+  for (int round = 0; round < 2000; ++round) {
+    std::string line;
+    int length = 1 + std::rand() % 100;
+    for (int k = 0; k < length; ++k) line += alphabet[std::rand() % (sizeof alphabet - 1)];
+    Decoded want = DecodeByBytes(line);
+    DecodedLine out;
+    DecodeLine(line.data(), length, out);
+    ASSERT_EQ(std::string(out.chars, want.chars.size() + 1), want.chars + '\0') << line;
+    ASSERT_EQ(std::vector<std::uint8_t>(out.attrs, out.attrs + want.attrs.size()), want.attrs) << line;
+  }
+}
+
+TEST(SplitRuns, GroupsEqualAttributesOnTheGrid) {
+  struct Case {
+    std::string input;  // a line as GetLine returns it, decoded first
+    int char_width;
+    std::vector<std::vector<int>> runs;  // start, length, attribute, x
+  } cases[] = {
+      {"AB\b_C", 50, {{0, 1, 0, 0}, {1, 1, 1, 50}, {2, 1, 0, 100}}},
+      {"\0"s, 50, {{0, 0, 0, 0}}},                 // empty line: one empty run
+      {"_\b_\0"s, 7, {{0, 1, 1, 0}}},
+      {"ab\0cd\b_"s, 10, {{0, 2, 0, 0}}},          // nothing after an embedded NUL
+      {[] {  // 20 bold letters, the 14th underlined too: runs end inside 8-byte words
+         std::string s;
+         for (char ch = 'a'; ch < 'a' + 20; ++ch) s += std::string{ch, '\b', ch} + (ch == 'n' ? "\b_" : "");
+         return s;
+       }(), 3, {{0, 13, 2, 0}, {13, 1, 3, 39}, {14, 6, 2, 42}}},
+      {std::string(511, 'w'), 2, {{0, 511, 0, 0}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.input));
+    DecodedLine line;
+    DecodeLine(c.input.data(), static_cast<int>(c.input.size()), line);
+    TextRun runs[kLineCapacity];
+    int n = SplitRuns(line, c.char_width, runs);
+    std::vector<std::vector<int>> got;
+    for (int i = 0; i < n; ++i) got.push_back({runs[i].start, runs[i].length, runs[i].attribute, runs[i].x});
+    EXPECT_EQ(got, c.runs);
+  }
+}
+
+TEST(SplitRuns, EmptyLineTakesTheAttributeAtPositionZero) {
+  DecodedLine line = {};
+  line.attrs[0] = ATTR_BOLD;
+  TextRun run;
+  ASSERT_EQ(SplitRuns(line, 10, &run), 1);
+  EXPECT_EQ(run.attribute, ATTR_BOLD);
+  EXPECT_EQ(run.length, 0);
+}
+
+TEST(SplitRuns, EveryCharacterItsOwnRun) {
+  DecodedLine line = {};
+  std::memset(line.chars, 'x', kLineCapacity - 1);
+  for (int k = 0; k < kLineCapacity - 1; ++k) line.attrs[k] = k % 4;
+  std::vector<TextRun> runs(kLineCapacity);
+  ASSERT_EQ(SplitRuns(line, 5, runs.data()), 511);
+  EXPECT_EQ(runs[510].start, 510);
+  EXPECT_EQ(runs[510].attribute, 2);
+  EXPECT_EQ(runs[510].x, 2550);
+}
+
+}  // namespace
+}  // namespace quillet
