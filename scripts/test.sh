@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Sets up the machine (idempotently) and runs every test: the native unit tests
+# under AddressSanitizer and UndefinedBehaviorSanitizer, then the Windows build's
+# tests under Wine against the local CUPS printers. Fails when any test fails.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${QUILLET_BUILD:-$root/build}"
+cd "$root"
+
+bash scripts/setup.sh
+bash scripts/printers.sh
+bash scripts/wine-prefix.sh
+
+cmake -S . -B "$build/native" -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake --build "$build/native"
+cmake -S . -B "$build/win32" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+      -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" >/dev/null
+cmake --build "$build/win32"
+
+log="$build/native-tests.log"
+if ! ctest --test-dir "$build/native" --output-on-failure -j "$(nproc)" >"$log" 2>&1; then
+  cat "$log"
+  echo "native unit tests failed" >&2
+  exit 1
+fi
+grep -E 'tests passed|Total Test time' "$log" | sed 's/^/native: /'
+# The Windows tests share one printer queue, one registry and one Wine server:
+# they run one at a time. This summary is the last thing the command prints.
+ctest --test-dir "$build/win32" --output-on-failure

@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Runs a Windows program under Wine in the project's private prefix.
+# Usage: wine-run.sh PROGRAM.exe [ARG ...]
+#
+# Wine may start helper processes (wineserver, explorer, services) that outlive
+# the program and inherit its standard output. A caller that reads the output to
+# its end (ctest) would wait for them too, so the program writes to a file that
+# is copied out once the program itself has ended.
+set -uo pipefail
+export WINEPREFIX="${QUILLET_WINEPREFIX:-$HOME/.cache/quillet/wineprefix}"
+export WINEDEBUG="${WINEDEBUG:--all}"
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+out="$(mktemp)"
+trap 'rm -f "$out"' EXIT
+wine "$@" >"$out" 2>&1 </dev/null
+rc=$?
+cat "$out"
+exit "$rc"
