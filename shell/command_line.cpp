@@ -1,0 +1,50 @@
+#include "shell/command_line.h"
+
+namespace quillet {
+
+CommandLine SplitCommandLine(std::string_view text) {
+  CommandLine result;
+  const size_t end = text.size();
+  size_t pos = 0;
+
+  // Switches, with the spaces around them.
+  for (;;) {
+    while (pos < end && text[pos] == ' ') ++pos;
+    if (pos >= end || text[pos] != '/') break;
+    if (pos + 1 < end && (text[pos + 1] == 'W' || text[pos + 1] == 'w')) result.wait = true;
+    while (pos < end && text[pos] != ' ') ++pos;
+  }
+
+  // The file: up to a space outside quotes, or through the quote that closes a
+  // quoted stretch (the byte after that quote is a separator and is dropped).
+  const size_t file_start = pos;
+  size_t params_start = end;
+  bool quoted = false;
+  for (; pos < end; ++pos) {
+    const char c = text[pos];
+    if (c == '"') {
+      if (!quoted) {
+        quoted = true;
+        continue;
+      }
+      ++pos;  // the file keeps its closing quote
+      params_start = pos < end ? pos + 1 : end;
+      break;
+    }
+    if (c == ' ' && !quoted) {
+      params_start = pos + 1;
+      break;
+    }
+  }
+  result.file.assign(text.substr(file_start, pos - file_start));
+
+  const std::string_view rest = text.substr(params_start);
+  if (rest.find_first_not_of(' ') != std::string_view::npos) result.parameters.emplace(rest);
+  return result;
+}
+
+bool IsNullVerb(std::string_view verb) {
+  return verb.substr(0, sizeof kNullVerbMarker - 1) == std::string_view(kNullVerbMarker);
+}
+
+}  // namespace quillet
