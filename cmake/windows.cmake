@@ -77,7 +77,9 @@ file(GLOB helper_programs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/progr
 foreach(src IN LISTS helper_programs)
   get_filename_component(name ${src} NAME_WE)
   add_executable(${name} ${src})
+  target_link_libraries(${name} PRIVATE quillet_test_support)
   target_link_options(${name} PRIVATE ${static_runtime})
+  add_dependencies(${name} QUILLETDLL)
 endforeach()
 
 # The export table and import list of the DLL, checked from the outside.
