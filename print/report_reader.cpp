@@ -54,13 +54,13 @@ bool Refill(PrintJob& job) {
 // at no more than n bytes; returns how many were copied (the index of that byte,
 // or n). dst must have room for n bytes. Bytes after the stop byte may be written
 // to dst too, within those n.
-std::size_t CopyUntil(const unsigned char* src, std::size_t n, char* dst, unsigned char a,
-                      unsigned char b, unsigned char c) {
+template <char a, char b, char c>
+inline std::size_t CopyUntil(const unsigned char* src, std::size_t n, char* dst) {
   std::size_t k = 0;
 #if defined(__SSE2__)
-  const __m128i va = _mm_set1_epi8(static_cast<char>(a));
-  const __m128i vb = _mm_set1_epi8(static_cast<char>(b));
-  const __m128i vc = _mm_set1_epi8(static_cast<char>(c));
+  const __m128i va = _mm_set1_epi8(a);
+  const __m128i vb = _mm_set1_epi8(b);
+  const __m128i vc = _mm_set1_epi8(c);
   for (; k + 16 <= n; k += 16) {
     __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + k));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + k), v);
@@ -68,39 +68,24 @@ std::size_t CopyUntil(const unsigned char* src, std::size_t n, char* dst, unsign
                                _mm_cmpeq_epi8(v, vc));
     if (int mask = _mm_movemask_epi8(hit)) return k + __builtin_ctz(static_cast<unsigned>(mask));
   }
+  if (k < n && n >= 16) {
+    // The last few bytes: take the final 16 again. Those before k were copied
+    // unchanged already, so storing them a second time does no harm.
+    const std::size_t base = n - 16;
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + base));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + base), v);
+    __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, va), _mm_cmpeq_epi8(v, vb)),
+                               _mm_cmpeq_epi8(v, vc));
+    unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hit)) >> (k - base);
+    return mask != 0 ? k + __builtin_ctz(mask) : n;
+  }
 #endif
   for (; k < n; ++k) {
-    unsigned char byte = src[k];
+    char byte = static_cast<char>(src[k]);
     if (byte == a || byte == b || byte == c) break;
-    dst[k] = static_cast<char>(byte);
+    dst[k] = byte;
   }
   return k;
-}
-
-// First index in [from, limit) of a line array (kLineCapacity bytes) whose byte
-// equals `value` (or, with equal false, differs from it); at least limit when
-// none. Reads stay inside the array, so no tail needs handling byte by byte.
-std::size_t FindInLine(const void* line_array, std::size_t from, std::size_t limit,
-                       std::uint8_t value, bool equal) {
-  const auto* bytes = static_cast<const std::uint8_t*>(line_array);
-#if defined(__SSE2__)
-  constexpr std::size_t kSize = kLineCapacity;
-  const __m128i pattern = _mm_set1_epi8(static_cast<char>(value));
-  for (std::size_t k = from; k < limit;) {
-    std::size_t base = std::min(k, kSize - 16);
-    __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + base));
-    unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, pattern)));
-    if (!equal) mask = ~mask & 0xFFFFu;
-    mask >>= k - base;
-    if (mask != 0) return k + __builtin_ctz(mask);
-    k = base + 16;
-  }
-  return limit;
-#else
-  std::size_t k = from;
-  while (k < limit && (bytes[k] == value) != equal) ++k;
-  return k;
-#endif
 }
 
 }  // namespace
@@ -142,13 +127,17 @@ int GetLine(PrintJob& job, char* buffer, int capacity, std::int32_t* status) {
     // so after one the loop comes back for more.
     std::size_t window = std::min(in.end - in.pos, static_cast<std::size_t>(max_positions - stored));
     const unsigned char* p = in.block.get() + in.pos;
-    std::size_t plain = CopyUntil(p, window, buffer + stored, kLineFeed, kFormFeed, kCarriageReturn);
+    std::size_t plain = CopyUntil<kLineFeed, kFormFeed, kCarriageReturn>(p, window, buffer + stored);
     stored += static_cast<int>(plain);
     in.pos += plain;
     if (plain == window) continue;
     char stop = static_cast<char>(p[plain]);
     ++in.pos;
-    if (stop == kCarriageReturn) continue;
+    if (stop == kCarriageReturn) {
+      if (in.pos == in.end || in.block[in.pos] != kLineFeed) continue;
+      ++in.pos;  // CR LF, the usual line end, taken in one step
+      stop = kLineFeed;
+    }
     if (stop == kFormFeed) {
       *status = CTL_FORM_FEED;
     } else {
@@ -168,8 +157,16 @@ int GetLine(PrintJob& job, char* buffer, int capacity, std::int32_t* status) {
 void DecodeLine(const char* line, int count, DecodedLine& out) {
   count = std::clamp(count, 0, kLineCapacity - 1);
   // The output is never longer than the input, so positions 0..count hold every
-  // attribute that the line or its runs can reach.
+  // attribute that the line or its runs can reach; clearing the rest of the 512
+  // would cost more than the decoding of a typical line.
+#if defined(__SSE2__)
+  for (int k = 0; k <= count; k += 16) {
+    const int at = std::min(k, kLineCapacity - 16);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out.attrs + at), _mm_setzero_si128());
+  }
+#else
   std::memset(out.attrs, 0, count + 1);
+#endif
 
   int i = 0;
   int j = 0;
@@ -195,7 +192,7 @@ void DecodeLine(const char* line, int count, DecodedLine& out) {
       // Plain bytes up to the next backspace go across in one copy (j never
       // passes i, so out.chars has room for the rest of the line).
       const unsigned char* in = reinterpret_cast<const unsigned char*>(line) + i;
-      int plain = static_cast<int>(CopyUntil(in, count - i, out.chars + j, kBackspace, kBackspace, kBackspace));
+      int plain = static_cast<int>(CopyUntil<kBackspace, kBackspace, kBackspace>(in, count - i, out.chars + j));
       i += plain;
       j += plain;
       if (i == count) break;
@@ -220,12 +217,6 @@ void DecodeLine(const char* line, int count, DecodedLine& out) {
 }
 
 int SplitRuns(const DecodedLine& line, int char_width, TextRun* runs) {
-  const std::size_t length =
-      std::min<std::size_t>(FindInLine(line.chars, 0, kLineCapacity - 1, 0, true), kLineCapacity - 1);
-  if (length == 0) {
-    runs[0] = TextRun{0, 0, line.attrs[0], 0};
-    return 1;
-  }
   int count = 0;
   std::size_t start = 0;
   auto add_run = [&](std::size_t end) {
@@ -233,27 +224,46 @@ int SplitRuns(const DecodedLine& line, int char_width, TextRun* runs) {
                             static_cast<int>(static_cast<long long>(start) * char_width)};
     start = end;
   };
+  constexpr std::size_t kLast = kLineCapacity - 1;  // the line ends here at the latest
 #if defined(__SSE2__)
   // A run starts wherever an attribute differs from the one before it: compare
   // the attributes with themselves one position on, 16 at a time, and walk the
-  // bits of the differences. Loads stay inside the 512-byte array.
-  for (std::size_t base = 0; base < length; base += 16) {
-    const auto* at = reinterpret_cast<const __m128i*>(line.attrs + base);
-    __m128i current = _mm_loadu_si128(at);
+  // bits of the differences, until the chunk that holds the line's NUL. Loads
+  // stay inside the 512-byte arrays.
+  const __m128i zero = _mm_setzero_si128();
+  for (std::size_t base = 0;; base += 16) {
+    __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.chars + base));
+    unsigned ends = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chars, zero)));
+    if (base + 16 > kLast) ends |= 1u << (kLast - base);
+    __m128i current = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.attrs + base));
     __m128i previous = base == 0 ? _mm_slli_si128(current, 1)
                                  : _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.attrs + base - 1));
     unsigned starts = ~static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(current, previous))) & 0xFFFFu;
     if (base == 0) starts &= ~1u;
-    if (length - base < 16) starts &= (1u << (length - base)) - 1;
+    if (ends != 0) {
+      const unsigned length_in_chunk = __builtin_ctz(ends);
+      starts &= (1u << length_in_chunk) - 1;
+      for (; starts != 0; starts &= starts - 1) add_run(base + __builtin_ctz(starts));
+      const std::size_t length = base + length_in_chunk;
+      if (length == 0) break;  // empty line: the one run below, of length 0
+      add_run(length);
+      return count;
+    }
     for (; starts != 0; starts &= starts - 1) add_run(base + __builtin_ctz(starts));
   }
 #else
-  for (std::size_t k = 1; k < length; ++k) {
-    if (line.attrs[k] != line.attrs[k - 1]) add_run(k);
+  std::size_t length = 0;
+  while (length < kLast && line.chars[length] != '\0') ++length;
+  if (length != 0) {
+    for (std::size_t k = 1; k < length; ++k) {
+      if (line.attrs[k] != line.attrs[k - 1]) add_run(k);
+    }
+    add_run(length);
+    return count;
   }
 #endif
-  add_run(length);
-  return count;
+  runs[0] = TextRun{0, 0, line.attrs[0], 0};
+  return 1;
 }
 
 }  // namespace quillet

@@ -34,9 +34,10 @@ struct DecodedLine {
 };
 
 // Decodes the first `count` bytes of a line from GetLine (count > 0). The byte at
-// `count` is not read but taken to be the NUL that GetLine puts there. attrs is cleared from 0 through `count` (every
-// position the output and its terminator can take); later positions are not
-// touched.
+// `count` is not read but taken to be the NUL that GetLine puts there. attrs is
+// cleared from 0 through `count` (every position the output and its terminator
+// can take); what lies beyond is not part of the line and may or may not be
+// cleared.
 void DecodeLine(const char* line, int count, DecodedLine& out);
 
 struct TextRun {

@@ -1,0 +1,187 @@
+// Throughput of the report reader against a plain buffered read of the same file.
+//
+// Writes a 100 MB report to /tmp (pages of 60 lines of varying length with some
+// backspace overstrikes, CR LF line ends, a form feed after each page), then
+// times, best of three runs each:
+//   (a) fread in 64 KiB blocks, summing the bytes;
+//   (b) GetLine + DecodeLine + SplitRuns over the whole report.
+// It does so for a report with emphasis here and there, and again for one dense
+// with overstrikes. Usage: reader_bench [megabytes]
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "print/print_job.h"
+#include "print/report_file.h"
+#include "print/report_reader.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Small deterministic generator, so every run measures the same report.
+std::uint32_t g_seed = 2463534242u;
+std::uint32_t Next() {
+  g_seed ^= g_seed << 13;
+  g_seed ^= g_seed >> 17;
+  g_seed ^= g_seed << 5;
+  return g_seed;
+}
+
+// Appends a word, struck over for emphasis when asked: underlined (c BS _) or
+// bold (c BS c), as a line-printer program writes them.
+void AddWord(std::string& text, const char* word, int emphasis) {
+  for (const char* c = word; *c; ++c) {
+    text += *c;
+    if (emphasis == 1) text += "\b_";
+    if (emphasis == 2) text += std::string{'\b', *c};
+  }
+}
+
+// A paged report: a bold title and underlined column headings on every page of
+// 60 lines, body lines of 0 to 131 columns, a bold total at the foot, CR LF line
+// ends and a form feed after each page. One body word in `emphasis_rate` is
+// underlined or bold.
+std::string MakeReport(std::size_t target, unsigned emphasis_rate) {
+  static const char* const kWords[] = {"ACCOUNT", "balance", "total", "0001234.56", "Invoice",
+                                       "-", "customer", "PAGE", "due", "2024-03-31", "net"};
+  const std::size_t kWordCount = sizeof kWords / sizeof kWords[0];
+  std::string report;
+  report.reserve(target + 1024);
+  int page = 0;
+  while (report.size() < target) {
+    std::string line;
+    AddWord(line, "QUARTERLY LEDGER SUMMARY", 2);
+    line += "                                        page " + std::to_string(++page);
+    report += line + "\r\n\r\n";
+    line.clear();
+    AddWord(line, "ACCOUNT     CUSTOMER              DUE DATE      AMOUNT         BALANCE", 1);
+    report += line + "\r\n";
+    for (int row = 3; row < 59; ++row) {
+      int width = Next() % 132;  // blank lines included
+      line.clear();
+      while (static_cast<int>(line.size()) < width) {
+        unsigned pick = Next();
+        AddWord(line, kWords[pick % kWordCount], pick / kWordCount % emphasis_rate == 0 ? 1 + pick % 2 : 0);
+        line += ' ';
+      }
+      report += line + "\r\n";
+    }
+    line = "                                                  TOTAL ";
+    AddWord(line, "0004567.89", 2);
+    report += line + "\r\n\f";
+  }
+  return report;
+}
+
+double Seconds(Clock::time_point since) {
+  return std::chrono::duration<double>(Clock::now() - since).count();
+}
+
+// (a) The floor: the bytes of the file through stdio, 64 KiB at a time.
+double PlainRead(const char* path, std::uint64_t& checksum) {
+  Clock::time_point start = Clock::now();
+  std::FILE* f = std::fopen(path, "rb");
+  if (f == nullptr) std::exit(1);
+  static unsigned char block[64 * 1024];
+  std::uint64_t sum = 0;
+  std::size_t got;
+  while ((got = std::fread(block, 1, sizeof block, f)) > 0) {
+    for (std::size_t i = 0; i < got; ++i) sum += block[i];
+  }
+  std::fclose(f);
+  double seconds = Seconds(start);
+  checksum = sum;
+  return seconds;
+}
+
+// (b) What the print driver does per line, minus the printing.
+double ReaderPass(const char* path, std::uint64_t& checksum, std::uint64_t& lines) {
+  Clock::time_point start = Clock::now();
+  quillet::PrintJob job;
+  job.file = quillet::ReportOpen(path);
+  if (job.file == quillet::kReportOpenError) std::exit(1);
+  job.input.Reset();
+  char buffer[quillet::kLineCapacity];
+  quillet::DecodedLine decoded;
+  quillet::TextRun runs[quillet::kLineCapacity];
+  std::uint64_t sum = 0;
+  std::uint64_t count_lines = 0;
+  for (;;) {
+    std::int32_t status;
+    int count = quillet::GetLine(job, buffer, sizeof buffer, &status);
+    if (status == quillet::CTL_EOF) break;
+    ++count_lines;
+    if (count == 0) continue;
+    quillet::DecodeLine(buffer, count, decoded);
+    int n = quillet::SplitRuns(decoded, 50, runs);
+    for (int i = 0; i < n; ++i) sum += runs[i].length * (runs[i].attribute + 1) + runs[i].x;
+  }
+  quillet::ReportClose(job.file);
+  double seconds = Seconds(start);
+  checksum = sum;
+  lines = count_lines;
+  return seconds;
+}
+
+struct Result {
+  double mb, plain_rate, reader_rate;
+  std::uint64_t lines, backspaces, plain_sum, reader_sum;
+};
+
+Result Measure(std::size_t size, unsigned emphasis_rate) {
+  char path[] = "/tmp/quillet-bench-XXXXXX";
+  int fd = mkstemp(path);
+  if (fd < 0) std::exit(1);
+  std::uint64_t backspaces = 0;
+  {
+    std::string report = MakeReport(size, emphasis_rate);
+    for (char c : report) backspaces += c == '\b';
+    if (write(fd, report.data(), report.size()) != static_cast<ssize_t>(report.size())) std::exit(1);
+    close(fd);
+  }
+  std::FILE* probe = std::fopen(path, "rb");
+  std::fseek(probe, 0, SEEK_END);
+  const double mb = std::ftell(probe) / 1e6;
+  std::fclose(probe);
+
+  double best_plain = 1e9, best_reader = 1e9;
+  std::uint64_t plain_sum = 0, reader_sum = 0, lines = 0;
+  for (int run = 0; run < 3; ++run) {
+    double plain = PlainRead(path, plain_sum);
+    double reader = ReaderPass(path, reader_sum, lines);
+    if (plain < best_plain) best_plain = plain;
+    if (reader < best_reader) best_reader = reader;
+  }
+  unlink(path);
+  return {mb, mb / best_plain, mb / best_reader, lines, backspaces, plain_sum, reader_sum};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::size_t megabytes = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 100;
+  const std::size_t size = megabytes * 1000 * 1000;
+  struct Workload {
+    const char* name;
+    unsigned emphasis_rate;
+  } workloads[] = {{"report (1 body word in 40 emphasised)", 40},
+                   {"dense overstrikes (1 body word in 4)", 4}};
+  for (const Workload& w : workloads) {
+    Result r = Measure(size, w.emphasis_rate);
+    std::printf("%s: %.1f MB, %llu lines, %.1f%% backspaces, file in page cache\n", w.name, r.mb,
+                static_cast<unsigned long long>(r.lines), 100.0 * r.backspaces / (r.mb * 1e6));
+    // The sums are printed so that neither pass can be optimised away.
+    std::printf("  (a) fread 64 KiB blocks, sum bytes: %8.1f MB/s  (sum %llu)\n", r.plain_rate,
+                static_cast<unsigned long long>(r.plain_sum));
+    std::printf("  (b) GetLine+DecodeLine+SplitRuns:   %8.1f MB/s  (sum %llu)\n", r.reader_rate,
+                static_cast<unsigned long long>(r.reader_sum));
+    std::printf("  ratio (b)/(a): %.2f\n", r.reader_rate / r.plain_rate);
+  }
+  return 0;
+}
