@@ -86,3 +86,14 @@ endforeach()
 add_test(NAME dll.exports
   COMMAND ${CMAKE_SOURCE_DIR}/scripts/check-dll.sh $<TARGET_FILE:QUILLETDLL>)
 set_tests_properties(dll.exports PROPERTIES ENVIRONMENT "")
+
+# End to end: the host program prints through the DLL on the CUPS PDF printer and
+# the PDFs are read back with poppler's tools.
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+file(GLOB e2e_tests CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*_test.py)
+foreach(script IN LISTS e2e_tests)
+  get_filename_component(name ${script} NAME_WE)
+  add_test(NAME e2e.${name} COMMAND ${Python3_EXECUTABLE} ${script})
+  set_tests_properties(e2e.${name} PROPERTIES
+    ENVIRONMENT "QUILLET_BIN=${CMAKE_BINARY_DIR}/bin" TIMEOUT 900)
+endforeach()

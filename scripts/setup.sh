@@ -16,7 +16,7 @@ packages=(
   g++-mingw-w64-i686 cmake ninja-build make g++ libgtest-dev
   wine wine32:i386 libcups2:i386
   cups cups-client printer-driver-cups-pdf poppler-utils
-  xauth xvfb
+  python3
 )
 command -v javac >/dev/null 2>&1 || packages+=(default-jdk-headless)
 
