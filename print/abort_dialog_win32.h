@@ -1,0 +1,18 @@
+// The cancel dialog's procedure and the abort procedure, exported by the library
+// as AbrtDlgP (ordinal 1) and AbrtProc (ordinal 2).
+#ifndef QUILLET_PRINT_ABORT_DIALOG_WIN32_H
+#define QUILLET_PRINT_ABORT_DIALOG_WIN32_H
+
+#include <windows.h>
+
+// Dialog procedure of the ABRTDLG template: on WM_INITDIALOG sets the caption to
+// "Spooling" and stores the window in progress_window; any WM_COMMAND sets
+// user_abort.
+extern "C" BOOL CALLBACK AbrtDlgP(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
+
+// Abort procedure of a printer device context: dispatches every pending message of
+// the thread (the cancel dialog's through IsDialogMessageA) and answers whether
+// printing may go on (!user_abort).
+extern "C" BOOL CALLBACK AbrtProc(HDC dc, int error);
+
+#endif

@@ -1,0 +1,164 @@
+// The print driver's device on GDI, the spooler and the Win32 user interface. Each
+// call is the Win32 call of the same purpose, with the ANSI forms throughout.
+#include "print/gdi_device_win32.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "jni/module.h"
+#include "print/abort_dialog_win32.h"
+#include "print/printer_setup.h"
+#include "res/resource.h"
+
+namespace quillet {
+namespace {
+
+HDC Dc(DeviceContext dc) { return static_cast<HDC>(dc); }
+
+}  // namespace
+
+LOGFONTA ToLogFont(const FontSpec& spec) {
+  LOGFONTA font;
+  std::memset(&font, 0, sizeof font);
+  font.lfHeight = spec.height;
+  font.lfWidth = spec.width;
+  font.lfWeight = spec.weight;
+  font.lfUnderline = spec.underline ? 1 : 0;
+  font.lfCharSet = ANSI_CHARSET;
+  font.lfPitchAndFamily = spec.pitch_and_family;
+  static_assert(sizeof font.lfFaceName == kFaceNameSize, "face name sizes differ");
+  std::memcpy(font.lfFaceName, spec.face, sizeof font.lfFaceName);
+  font.lfFaceName[sizeof font.lfFaceName - 1] = '\0';
+  return font;
+}
+
+GdiPrintDevice::GdiPrintDevice(PrinterDcSource printer_dc_source)
+    : printer_dc_source_(printer_dc_source != nullptr ? printer_dc_source : &quillet::GetPrinterDC) {}
+
+std::int32_t GdiPrintDevice::OpenReport(const char* path) {
+  std::int32_t file = ReportOpen(path);
+  if (file != kReportOpenError) file_.reset(file);
+  return file;
+}
+
+void GdiPrintDevice::CloseReport(std::int32_t file) {
+  if (file_ && file_.get() == file) {
+    file_.reset();
+  } else {
+    ReportClose(file);
+  }
+}
+
+unsigned long GdiPrintDevice::LastError() { return GetLastError(); }
+
+bool GdiPrintDevice::GetPrinterDC(PrintJob& job) {
+  const bool ok = printer_dc_source_(job);
+  if (job.dc != nullptr && job.dc != dc_.get()) dc_.reset(Dc(job.dc));
+  return ok;
+}
+
+void GdiPrintDevice::DeleteDC(DeviceContext dc) {
+  if (dc_ && dc_.get() == Dc(dc)) {
+    dc_.reset();
+  } else {
+    ::DeleteDC(Dc(dc));
+  }
+}
+
+int GdiPrintDevice::QueryEscapeSupport(DeviceContext dc, int escape) {
+  const DWORD query = static_cast<DWORD>(escape);
+  return Escape(Dc(dc), QUERYESCSUPPORT, sizeof query, reinterpret_cast<LPCSTR>(&query), nullptr);
+}
+
+bool GdiPrintDevice::ReadTextMetrics(DeviceContext dc, TextMetrics& metrics) {
+  TEXTMETRICA tm;
+  std::memset(&tm, 0, sizeof tm);
+  const bool ok = GetTextMetricsA(Dc(dc), &tm) != 0;
+  metrics = TextMetrics{};
+  if (ok) {
+    metrics.height = tm.tmHeight;
+    metrics.ave_char_width = tm.tmAveCharWidth;
+    metrics.external_leading = tm.tmExternalLeading;
+    metrics.pitch_and_family = tm.tmPitchAndFamily;
+  }
+  return ok;
+}
+
+int GdiPrintDevice::GetDeviceCaps(DeviceContext dc, DeviceCap cap) {
+  return ::GetDeviceCaps(Dc(dc), static_cast<int>(cap));
+}
+
+void GdiPrintDevice::ReadTextFace(DeviceContext dc, char (&face)[kFaceNameSize]) {
+  face[0] = '\0';
+  if (GetTextFaceA(Dc(dc), kFaceNameSize, face) <= 0) face[0] = '\0';
+  face[kFaceNameSize - 1] = '\0';
+}
+
+FontHandle GdiPrintDevice::MakeFont(const FontSpec& spec) {
+  const LOGFONTA logfont = ToLogFont(spec);
+  HFONT font = CreateFontIndirectA(&logfont);
+  if (font != nullptr) {
+    fonts_.emplace_back(font);
+    fonts_made_.push_back(font);
+  }
+  return font;
+}
+
+FontHandle GdiPrintDevice::SelectFont(DeviceContext dc, FontHandle font) {
+  HGDIOBJ previous = SelectObject(Dc(dc), static_cast<HGDIOBJ>(font));
+  return previous == HGDI_ERROR ? nullptr : previous;
+}
+
+void GdiPrintDevice::DeleteFont(FontHandle font) {
+  auto owned = std::find_if(fonts_.begin(), fonts_.end(),
+                            [&](const UniqueFont& f) { return f.get() == static_cast<HFONT>(font); });
+  if (owned != fonts_.end()) {
+    fonts_.erase(owned);  // the owner deletes it
+  } else {
+    DeleteObject(static_cast<HGDIOBJ>(font));
+  }
+}
+
+void GdiPrintDevice::SetAbortProc(DeviceContext dc) { ::SetAbortProc(Dc(dc), &AbrtProc); }
+
+int GdiPrintDevice::StartDocument(DeviceContext dc, const char* document_name) {
+  DOCINFOA info;
+  std::memset(&info, 0, sizeof info);
+  info.cbSize = sizeof info;
+  info.lpszDocName = document_name;
+  return StartDocA(Dc(dc), &info);
+}
+
+int GdiPrintDevice::StartPage(DeviceContext dc) { return ::StartPage(Dc(dc)); }
+int GdiPrintDevice::EndPage(DeviceContext dc) { return ::EndPage(Dc(dc)); }
+int GdiPrintDevice::EndDocument(DeviceContext dc) { return EndDoc(Dc(dc)); }
+
+void GdiPrintDevice::PutText(DeviceContext dc, int x, int y, const char* text, int length) {
+  TextOutA(Dc(dc), x, y, text, length);
+}
+
+void GdiPrintDevice::PassThrough(DeviceContext dc, const unsigned char* block, int) {
+  // The byte count travels in the block's first two bytes; the input size stays 0.
+  Escape(Dc(dc), PASSTHROUGH, 0, reinterpret_cast<LPCSTR>(block), nullptr);
+}
+
+void GdiPrintDevice::MoveTo(DeviceContext dc, int x, int y) { MoveToEx(Dc(dc), x, y, nullptr); }
+void GdiPrintDevice::LineTo(DeviceContext dc, int x, int y) { ::LineTo(Dc(dc), x, y); }
+
+WindowHandle GdiPrintDevice::CreateCancelDialog() {
+  // Template names compare without regard to case: "AbrtDlg" finds ABRTDLG.
+  return CreateDialogParamA(QuilletModule(), "AbrtDlg", GetFocus(), &AbrtDlgP, 0);
+}
+
+void GdiPrintDevice::DestroyWindow(WindowHandle window) { ::DestroyWindow(static_cast<HWND>(window)); }
+
+void GdiPrintDevice::SetPageLine(WindowHandle dialog, const char* text) {
+  SetDlgItemTextA(static_cast<HWND>(dialog), IDC_PROGRESS, text);
+}
+
+void GdiPrintDevice::ShowError(const char* text) { MessageBoxA(nullptr, text, nullptr, MB_ICONERROR); }
+
+void GdiPrintDevice::TranslateToOem(const char* text, char* out) { CharToOemA(text, out); }
+void GdiPrintDevice::TranslateToAnsi(const char* text, char* out) { OemToCharA(text, out); }
+
+}  // namespace quillet

@@ -1,0 +1,78 @@
+// The print driver's device on GDI, the spooler and the Win32 user interface.
+#ifndef QUILLET_PRINT_GDI_DEVICE_WIN32_H
+#define QUILLET_PRINT_GDI_DEVICE_WIN32_H
+
+#include <windows.h>
+
+#include <vector>
+
+#include "print/gdi_handles_win32.h"
+#include "print/print_device.h"
+
+namespace quillet {
+
+class GdiPrintDevice final : public PrintDevice {
+ public:
+  // Where the printer's device context comes from: GetPrinterDC (printer_setup.h)
+  // unless another source is given (tests print on a context of their own).
+  using PrinterDcSource = bool (*)(PrintJob& job);
+  explicit GdiPrintDevice(PrinterDcSource printer_dc_source = nullptr);
+
+  // Whatever the driver left unreleased (it releases everything itself) goes with
+  // the device: fonts, the device context and the report file are owned here.
+  ~GdiPrintDevice() override = default;
+
+  // Every font this device made, deleted or not, for checks after a report.
+  const std::vector<HFONT>& fonts_made() const { return fonts_made_; }
+
+  std::int32_t OpenReport(const char* path) override;
+  void CloseReport(std::int32_t file) override;
+  unsigned long LastError() override;
+  bool GetPrinterDC(PrintJob& job) override;
+  void DeleteDC(DeviceContext dc) override;
+
+  int QueryEscapeSupport(DeviceContext dc, int escape) override;
+  bool ReadTextMetrics(DeviceContext dc, TextMetrics& metrics) override;
+  int GetDeviceCaps(DeviceContext dc, DeviceCap cap) override;
+  void ReadTextFace(DeviceContext dc, char (&face)[kFaceNameSize]) override;
+
+  FontHandle MakeFont(const FontSpec& spec) override;
+  FontHandle SelectFont(DeviceContext dc, FontHandle font) override;
+  void DeleteFont(FontHandle font) override;
+
+  void SetAbortProc(DeviceContext dc) override;
+  int StartDocument(DeviceContext dc, const char* document_name) override;
+  int StartPage(DeviceContext dc) override;
+  int EndPage(DeviceContext dc) override;
+  int EndDocument(DeviceContext dc) override;
+
+  void PutText(DeviceContext dc, int x, int y, const char* text, int length) override;
+  void PassThrough(DeviceContext dc, const unsigned char* block, int block_size) override;
+  void MoveTo(DeviceContext dc, int x, int y) override;
+  void LineTo(DeviceContext dc, int x, int y) override;
+
+  WindowHandle CreateCancelDialog() override;
+  void DestroyWindow(WindowHandle window) override;
+  void SetPageLine(WindowHandle dialog, const char* text) override;
+  void ShowError(const char* text) override;
+
+  void TranslateToOem(const char* text, char* out) override;
+  void TranslateToAnsi(const char* text, char* out) override;
+
+ private:
+  PrinterDcSource printer_dc_source_;
+  std::vector<HFONT> fonts_made_;
+  std::vector<UniqueFont> fonts_;
+  UniqueReportFile file_;
+  // Declared last, so released first: no font is still selected in a context
+  // that is gone when the fonts are deleted.
+  UniqueDC dc_;
+};
+
+// The LOGFONTA for a font description: the members the description does not name
+// are 0 (lfCharSet ANSI_CHARSET).
+LOGFONTA ToLogFont(const FontSpec& spec);
+
+}  // namespace quillet
+
+#endif

@@ -1,0 +1,102 @@
+// The device a report is laid out on: a printer device context, the report file,
+// and the few window calls that go with printing one report (the cancel dialog, its
+// page line, message boxes, character-set translation). GDI and the Win32 user
+// interface implement it in the Windows build; the native tests record every call.
+#ifndef QUILLET_PRINT_PRINT_DEVICE_H
+#define QUILLET_PRINT_PRINT_DEVICE_H
+
+#include <cstdint>
+
+#include "print/print_job.h"
+
+namespace quillet {
+
+using DeviceContext = void*;  // HDC
+using FontHandle = void*;     // HFONT
+using WindowHandle = void*;   // HWND
+
+// The GetDeviceCaps indices the driver asks for.
+enum class DeviceCap : int { kHorzRes = 8, kVertRes = 10, kLogPixelsY = 90 };
+
+constexpr int kEscapePassThrough = 19;  // PASSTHROUGH
+constexpr int kFaceNameSize = 32;       // LF_FACESIZE
+
+// A logical font as the driver describes it. The platform layer fills the rest of
+// its font record with 0 (escapement, orientation, italic, strike-out, the ANSI
+// character set, output and clip precision, quality).
+struct FontSpec {
+  int height = 0;
+  int width = 0;
+  int weight = 0;
+  bool underline = false;
+  std::uint8_t pitch_and_family = 0;
+  char face[kFaceNameSize] = {};
+};
+
+// The text metrics the driver reads.
+struct TextMetrics {
+  int height = 0;
+  int ave_char_width = 0;
+  int external_leading = 0;
+  std::uint8_t pitch_and_family = 0;
+};
+
+class PrintDevice {
+ public:
+  virtual ~PrintDevice() = default;
+
+  // The report file: a handle, or kReportOpenError (report_file.h).
+  virtual std::int32_t OpenReport(const char* path) = 0;
+  virtual void CloseReport(std::int32_t file) = 0;
+  virtual unsigned long LastError() = 0;
+
+  // Prepares the job's printer and leaves its device context in job.dc (null when
+  // none could be made). False on failure.
+  virtual bool GetPrinterDC(PrintJob& job) = 0;
+  virtual void DeleteDC(DeviceContext dc) = 0;
+
+  // QUERYESCSUPPORT for one escape: 0 when the device does not support it.
+  virtual int QueryEscapeSupport(DeviceContext dc, int escape) = 0;
+  // Metrics of the font currently selected; false (metrics left 0) on failure.
+  virtual bool ReadTextMetrics(DeviceContext dc, TextMetrics& metrics) = 0;
+  virtual int GetDeviceCaps(DeviceContext dc, DeviceCap cap) = 0;
+  // Face name of the font currently selected, always NUL-terminated.
+  virtual void ReadTextFace(DeviceContext dc, char (&face)[kFaceNameSize]) = 0;
+
+  virtual FontHandle MakeFont(const FontSpec& spec) = 0;
+  // Selects a font and returns the one it replaced.
+  virtual FontHandle SelectFont(DeviceContext dc, FontHandle font) = 0;
+  virtual void DeleteFont(FontHandle font) = 0;
+
+  // Installs the library's abort procedure on the device context.
+  virtual void SetAbortProc(DeviceContext dc) = 0;
+  // The spooler calls: StartDocument takes the document name; each returns the
+  // platform's result (negative on failure).
+  virtual int StartDocument(DeviceContext dc, const char* document_name) = 0;
+  virtual int StartPage(DeviceContext dc) = 0;
+  virtual int EndPage(DeviceContext dc) = 0;
+  virtual int EndDocument(DeviceContext dc) = 0;
+
+  virtual void PutText(DeviceContext dc, int x, int y, const char* text, int length) = 0;
+  // Sends a pass-through block: a 16-bit little-endian byte count and the bytes;
+  // block_size is the size of the whole block.
+  virtual void PassThrough(DeviceContext dc, const unsigned char* block, int block_size) = 0;
+  virtual void MoveTo(DeviceContext dc, int x, int y) = 0;
+  virtual void LineTo(DeviceContext dc, int x, int y) = 0;
+
+  // The cancel dialog, made from the library's resources (null when it cannot be).
+  virtual WindowHandle CreateCancelDialog() = 0;
+  virtual void DestroyWindow(WindowHandle window) = 0;
+  // Writes the page line into the dialog's progress line.
+  virtual void SetPageLine(WindowHandle dialog, const char* text) = 0;
+  // An error box with no owner and the platform's default caption.
+  virtual void ShowError(const char* text) = 0;
+
+  // Character-set translation; `out` has room for `text` and its terminator.
+  virtual void TranslateToOem(const char* text, char* out) = 0;
+  virtual void TranslateToAnsi(const char* text, char* out) = 0;
+};
+
+}  // namespace quillet
+
+#endif

@@ -1,0 +1,324 @@
+// The page layout of one report: fonts and the character grid, the line loop with
+// its page breaks, the ruler, raw pass-through and character-set translation, and
+// the release of everything a report holds, on every way out.
+#include "print/print_driver.h"
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "print/abort_dialog.h"
+#include "print/report_file.h"
+#include "print/report_reader.h"
+#include "trace/trace.h"
+
+namespace quillet {
+namespace {
+
+constexpr int kPageLineSize = 100;
+constexpr int kResultTextSize = 80;
+constexpr int kNormalWeight = 400;
+constexpr int kBoldWeight = 700;
+
+// Grow-only buffers for pass-through blocks and translated text, kept for the life
+// of the process (one report prints at a time).
+std::vector<unsigned char> g_raw_buffer;
+std::vector<char> g_xlat_buffer;
+
+void DestroyCancelDialog(PrintDevice& device) {
+  if (cancel_dialog != nullptr) device.DestroyWindow(cancel_dialog);
+  cancel_dialog = nullptr;
+  progress_window = nullptr;
+}
+
+// One report from the moment its file is open. The destructor releases what the
+// report holds, in this order: the cancel dialog; the device context's own font
+// back in place, then the four fonts; the device context; the report file.
+class Report {
+ public:
+  Report(PrintJob& job, PrintDevice& device) : job_(job), device_(device) {}
+  ~Report() { Release(); }
+  Report(const Report&) = delete;
+  Report& operator=(const Report&) = delete;
+
+  void Print();
+
+ private:
+  void MakeFonts(DeviceContext dc);
+  // False when the report has to end here (a spooler call failed).
+  bool PrintLines(DeviceContext dc);
+  bool StartNewPage(DeviceContext dc);
+  bool EndCurrentPage(DeviceContext dc, const char* failure_trace);
+  void Release();
+
+  PrintJob& job_;
+  PrintDevice& device_;
+  ReportFonts fonts_;
+  FontHandle original_font_ = nullptr;  // what selecting font_normal replaced
+
+  // The character grid, from the normal font.
+  int char_width_ = 0;
+  int line_height_ = 0;
+  int lines_per_page_ = 0;
+  int line_no_ = 0;  // next row on the current page; 0: no page open
+  int page_no_ = 0;  // pages started in this report
+};
+
+void Report::Print() {
+  if (!device_.GetPrinterDC(job_) || job_.dc == nullptr) return;
+  DeviceContext dc = job_.dc;
+
+  if (job_.raw && device_.QueryEscapeSupport(dc, kEscapePassThrough) == 0) {
+    Trace("PASSTHROUGH not supported, ignoring -raw flag\n");
+    job_.raw = 0;  // the job record serves the whole call: later reports print through fonts too
+  }
+
+  MakeFonts(dc);
+
+  original_font_ = device_.SelectFont(dc, fonts_.normal);
+  TextMetrics grid;
+  device_.ReadTextMetrics(dc, grid);
+  char_width_ = grid.ave_char_width;
+  line_height_ = grid.height + grid.external_leading;
+  const int vertres = device_.GetDeviceCaps(dc, DeviceCap::kVertRes);
+  // A font without height would divide by zero: every page then holds one line.
+  lines_per_page_ = line_height_ > 0 ? vertres / line_height_ : 0;
+
+  user_abort = 0;
+  if (!job_.quiet) cancel_dialog = device_.CreateCancelDialog();
+  device_.SetAbortProc(dc);
+
+  if (CheckPrintResult(device_, "StartDoc", device_.StartDocument(dc, job_.report_path))) return;
+
+  line_no_ = 0;
+  page_no_ = 0;
+  if (!PrintLines(dc)) return;
+
+  // One more ruler below the last line, on the last page while it is still open.
+  // With no page open (an empty report, or one that ended with a form feed) there
+  // is nothing to draw on: drawing there would make some drivers start a page.
+  if (line_no_ > 0) DrawRuler(job_, device_, line_height_ * line_no_);
+  if (line_no_ > 0 && !EndCurrentPage(dc, "EndPage (2) failed - exiting\n")) return;
+
+  CheckPrintResult(device_, "EndDoc", device_.EndDocument(dc));
+}
+
+void Report::MakeFonts(DeviceContext dc) {
+  TextMetrics metrics;
+  device_.ReadTextMetrics(dc, metrics);
+
+  FontSpec spec;
+  if (job_.pitch != 0) {
+    // `pitch` points high; the font mapper chooses the width.
+    spec.height = -MulDiv(job_.pitch, device_.GetDeviceCaps(dc, DeviceCap::kLogPixelsY), 72);
+    spec.width = 0;
+  } else {
+    spec.height = metrics.height;
+    spec.width = metrics.ave_char_width;
+  }
+  spec.pitch_and_family = metrics.pitch_and_family;
+  if (job_.font[0] != '\0') {
+    CopyField(spec.face, job_.font);
+  } else {
+    device_.ReadTextFace(dc, spec.face);
+  }
+
+  auto make = [&](bool underline, int weight) {
+    spec.underline = underline;
+    spec.weight = weight;
+    return device_.MakeFont(spec);
+  };
+  fonts_.normal = make(false, kNormalWeight);
+  fonts_.underline = make(true, kNormalWeight);
+  fonts_.bold_underline = make(true, kBoldWeight);
+  fonts_.bold = make(false, kBoldWeight);
+}
+
+bool Report::PrintLines(DeviceContext dc) {
+  if (user_abort) return true;
+  do {
+    char line[kLineCapacity];
+    std::int32_t status = CTL_NONE;
+    const int count = GetLine(job_, line, kLineCapacity, &status);
+    Trace("GetLine returned %s\n", line);
+    if (status == CTL_EOF) {
+      Trace("GetLine found CTL_EOF\n");
+      break;
+    }
+    if (page_no_ == 0 && line_no_ == 0 && count == 0 && status == CTL_FORM_FEED) {
+      // A form feed before anything of the report: no blank first page.
+      Trace("Skipping initial FORM_FEED\n");
+      continue;
+    }
+    if (line_no_ == 0 && !StartNewPage(dc)) return false;
+
+    if (count > 0) {
+      DecodedLine decoded;
+      DecodeLine(line, count, decoded);
+      TextRun runs[kLineCapacity];
+      const int run_count = SplitRuns(decoded, char_width_, runs);
+      const int y = line_height_ * line_no_;
+      for (int r = 0; r < run_count; ++r) {
+        OutputRun(job_, device_, fonts_, runs[r].attribute, runs[r].x, y, decoded.chars + runs[r].start,
+                  runs[r].length);
+      }
+      ++line_no_;
+    }
+
+    // Rows 0 to lines_per_page: a page holds lines_per_page + 1 lines.
+    if ((line_no_ > lines_per_page_ || status == CTL_FORM_FEED) && !EndCurrentPage(dc, "EndPage failed - exiting\n"))
+      return false;
+  } while (!user_abort);
+  return true;
+}
+
+bool Report::StartNewPage(DeviceContext dc) {
+  ++page_no_;
+  char page_line[kPageLineSize];
+  std::snprintf(page_line, sizeof page_line, "%s (page %i)", job_.report_path, page_no_);
+  device_.SetPageLine(progress_window, page_line);
+  Trace("Printing %s\n", page_line);
+  if (CheckPrintResult(device_, "StartPage", device_.StartPage(dc))) {
+    Trace("StartPage failed - exiting\n");
+    return false;
+  }
+  DrawRuler(job_, device_, 0);
+  return true;
+}
+
+bool Report::EndCurrentPage(DeviceContext dc, const char* failure_trace) {
+  line_no_ = 0;
+  if (CheckPrintResult(device_, "EndPage", device_.EndPage(dc))) {
+    Trace("%s", failure_trace);
+    return false;
+  }
+  return true;
+}
+
+void Report::Release() {
+  DestroyCancelDialog(device_);
+  if (job_.dc != nullptr && original_font_ != nullptr) device_.SelectFont(job_.dc, original_font_);
+  original_font_ = nullptr;
+  for (FontHandle* font : {&fonts_.normal, &fonts_.underline, &fonts_.bold_underline, &fonts_.bold}) {
+    if (*font != nullptr) device_.DeleteFont(*font);
+    *font = nullptr;
+  }
+  if (job_.dc != nullptr) device_.DeleteDC(job_.dc);
+  job_.dc = nullptr;
+  if (job_.file != 0) device_.CloseReport(job_.file);
+  job_.file = 0;
+  job_.input.Reset();
+}
+
+}  // namespace
+
+FontHandle ReportFonts::For(std::uint8_t attribute) const {
+  switch (attribute & (ATTR_UNDERLINE | ATTR_BOLD)) {
+    case ATTR_UNDERLINE:
+      return underline;
+    case ATTR_BOLD:
+      return bold;
+    case ATTR_UNDERLINE | ATTR_BOLD:
+      return bold_underline;
+    default:
+      return normal;
+  }
+}
+
+void PrintReport(PrintJob& job, PrintDevice& device) {
+  if (job.report_path == nullptr) return;
+  job.file = device.OpenReport(job.report_path);
+  job.input.Reset();
+  job.input.handle = job.file;
+  if (job.file == kReportOpenError) {
+    Trace("lopen(%s) failed because of error %d\n", job.report_path, static_cast<int>(device.LastError()));
+    return;
+  }
+  Report report(job, device);
+  report.Print();
+}
+
+void DisposeReport(PrintJob& job) {
+  if (!job.scratch) return;
+  if (job.report_path != nullptr) std::remove(job.report_path);
+  if (!job.config_path.empty()) std::remove(job.config_path.c_str());
+}
+
+const char* SpoolerErrorText(int result) {
+  static const char* const kTexts[] = {
+      "Unknown general error",        // SP_ERROR
+      "Abort by application",         // SP_APPABORT
+      "User Abort by Print Manager",  // SP_USERABORT
+      "Out of disk",                  // SP_OUTOFDISK
+      "Out of memory",                // SP_OUTOFMEMORY
+  };
+  if (result < 0 && result >= -5) return kTexts[-result - 1];
+  return kTexts[0];
+}
+
+bool CheckPrintResult(PrintDevice& device, const char* name, int result) {
+  if (result >= 0) return false;
+  char text[kResultTextSize];
+  std::snprintf(text, sizeof text, "%s returned %i (%s).", name, result, SpoolerErrorText(result));
+  device.ShowError(text);
+  return true;
+}
+
+void DrawRuler(const PrintJob& job, PrintDevice& device, int y) {
+  if (!job.ruler) return;
+  const int width = device.GetDeviceCaps(job.dc, DeviceCap::kHorzRes);
+  for (long long x = 0; x <= width; x += 10) {
+    const int tick = x % 50 == 0 ? 20 : 10;
+    device.MoveTo(job.dc, static_cast<int>(x), y);
+    device.LineTo(job.dc, static_cast<int>(x), y + tick);
+  }
+}
+
+void OutputRun(const PrintJob& job, PrintDevice& device, const ReportFonts& fonts, std::uint8_t attribute,
+               int x, int y, const char* text, int length) {
+  if (length < 0) length = 0;
+  if (job.raw) {
+    const std::size_t size = static_cast<std::size_t>(length) + 2;
+    if (g_raw_buffer.size() < size) g_raw_buffer.assign(size, 0);
+    g_raw_buffer[0] = static_cast<unsigned char>(length & 0xFF);
+    g_raw_buffer[1] = static_cast<unsigned char>((length >> 8) & 0xFF);
+    if (length > 0) std::memcpy(g_raw_buffer.data() + 2, text, static_cast<std::size_t>(length));
+    device.PassThrough(job.dc, g_raw_buffer.data(), static_cast<int>(size));
+    return;
+  }
+
+  device.SelectFont(job.dc, fonts.For(attribute));
+
+  const char* out = text;
+  if (job.oem || job.ansi) {
+    // The translation takes the rest of the line, from the run's first character.
+    const std::size_t rest = std::strlen(text);
+    if (rest > 0) {
+      if (g_xlat_buffer.size() < rest + 1) g_xlat_buffer.resize(rest + 1);
+      if (job.oem) {
+        device.TranslateToOem(text, g_xlat_buffer.data());
+      } else {
+        device.TranslateToAnsi(text, g_xlat_buffer.data());
+      }
+      out = g_xlat_buffer.data();
+    }
+  }
+  device.PutText(job.dc, x, y, out, length);
+}
+
+int MulDiv(int a, int b, int c) {
+  if (c == 0) return -1;
+  long long numerator = static_cast<long long>(a) * b;
+  long long divisor = c;
+  if (divisor < 0) {
+    numerator = -numerator;
+    divisor = -divisor;
+  }
+  // Round half away from zero.
+  const long long half = divisor / 2;
+  const long long result = numerator >= 0 ? (numerator + half) / divisor : (numerator - half) / divisor;
+  if (result > 2147483647LL || result < -2147483647LL) return -1;
+  return static_cast<int>(result);
+}
+
+}  // namespace quillet

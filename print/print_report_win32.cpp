@@ -1,0 +1,13 @@
+// The library's PrintReport: the portable driver on GDI, with the printer that
+// printer setup prepares for the job.
+#include "print/gdi_device_win32.h"
+#include "print/print_driver.h"
+
+namespace quillet {
+
+void PrintReport(PrintJob& job) {
+  GdiPrintDevice device;
+  PrintReport(job, device);
+}
+
+}  // namespace quillet
