@@ -1,0 +1,135 @@
+// Writing a print job's settings into a printer device mode, and carrying the
+// settings of one device mode over to another printer's. Templates over the
+// device-mode type: any struct with the member names of DEVMODEA will do, so the
+// rules are built for Windows on DEVMODEA and tested natively on a stand-in.
+#ifndef QUILLET_PRINT_DEVMODE_FIELDS_H
+#define QUILLET_PRINT_DEVMODE_FIELDS_H
+
+#include <cstddef>
+#include <cstdint>
+
+#include "print/paper_sizes.h"
+#include "print/print_job.h"
+
+namespace quillet {
+
+// dmFields bits: which members of a device mode are set.
+constexpr std::uint32_t kDmOrientation = 0x1;
+constexpr std::uint32_t kDmPaperSize = 0x2;
+constexpr std::uint32_t kDmPaperLength = 0x4;
+constexpr std::uint32_t kDmPaperWidth = 0x8;
+constexpr std::uint32_t kDmScale = 0x10;
+constexpr std::uint32_t kDmCopies = 0x100;
+constexpr std::uint32_t kDmDefaultSource = 0x200;
+constexpr std::uint32_t kDmCollate = 0x8000;
+constexpr std::uint32_t kDmFormName = 0x10000;
+
+constexpr std::int16_t kDmPaperUser = 256;
+constexpr std::int16_t kDmCollateFalse = 0;
+constexpr std::int16_t kDmCollateTrue = 1;
+
+// Device modes of this version or older have neither a form name nor collation.
+constexpr unsigned kDmVersionWithoutForms = 0x30A;
+
+// Job values wider than a device-mode member keep their low 16 bits.
+inline std::int16_t Low16(std::int32_t value) {
+  return static_cast<std::int16_t>(static_cast<std::uint16_t>(static_cast<std::uint32_t>(value)));
+}
+
+// Writes the job into the device mode. dmFields afterwards lists exactly the
+// settings of this job; members the job does not set keep their values.
+template <class DevMode>
+void WriteJobSettings(DevMode& dm, const PrintJob& job) {
+  dm.dmFields = 0;
+  if (job.copies != 1) {
+    dm.dmCopies = Low16(job.copies);
+    dm.dmFields = kDmCopies;
+  }
+  if (job.orientation != 0) dm.dmOrientation = job.orientation;
+  dm.dmFields |= kDmOrientation;
+  if (job.source != 0) {
+    dm.dmDefaultSource = job.source;
+    dm.dmFields |= kDmDefaultSource;
+  }
+  if (job.paper_width != 0) {
+    dm.dmPaperWidth = Low16(job.paper_width);
+    dm.dmPaperSize = kDmPaperUser;
+    dm.dmFields |= kDmPaperSize | kDmPaperWidth;
+  }
+  if (job.paper_length != 0) {
+    dm.dmPaperLength = Low16(job.paper_length);
+    dm.dmPaperSize = kDmPaperUser;
+    dm.dmFields |= kDmPaperSize | kDmPaperLength;
+  }
+  // A named form wins over a size; a size alone may still be a known paper.
+  const PaperSize* paper = nullptr;
+  if (job.form_id[0] != '\0') {
+    paper = FindPaperByName(job.form_id);
+  } else if (job.paper_width != 0 && job.paper_length != 0) {
+    paper = FindPaperBySize(job.paper_width, job.paper_length);
+  }
+  if (paper != nullptr) {
+    dm.dmPaperSize = Low16(paper->id);
+    dm.dmFields = (dm.dmFields & ~(kDmPaperLength | kDmPaperWidth)) | kDmPaperSize;
+  }
+  // The form name and collation members exist only in later device modes; a
+  // device mode whose dmSize stops short of them does not get them either.
+  const std::size_t forms_end = offsetof(DevMode, dmFormName) + sizeof dm.dmFormName;
+  if (dm.dmSpecVersion > kDmVersionWithoutForms && dm.dmSize >= forms_end) {
+    if (job.form_id[0] != '\0') {
+      std::size_t i = 0;
+      for (; i + 1 < sizeof dm.dmFormName && job.form_id[i] != '\0'; ++i)
+        dm.dmFormName[i] = static_cast<unsigned char>(job.form_id[i]);
+      for (; i < sizeof dm.dmFormName; ++i) dm.dmFormName[i] = 0;
+      dm.dmFields |= kDmFormName;
+    }
+    // A job without the collate option holds a zero byte here, which switches
+    // collation off like '0'.
+    if (job.collate != ' ') {
+      dm.dmCollate = job.collate == '1' ? kDmCollateTrue : kDmCollateFalse;
+      dm.dmFields |= kDmCollate;
+    }
+  }
+}
+
+// Carries the settings that `source` marks as set over to `target`, another
+// printer's device mode. Paper source, form name, quality, colour and duplex
+// stay the target printer's own.
+template <class DevMode>
+void MergeDevMode(DevMode& target, const DevMode& source) {
+  const auto fields = source.dmFields;
+  if (fields & kDmOrientation) {
+    target.dmOrientation = source.dmOrientation;
+    target.dmFields |= kDmOrientation;
+  }
+  if (fields & kDmPaperSize) {
+    // A paper id replaces any user size or form name of the target.
+    target.dmPaperSize = source.dmPaperSize;
+    target.dmFields = (target.dmFields | kDmPaperSize) & ~(kDmPaperLength | kDmPaperWidth | kDmFormName);
+  } else {
+    if (fields & kDmPaperLength) {
+      target.dmPaperLength = source.dmPaperLength;
+      target.dmFields |= kDmPaperLength;
+    }
+    if (fields & kDmPaperWidth) {
+      target.dmPaperWidth = source.dmPaperWidth;
+      target.dmFields |= kDmPaperWidth;
+    }
+  }
+  if (fields & kDmScale) {
+    target.dmScale = source.dmScale;
+    target.dmFields |= kDmScale;
+  }
+  if (fields & kDmCopies) {
+    target.dmCopies = source.dmCopies;
+    target.dmFields |= kDmCopies;
+  }
+  if (fields & kDmCollate) {
+    target.dmCollate = source.dmCollate;
+    target.dmFields |= kDmCollate;
+  }
+}
+
+}  // namespace quillet
+
+#endif
