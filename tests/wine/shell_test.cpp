@@ -69,7 +69,9 @@ void RemoveFolder(const std::string& folder) {
 
 // A command line that runs the helper: it sleeps `ms`, then writes `out`.
 std::string Helper(int ms, const std::string& out, const std::string& more = "") {
-  std::string line = BinFolder() + "sleep_then_write.exe " + std::to_string(ms) + " " + out;
+  std::string program = BinFolder() + "sleep_then_write.exe";
+  if (program.find(' ') != std::string::npos) program = "\"" + program + "\"";
+  std::string line = program + " " + std::to_string(ms) + " " + out;
   if (!more.empty()) line += " " + more;
   return line;
 }
