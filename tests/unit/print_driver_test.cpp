@@ -1,0 +1,644 @@
+#include "print/print_driver.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "print/abort_dialog.h"
+#include "print/report_file.h"
+#include "trace/trace.h"
+
+namespace quillet {
+namespace {
+
+using namespace std::string_literals;
+
+// Records every call the driver makes, as one line of text each, and plays a
+// printer whose results the test chooses. The normal font has a 10-unit character
+// width and a 20-unit line height (18 + 2 leading) unless a test says otherwise.
+class RecordingDevice : public PrintDevice {
+ public:
+  // What the device answers.
+  bool fail_open = false;
+  bool printer_ok = true;
+  bool make_dc = true;
+  int passthrough = 1;
+  TextMetrics device_metrics{100, 52, 0, 0x31};
+  TextMetrics font_metrics{18, 10, 2, 0x31};
+  int horzres = 100, vertres = 100, logpixelsy = 600;
+  bool dialog_fails = false;
+  int start_doc = 1, end_doc = 1;
+  std::vector<int> start_page, end_page;  // results of the 1st, 2nd ... call; 1 after those
+  std::function<void()> after_text;       // runs after each PutText
+
+  std::vector<std::string> calls;
+  std::vector<FontSpec> fonts;  // font k is "F<k+1>"
+  std::vector<std::string> blocks;
+  int fonts_alive = 0;
+
+  static inline void* const kDc = reinterpret_cast<void*>(0xDC);
+  static inline void* const kDialog = reinterpret_cast<void*>(0xD1A);
+  static inline void* const kStockFont = reinterpret_cast<void*>(0x50);
+
+  std::int32_t OpenReport(const char* path) override {
+    calls.push_back("OpenReport");
+    return fail_open ? kReportOpenError : ReportOpen(path);
+  }
+  void CloseReport(std::int32_t file) override {
+    calls.push_back("CloseReport");
+    ReportClose(file);
+  }
+  unsigned long LastError() override { return 2; }
+  bool GetPrinterDC(PrintJob& job) override {
+    calls.push_back("GetPrinterDC");
+    job.dc = make_dc ? kDc : nullptr;
+    return printer_ok;
+  }
+  void DeleteDC(DeviceContext dc) override { calls.push_back(dc == kDc ? "DeleteDC" : "DeleteDC ?"); }
+  int QueryEscapeSupport(DeviceContext, int escape) override {
+    calls.push_back("QueryEscape " + std::to_string(escape));
+    return passthrough;
+  }
+  bool ReadTextMetrics(DeviceContext, TextMetrics& metrics) override {
+    calls.push_back("TextMetrics");
+    metrics = selected_ == kStockFont ? device_metrics : font_metrics;
+    return true;
+  }
+  int GetDeviceCaps(DeviceContext, DeviceCap cap) override {
+    calls.push_back("Caps " + std::to_string(static_cast<int>(cap)));
+    return cap == DeviceCap::kHorzRes ? horzres : cap == DeviceCap::kVertRes ? vertres : logpixelsy;
+  }
+  void ReadTextFace(DeviceContext, char (&face)[kFaceNameSize]) override {
+    calls.push_back("TextFace");
+    std::snprintf(face, sizeof face, "%s", "Device Mono");
+  }
+  FontHandle MakeFont(const FontSpec& spec) override {
+    fonts.push_back(spec);
+    ++fonts_alive;
+    calls.push_back("MakeFont F" + std::to_string(fonts.size()));
+    return reinterpret_cast<FontHandle>(fonts.size());
+  }
+  FontHandle SelectFont(DeviceContext, FontHandle font) override {
+    calls.push_back("Select " + Name(font));
+    return std::exchange(selected_, font);
+  }
+  void DeleteFont(FontHandle font) override {
+    EXPECT_NE(font, selected_) << "a selected font is deleted";
+    --fonts_alive;
+    calls.push_back("DeleteFont " + Name(font));
+  }
+  void SetAbortProc(DeviceContext) override { calls.push_back("SetAbortProc"); }
+  int StartDocument(DeviceContext, const char* name) override {
+    calls.push_back("StartDoc "s + name);
+    return start_doc;
+  }
+  int StartPage(DeviceContext) override {
+    calls.push_back("StartPage");
+    return Next(start_page, start_pages_++);
+  }
+  int EndPage(DeviceContext) override {
+    calls.push_back("EndPage");
+    return Next(end_page, end_pages_++);
+  }
+  int EndDocument(DeviceContext) override {
+    calls.push_back("EndDoc");
+    return end_doc;
+  }
+  void PutText(DeviceContext, int x, int y, const char* text, int length) override {
+    calls.push_back("Text " + Name(selected_) + " " + std::to_string(x) + "," + std::to_string(y) + " " +
+                    std::string(text, length));
+    if (after_text) after_text();
+  }
+  void PassThrough(DeviceContext, const unsigned char* block, int size) override {
+    blocks.emplace_back(reinterpret_cast<const char*>(block), size);
+    calls.push_back("Pass " + std::string(reinterpret_cast<const char*>(block) + 2, size - 2));
+  }
+  void MoveTo(DeviceContext, int x, int y) override {
+    calls.push_back("MoveTo " + std::to_string(x) + "," + std::to_string(y));
+  }
+  void LineTo(DeviceContext, int x, int y) override {
+    calls.push_back("LineTo " + std::to_string(x) + "," + std::to_string(y));
+  }
+  WindowHandle CreateCancelDialog() override {
+    calls.push_back("CreateCancelDialog");
+    if (dialog_fails) return nullptr;
+    progress_window = kDialog;  // as the dialog procedure does from inside the creation
+    return kDialog;
+  }
+  void DestroyWindow(WindowHandle window) override {
+    calls.push_back(window == kDialog ? "DestroyWindow" : "DestroyWindow ?");
+  }
+  void SetPageLine(WindowHandle dialog, const char* text) override {
+    calls.push_back((dialog == kDialog ? "PageLine "s : "PageLine(no dialog) "s) + text);
+  }
+  void ShowError(const char* text) override { calls.push_back("Box "s + text); }
+  // Stand-ins that show which way a text went: OEM upper case, ANSI lower case.
+  void TranslateToOem(const char* text, char* out) override { Translate("ToOem ", text, out, ::toupper); }
+  void TranslateToAnsi(const char* text, char* out) override { Translate("ToAnsi ", text, out, ::tolower); }
+
+  // The calls whose first word is one of `names`.
+  std::vector<std::string> Only(std::initializer_list<std::string> names) const {
+    std::vector<std::string> out;
+    for (const auto& call : calls) {
+      for (const auto& name : names)
+        if (call.compare(0, call.find(' '), name) == 0) out.push_back(call);
+    }
+    return out;
+  }
+
+  // The pages as "[row:text ...]" per page, the rows taken from y.
+  std::string Pages() const {
+    std::string out;
+    for (const auto& call : calls) {
+      if (call == "StartPage") out += "[";
+      if (call == "EndPage") out += "] ";
+      if (call.rfind("Text ", 0) == 0) {
+        int x = 0, y = 0, used = 0;
+        std::sscanf(call.c_str(), "Text %*s %d,%d %n", &x, &y, &used);
+        if (out.back() != '[') out += " ";
+        out += std::to_string(y / 20) + ":" + call.substr(used);
+      }
+    }
+    if (!out.empty() && out.back() == ' ') out.pop_back();
+    return out;
+  }
+
+ private:
+  static int Next(const std::vector<int>& results, int n) {
+    return n < static_cast<int>(results.size()) ? results[n] : 1;
+  }
+  std::string Name(FontHandle font) const {
+    if (font == kStockFont) return "stock";
+    return "F" + std::to_string(reinterpret_cast<std::uintptr_t>(font));
+  }
+  void Translate(const char* name, const char* text, char* out, int (*map)(int)) {
+    calls.push_back(name + std::string(text));
+    std::size_t i = 0;
+    for (; text[i] != '\0'; ++i) out[i] = static_cast<char>(map(static_cast<unsigned char>(text[i])));
+    out[i] = '\0';
+  }
+
+  FontHandle selected_ = kStockFont;
+  int start_pages_ = 0;
+  int end_pages_ = 0;
+};
+
+class DriverTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    char dir[] = "/tmp/quillet-driver-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    dir_ = dir;
+    report_ = dir_ + "/report.txt";
+    job_.report_path = report_.c_str();
+    OpenTraceFile((dir_ + "/trace.log").c_str());
+    user_abort = 0;
+  }
+  void TearDown() override {
+    ResetTraceForTesting();
+    std::remove(report_.c_str());
+    std::remove((dir_ + "/trace.log").c_str());
+    std::remove((dir_ + "/job.cfg").c_str());
+    rmdir(dir_.c_str());
+  }
+
+  void Write(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+
+  void Print(const std::string& report) {
+    Write(report_, report);
+    PrintReport(job_, device_);
+  }
+
+  std::string TraceLog() {
+    std::ifstream in(dir_ + "/trace.log", std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+
+  // Everything the report held is given back, the dialog included.
+  void ExpectReleased() {
+    EXPECT_EQ(device_.fonts_alive, 0);
+    EXPECT_EQ(device_.Only({"DeleteDC"}).size(), 1u);
+    EXPECT_EQ(device_.Only({"CloseReport"}).size(), 1u);
+    EXPECT_EQ(device_.Only({"DestroyWindow"}).size(), job_.quiet ? 0u : 1u);
+    EXPECT_EQ(job_.dc, nullptr);
+    EXPECT_EQ(job_.file, 0);
+    EXPECT_EQ(cancel_dialog, nullptr);
+    EXPECT_EQ(progress_window, nullptr);
+  }
+
+  std::string dir_;
+  std::string report_;
+  PrintJob job_;
+  RecordingDevice device_;
+};
+
+TEST_F(DriverTest, TwoLineReportCallSequence) {
+  Print("ab\r\ncd\n");
+  const std::vector<std::string> expected = {
+      "OpenReport", "GetPrinterDC", "TextMetrics", "TextFace",
+      "MakeFont F1", "MakeFont F2", "MakeFont F3", "MakeFont F4",
+      "Select F1", "TextMetrics", "Caps 10", "CreateCancelDialog", "SetAbortProc",
+      "StartDoc " + report_, "PageLine " + report_ + " (page 1)", "StartPage",
+      "Select F1", "Text F1 0,0 ab", "Select F1", "Text F1 0,20 cd",
+      "EndPage", "EndDoc",
+      // Released: the dialog, the context's own font back, the fonts, the context, the file.
+      "DestroyWindow", "Select stock", "DeleteFont F1", "DeleteFont F2", "DeleteFont F3", "DeleteFont F4",
+      "DeleteDC", "CloseReport"};
+  EXPECT_EQ(device_.calls, expected);
+  ExpectReleased();
+
+  std::string log = TraceLog();
+  const std::string eof_line = "GetLine: found EOF";
+  log.erase(log.find(eof_line), log.find('\n', log.find(eof_line)) + 1 - log.find(eof_line));
+  EXPECT_EQ(log, "GetLine returned ab\n"
+                 "Printing " + report_ + " (page 1)\n"
+                 "GetLine returned cd\n"
+                 "GetLine returned \n"
+                 "GetLine found CTL_EOF\n");
+}
+
+TEST_F(DriverTest, RunsTakeTheirAttributesFontAndSitOnTheGrid) {
+  // F1 normal, F2 underline, F3 bold underline, F4 bold.
+  Print("AB\b_C\nx\bx\b_y\by\n\nz\bz\n");
+  EXPECT_EQ(device_.Only({"Text"}), (std::vector<std::string>{
+                                        "Text F1 0,0 A", "Text F2 10,0 B", "Text F1 20,0 C",
+                                        "Text F3 0,20 x", "Text F4 10,20 y",
+                                        "Text F1 0,40 ",  // an empty line still takes its row
+                                        "Text F4 0,60 z"}));
+}
+
+TEST_F(DriverTest, FontsFollowThePitchAndFaceOptions) {
+  struct Case {
+    std::int16_t pitch;
+    const char* font;
+    int logpixelsy;
+    int height, width;
+    const char* face;
+  } cases[] = {
+      {0, "", 600, 100, 52, "Device Mono"},  // the device's own font, its size and face
+      {10, "", 600, -83, 0, "Device Mono"},  // 10 * 600 / 72 = 83.3
+      {9, "Courier New", 300, -38, 0, "Courier New"},  // 37.5 rounds away from zero
+      {12, "A face name that is far too long for a font", 96, -16, 0,
+       "A face name that is far too lon"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.pitch);
+    RecordingDevice device;
+    device.logpixelsy = c.logpixelsy;
+    PrintJob job;
+    job.report_path = report_.c_str();
+    job.pitch = c.pitch;
+    CopyField(job.font, c.font);
+    Write(report_, "x\n");
+    PrintReport(job, device);
+
+    ASSERT_EQ(device.fonts.size(), 4u);
+    const int weights[] = {400, 400, 700, 700};
+    const bool underlines[] = {false, true, true, false};
+    for (int k = 0; k < 4; ++k) {
+      const FontSpec& f = device.fonts[k];
+      EXPECT_EQ(f.height, c.height);
+      EXPECT_EQ(f.width, c.width);
+      EXPECT_EQ(f.weight, weights[k]);
+      EXPECT_EQ(f.underline, underlines[k]);
+      EXPECT_EQ(f.pitch_and_family, 0x31);
+      EXPECT_STREQ(f.face, c.face);
+    }
+    EXPECT_EQ(device.Only({"TextFace"}).size(), c.font[0] == '\0' ? 1u : 0u);
+  }
+}
+
+TEST(MulDiv, RoundsHalfAwayFromZeroLikeWin32) {
+  struct Case {
+    int a, b, c, expected;
+  } cases[] = {
+      {10, 600, 72, 83}, {9, 300, 72, 38}, {-9, 300, 72, -38}, {9, -300, 72, -38},
+      {9, 300, -72, -38}, {-9, -300, -72, -38}, {-9, 300, -72, 38}, {1, 1, 2, 1}, {1, 1, 3, 0}, {-1, 1, 2, -1},
+      {0, 5, 7, 0}, {5, 7, 0, -1}, {65536, 65536, 2, -1}, {65536, 65536, 4, 1073741824},
+      {2147483647, 2, 2, 2147483647}, {-2147483647, 2, 2, -2147483647},
+  };
+  for (const Case& c : cases) EXPECT_EQ(MulDiv(c.a, c.b, c.c), c.expected) << c.a << "*" << c.b << "/" << c.c;
+}
+
+TEST_F(DriverTest, RulerAtTheTopOfEveryPageAndBelowTheLastLine) {
+  job_.ruler = 1;
+  device_.horzres = 60;
+  const std::vector<std::string> tick_at_0 = {"MoveTo 0,0", "LineTo 0,20", "MoveTo 10,0", "LineTo 10,10",
+                                              "MoveTo 20,0", "LineTo 20,10", "MoveTo 30,0", "LineTo 30,10",
+                                              "MoveTo 40,0", "LineTo 40,10", "MoveTo 50,0", "LineTo 50,20",
+                                              "MoveTo 60,0", "LineTo 60,10"};
+  Print("a\fb\nc\n");
+  auto ruler = device_.Only({"MoveTo", "LineTo", "StartPage", "EndPage", "Text"});
+  std::vector<std::string> expected = {"StartPage"};
+  expected.insert(expected.end(), tick_at_0.begin(), tick_at_0.end());
+  expected.insert(expected.end(), {"Text F1 0,0 a", "EndPage", "StartPage"});
+  expected.insert(expected.end(), tick_at_0.begin(), tick_at_0.end());
+  expected.insert(expected.end(), {"Text F1 0,0 b", "Text F1 0,20 c"});
+  for (const auto& t : tick_at_0) {  // the same ruler, two rows down
+    int x = 0, y = 0;
+    char verb[8];
+    std::sscanf(t.c_str(), "%7s %d,%d", verb, &x, &y);
+    expected.push_back(std::string(verb) + " " + std::to_string(x) + "," + std::to_string(y + 40));
+  }
+  expected.push_back("EndPage");
+  EXPECT_EQ(ruler, expected);
+}
+
+TEST_F(DriverTest, NoRulerOutsideAPage) {
+  job_.ruler = 1;
+  for (const char* report : {"", "a\f", "\f"}) {
+    SCOPED_TRACE(testing::PrintToString(report));
+    device_ = RecordingDevice();
+    Print(report);
+    // Every tick lies between a StartPage and its EndPage.
+    bool open = false;
+    for (const auto& call : device_.calls) {
+      if (call == "StartPage") open = true;
+      if (call == "EndPage") open = false;
+      if (call.rfind("MoveTo", 0) == 0) {
+        EXPECT_TRUE(open) << call;
+      }
+    }
+  }
+}
+
+TEST_F(DriverTest, RulerOffDrawsNothing) {
+  Print("a\fb\n");
+  EXPECT_TRUE(device_.Only({"MoveTo", "LineTo", "Caps 8"}).empty());
+}
+
+TEST_F(DriverTest, RawModeSendsPassThroughBlocks) {
+  job_.raw = 1;
+  const std::string long_line(300, 'x');
+  Print("ab\bb\r\n" + long_line + "\f");
+  EXPECT_EQ(device_.Only({"QueryEscape"}), std::vector<std::string>{"QueryEscape 19"});
+  // A 16-bit little-endian count, then the bytes; the line feed goes along in raw mode.
+  EXPECT_EQ(device_.blocks, (std::vector<std::string>{"\x01\x00"s "a", "\x01\x00"s "b", "\x01\x00"s "\n",
+                                                     "\x2C\x01"s + long_line}));
+  EXPECT_TRUE(device_.Only({"Text"}).empty());
+  EXPECT_EQ(device_.Only({"Select"}), (std::vector<std::string>{"Select F1", "Select stock"}));
+  EXPECT_EQ(job_.raw, 1);
+}
+
+TEST_F(DriverTest, RawModeWithoutPassThroughPrintsThroughFonts) {
+  job_.raw = 1;
+  device_.passthrough = 0;
+  Print("ab\n");
+  EXPECT_TRUE(device_.blocks.empty());
+  EXPECT_EQ(device_.Only({"Text"}), std::vector<std::string>{"Text F1 0,0 ab"});
+  EXPECT_EQ(job_.raw, 0);  // stays off for the later reports of the call
+  EXPECT_EQ(TraceLog().rfind("PASSTHROUGH not supported, ignoring -raw flag\n", 0), 0u);
+}
+
+TEST_F(DriverTest, TranslationTakesTheRestOfTheLineFromTheRunStart) {
+  struct Case {
+    std::uint8_t oem, ansi;
+    std::vector<std::string> expected;
+  } cases[] = {
+      {1, 0, {"ToOem aBc", "Text F1 0,0 A", "ToOem Bc", "Text F2 10,0 B", "ToOem c", "Text F1 20,0 C"}},
+      {1, 1, {"ToOem aBc", "Text F1 0,0 A", "ToOem Bc", "Text F2 10,0 B", "ToOem c", "Text F1 20,0 C"}},
+      {0, 1, {"ToAnsi aBc", "Text F1 0,0 a", "ToAnsi Bc", "Text F2 10,0 b", "ToAnsi c", "Text F1 20,0 c"}},
+      {0, 0, {"Text F1 0,0 a", "Text F2 10,0 B", "Text F1 20,0 c"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << int(c.oem) << int(c.ansi));
+    device_ = RecordingDevice();
+    job_.oem = c.oem;
+    job_.ansi = c.ansi;
+    Print("aB\b_c\n\n");  // the empty line is not translated
+    auto expected = c.expected;
+    expected.push_back("Text F1 0,20 ");
+    EXPECT_EQ(device_.Only({"ToOem", "ToAnsi", "Text"}), expected);
+  }
+}
+
+TEST_F(DriverTest, FormFeedsAndFullPagesBreakPages) {
+  // vertres 100 / line height 20: five lines per page, so a page holds six.
+  struct Case {
+    const char* name;
+    std::string report;
+    std::string pages;
+  } cases[] = {
+      {"empty report", "", ""},
+      {"leading form feeds skipped", "\r\f\fa\n", "[0:a]"},
+      {"form feed after the last line", "a\nb\f", "[0:a 1:b]"},
+      {"title page", "TITLE\fnext\n", "[0:TITLE] [0:next]"},
+      {"two form feeds give a blank page", "a\f\fb\n", "[0:a] [] [0:b]"},
+      {"six lines fill a page", "1\n2\n3\n4\n5\n6\n", "[0:1 1:2 2:3 3:4 4:5 5:6]"},
+      {"the seventh starts the next", "1\n2\n3\n4\n5\n6\n7\n", "[0:1 1:2 2:3 3:4 4:5 5:6] [0:7]"},
+      {"full pages ended by form feeds", "1\n2\n3\n4\n5\f6\n7\n8\n9\n10\f",
+       "[0:1 1:2 2:3 3:4 4:5] [0:6 1:7 2:8 3:9 4:10]"},
+      {"sixth line with its form feed", "1\n2\n3\n4\n5\n6\fx\n", "[0:1 1:2 2:3 3:4 4:5 5:6] [0:x]"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    device_ = RecordingDevice();
+    Print(c.report);
+    EXPECT_EQ(device_.Pages(), c.pages);
+    EXPECT_EQ(device_.Only({"StartDoc"}).size(), 1u);
+    EXPECT_EQ(device_.Only({"EndDoc"}).size(), 1u);
+  }
+  // The first case: a document with no page in it.
+  device_ = RecordingDevice();
+  Print("");
+  EXPECT_EQ(device_.Only({"StartDoc", "StartPage", "EndPage", "EndDoc"}),
+            (std::vector<std::string>{"StartDoc " + report_, "EndDoc"}));
+}
+
+TEST_F(DriverTest, InitialFormFeedIsTraced) {
+  Print("\fa\n");
+  EXPECT_NE(TraceLog().find("GetLine returned \nSkipping initial FORM_FEED\nGetLine returned a\n"), std::string::npos);
+}
+
+TEST(CheckPrintResult, NegativeResultsShowTheirText) {
+  struct Case {
+    int result;
+    const char* box;
+  } cases[] = {
+      {1, nullptr},
+      {0, nullptr},
+      {-1, "StartPage returned -1 (Unknown general error)."},
+      {-2, "StartPage returned -2 (Abort by application)."},
+      {-3, "StartPage returned -3 (User Abort by Print Manager)."},
+      {-4, "StartPage returned -4 (Out of disk)."},
+      {-5, "StartPage returned -5 (Out of memory)."},
+      {-6, "StartPage returned -6 (Unknown general error)."},
+      {-2147483647 - 1, "StartPage returned -2147483648 (Unknown general error)."},
+  };
+  for (const Case& c : cases) {
+    RecordingDevice device;
+    EXPECT_EQ(CheckPrintResult(device, "StartPage", c.result), c.box != nullptr);
+    EXPECT_EQ(device.calls, c.box ? std::vector<std::string>{"Box "s + c.box} : std::vector<std::string>{});
+  }
+  RecordingDevice device;
+  CheckPrintResult(device, std::string(200, 'N').c_str(), -3);
+  EXPECT_EQ(device.calls, std::vector<std::string>{"Box " + std::string(79, 'N')});  // 80 bytes with the NUL
+}
+
+TEST_F(DriverTest, FailingSpoolerCallsEndTheReportAndReleaseEverything) {
+  struct Case {
+    const char* name;
+    std::function<void(RecordingDevice&)> fail;
+    const char* box;
+    const char* trace;  // the driver's last trace line
+    const char* last_spooler_call;
+  } cases[] = {
+      {"StartDoc", [](RecordingDevice& d) { d.start_doc = -1; }, "StartDoc returned -1 (Unknown general error).",
+       nullptr, "StartDoc"},
+      {"StartPage", [](RecordingDevice& d) { d.start_page = {1, -3}; },
+       "StartPage returned -3 (User Abort by Print Manager).", "StartPage failed - exiting\n", "StartPage"},
+      {"EndPage", [](RecordingDevice& d) { d.end_page = {-4}; }, "EndPage returned -4 (Out of disk).",
+       "EndPage failed - exiting\n", "EndPage"},
+      {"EndPage (2)", [](RecordingDevice& d) { d.end_page = {1, -5}; }, "EndPage returned -5 (Out of memory).",
+       "EndPage (2) failed - exiting\n", "EndPage"},
+      {"EndDoc", [](RecordingDevice& d) { d.end_doc = -2; }, "EndDoc returned -2 (Abort by application).",
+       nullptr, "EndDoc"},
+  };
+  for (bool quiet : {false, true}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(testing::Message() << c.name << (quiet ? " quiet" : ""));
+      device_ = RecordingDevice();
+      c.fail(device_);
+      job_.quiet = quiet;
+      OpenTraceFile((dir_ + "/trace.log").c_str());
+      Print("page one\fpage two\n");
+
+      auto spooler = device_.Only({"StartDoc", "StartPage", "EndPage", "EndDoc", "Box"});
+      ASSERT_GE(spooler.size(), 2u);
+      EXPECT_EQ(spooler.back(), "Box "s + c.box);  // the box shows in quiet jobs too
+      EXPECT_EQ(spooler.end()[-2].rfind(c.last_spooler_call, 0), 0u);
+      const std::string log = TraceLog();
+      if (c.trace != nullptr) {
+        EXPECT_EQ(log.substr(log.size() - std::strlen(c.trace)), c.trace);
+      }
+      ExpectReleased();
+    }
+  }
+}
+
+TEST_F(DriverTest, ReportThatCannotBeOpenedTouchesNothing) {
+  job_.report_path = "/nonexistent/quillet/report.txt";
+  PrintReport(job_, device_);
+  EXPECT_EQ(device_.calls, std::vector<std::string>{"OpenReport"});
+  EXPECT_EQ(job_.file, kReportOpenError);
+  EXPECT_EQ(TraceLog(), "lopen(/nonexistent/quillet/report.txt) failed because of error 2\n");
+}
+
+TEST_F(DriverTest, NoPrinterReleasesTheFileAndAnyContext) {
+  for (bool make_dc : {false, true}) {
+    device_ = RecordingDevice();
+    device_.printer_ok = false;
+    device_.make_dc = make_dc;
+    Print("a\n");
+    std::vector<std::string> expected = {"OpenReport", "GetPrinterDC"};
+    if (make_dc) expected.push_back("DeleteDC");
+    expected.push_back("CloseReport");
+    EXPECT_EQ(device_.calls, expected);
+    EXPECT_EQ(job_.dc, nullptr);
+  }
+}
+
+TEST_F(DriverTest, ScratchDispositionDeletesReportAndConfig) {
+  const std::string config = dir_ + "/job.cfg";
+  struct Case {
+    bool scratch;
+    bool openable;
+    bool config;
+  } cases[] = {{true, true, true}, {true, false, true}, {true, true, false}, {false, true, true}};
+  for (const Case& c : cases) {
+    device_ = RecordingDevice();
+    device_.fail_open = !c.openable;
+    Write(config, "copies=2\n");
+    job_.scratch = c.scratch;
+    job_.config_path = c.config ? config : "";
+    Print("a\n");
+    DisposeReport(job_);
+    EXPECT_EQ(access(report_.c_str(), F_OK) == 0, !c.scratch);
+    EXPECT_EQ(access(config.c_str(), F_OK) == 0, !c.scratch || !c.config);
+  }
+  // A report that does not exist: its configuration file still goes.
+  Write(config, "");
+  job_.scratch = 1;
+  job_.config_path = config;
+  job_.report_path = "/nonexistent/quillet/report.txt";
+  PrintReport(job_, device_);
+  DisposeReport(job_);
+  EXPECT_NE(access(config.c_str(), F_OK), 0);
+}
+
+TEST_F(DriverTest, CancelEndsTheLoopAfterTheCurrentLine) {
+  device_.after_text = [] { user_abort = 1; };
+  device_.end_doc = -2;  // the spooler's answer to an abandoned job
+  user_abort = 1;        // left from an earlier cancelled report
+  Print("one\ntwo\nthree\n");
+  EXPECT_EQ(device_.Pages(), "[0:one]");
+  auto tail = device_.Only({"EndPage", "EndDoc", "Box"});
+  EXPECT_EQ(tail, (std::vector<std::string>{"EndPage", "EndDoc", "Box EndDoc returned -2 (Abort by application)."}));
+  ExpectReleased();
+}
+
+TEST_F(DriverTest, CancelBeforeTheFirstLinePrintsNoPage) {
+  // The user cancels as soon as the dialog is up, before the document starts.
+  class Device : public RecordingDevice {
+   public:
+    WindowHandle CreateCancelDialog() override {
+      WindowHandle dialog = RecordingDevice::CreateCancelDialog();
+      user_abort = 1;
+      return dialog;
+    }
+  } device;
+  Write(report_, "a\n");
+  PrintReport(job_, device);
+  EXPECT_EQ(device.Only({"StartDoc", "StartPage", "EndDoc"}),
+            (std::vector<std::string>{"StartDoc " + report_, "EndDoc"}));
+}
+
+TEST_F(DriverTest, QuietJobHasNoDialog) {
+  job_.quiet = 1;
+  Print("a\n");
+  EXPECT_TRUE(device_.Only({"CreateCancelDialog", "DestroyWindow"}).empty());
+  EXPECT_EQ(device_.Only({"PageLine(no"}), std::vector<std::string>{"PageLine(no dialog) " + report_ + " (page 1)"});
+  EXPECT_EQ(device_.Only({"SetAbortProc"}).size(), 1u);
+}
+
+TEST_F(DriverTest, DialogThatCannotBeMadeIsNotDestroyed) {
+  device_.dialog_fails = true;
+  Print("a\n");
+  EXPECT_TRUE(device_.Only({"DestroyWindow"}).empty());
+  EXPECT_EQ(device_.Pages(), "[0:a]");
+}
+
+TEST_F(DriverTest, PageLineIsCutToItsBuffer) {
+  const std::string long_report = dir_ + "/" + std::string(120, 'r');
+  job_.report_path = long_report.c_str();
+  Write(long_report, "a\fb\n");
+  PrintReport(job_, device_);
+  std::remove(long_report.c_str());
+  auto lines = device_.Only({"PageLine"});
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0], "PageLine " + long_report.substr(0, 99));
+  Write(report_, "a\fb\n");
+  device_ = RecordingDevice();
+  job_.report_path = report_.c_str();
+  PrintReport(job_, device_);
+  EXPECT_EQ(device_.Only({"PageLine"}).back(), "PageLine " + report_ + " (page 2)");
+}
+
+TEST_F(DriverTest, FontWithoutHeightStillPrints) {
+  device_.font_metrics = TextMetrics{0, 0, 0, 0};
+  Print("a\nb\n");
+  EXPECT_EQ(device_.Pages(), "[0:a] [0:b]");
+}
+
+}  // namespace
+}  // namespace quillet
