@@ -3,6 +3,8 @@
 #ifndef QUILLET_PRINT_PRINTER_SETUP_H
 #define QUILLET_PRINT_PRINTER_SETUP_H
 
+#include <string>
+
 #include "print/print_job.h"
 
 namespace quillet {
@@ -12,8 +14,22 @@ namespace quillet {
 bool GetDevMode();
 
 // Settles the job's printer, writes the job's settings into the held device mode
-// and creates the printer device context into job.dc (null on failure).
+// and creates the printer device context into job.dc (null on failure). A report
+// that cannot go to its printer (no printer at all, or the user gives up on a
+// printer that cannot be opened) is abandoned with job.dc null; the process goes
+// on. Always true.
 bool GetPrinterDC(PrintJob& job);
+
+// Shows the Print Setup dialog on the current printer. True when the user
+// confirmed it: the printer and settings chosen are then the current ones.
+bool ShowPrintSetup();
+
+// The current printer's full name into `name`; false when no printer is held.
+bool GetCurrentPrinterName(std::string& name);
+
+// Test seam: forgets the current printer (freeing the held blocks), as if the
+// library had just been loaded.
+void ResetPrinterSetupForTesting();
 
 }  // namespace quillet
 

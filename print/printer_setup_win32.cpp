@@ -1,12 +1,357 @@
-// Printer selection: the held device mode and device names.
+// Printer selection on the spooler and the common print dialog: the held device
+// mode and device names, the Print Setup dialog, and the device context of a
+// report.
 #include "print/printer_setup.h"
 
-namespace quillet {
+#include <windows.h>
+#include <commdlg.h>
+#include <winspool.h>
 
-bool GetDevMode() { return false; }
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "print/devmode_fields.h"
+#include "print/printer_setup_win32.h"
+#include "trace/trace.h"
+
+namespace quillet {
+namespace {
+
+static_assert(sizeof(PRINTDLGA) == 66, "PRINTDLGA must have its 32-bit size");
+static_assert(kDmOrientation == DM_ORIENTATION && kDmPaperSize == DM_PAPERSIZE &&
+                  kDmPaperLength == DM_PAPERLENGTH && kDmPaperWidth == DM_PAPERWIDTH && kDmScale == DM_SCALE &&
+                  kDmCopies == DM_COPIES && kDmDefaultSource == DM_DEFAULTSOURCE && kDmCollate == DM_COLLATE &&
+                  kDmFormName == DM_FORMNAME,
+              "dmFields bits");
+static_assert(kDmPaperUser == DMPAPER_USER && kDmCollateTrue == DMCOLLATE_TRUE &&
+                  kDmCollateFalse == DMCOLLATE_FALSE,
+              "device-mode values");
+
+// The default printer, asked for without showing anything.
+constexpr DWORD kDefaultPrinterFlags =
+    PD_RETURNDEFAULT | PD_NOSELECTION | PD_NOPAGENUMS | PD_USEDEVMODECOPIESANDCOLLATE | PD_HIDEPRINTTOFILE;
+// The Print Setup dialog.
+constexpr DWORD kPrintSetupFlags =
+    PD_PRINTSETUP | PD_NOSELECTION | PD_NOPAGENUMS | PD_USEDEVMODECOPIESANDCOLLATE | PD_HIDEPRINTTOFILE;
+static_assert(kDefaultPrinterFlags == 0x0014040C && kPrintSetupFlags == 0x0014004C, "dialog flags");
+
+constexpr char kNoDevModeCaption[] = "Quillet - Can't Get DEVMODE";
+constexpr char kCantOpenCaption[] = "Quillet - Can't Open Printer";
+
+HGLOBAL Unset() { return reinterpret_cast<HGLOBAL>(static_cast<INT_PTR>(-1)); }
+
+// Process-wide: the current printer, as movable blocks that belong to the
+// library. Unset until the first GetDevMode; null when the system had no
+// default printer. Never locked while no routine of this file runs.
+HGLOBAL hDevMode = reinterpret_cast<HGLOBAL>(static_cast<INT_PTR>(-1));
+HGLOBAL hDevNames = reinterpret_cast<HGLOBAL>(static_cast<INT_PTR>(-1));
+
+PrintDlgFunction g_print_dlg = nullptr;  // null: PrintDlgA
+
+BOOL CallPrintDlg(PRINTDLGA* dialog) { return g_print_dlg != nullptr ? g_print_dlg(dialog) : PrintDlgA(dialog); }
+
+bool IsBlock(HGLOBAL block) { return block != nullptr && block != Unset(); }
+
+// A lock on a global block for the length of one scope (or until Unlock).
+template <class T>
+class GlobalLockGuard {
+ public:
+  explicit GlobalLockGuard(HGLOBAL block)
+      : block_(block), data_(IsBlock(block) ? static_cast<T*>(GlobalLock(block)) : nullptr) {}
+  ~GlobalLockGuard() { Unlock(); }
+  GlobalLockGuard(const GlobalLockGuard&) = delete;
+  GlobalLockGuard& operator=(const GlobalLockGuard&) = delete;
+
+  T* get() const { return data_; }
+  T* operator->() const { return data_; }
+  explicit operator bool() const { return data_ != nullptr; }
+  void Unlock() {
+    if (data_ != nullptr) GlobalUnlock(block_);
+    data_ = nullptr;
+  }
+
+ private:
+  HGLOBAL block_;
+  T* data_;
+};
+
+// A movable, zeroed block that is freed unless it is handed over.
+class GlobalBlock {
+ public:
+  explicit GlobalBlock(SIZE_T size) : block_(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size)) {}
+  ~GlobalBlock() {
+    if (block_ != nullptr) GlobalFree(block_);
+  }
+  GlobalBlock(const GlobalBlock&) = delete;
+  GlobalBlock& operator=(const GlobalBlock&) = delete;
+
+  HGLOBAL get() const { return block_; }
+  explicit operator bool() const { return block_ != nullptr; }
+  HGLOBAL Release() {
+    HGLOBAL block = block_;
+    block_ = nullptr;
+    return block;
+  }
+
+ private:
+  HGLOBAL block_;
+};
+
+// A printer opened for queries, closed at the end of its scope.
+class OpenedPrinter {
+ public:
+  explicit OpenedPrinter(const std::string& name) {
+    if (!OpenPrinterA(const_cast<char*>(name.c_str()), &handle_, nullptr)) {
+      error_ = GetLastError();
+      handle_ = nullptr;
+    }
+  }
+  ~OpenedPrinter() {
+    if (handle_ != nullptr) ClosePrinter(handle_);
+  }
+  OpenedPrinter(const OpenedPrinter&) = delete;
+  OpenedPrinter& operator=(const OpenedPrinter&) = delete;
+
+  HANDLE get() const { return handle_; }
+  explicit operator bool() const { return handle_ != nullptr; }
+  DWORD error() const { return error_; }  // why the open failed
+
+ private:
+  HANDLE handle_ = nullptr;
+  DWORD error_ = 0;
+};
+
+struct LocalFreeDeleter {
+  void operator()(char* text) const { LocalFree(text); }
+};
+
+// The device name of a locked DEVNAMES block, read no further than the block.
+std::string DeviceNameOf(HGLOBAL block, const DEVNAMES* names) {
+  const SIZE_T size = GlobalSize(block);
+  if (names->wDeviceOffset >= size) return {};
+  const char* name = GetDeviceName(names);
+  return std::string(name, strnlen(name, size - names->wDeviceOffset));
+}
+
+// The current printer's full name: from the device names, which describe the
+// same printer as the device mode and are not cut to dmDeviceName's 31
+// characters; from the device mode when there are no device names.
+bool HeldPrinterName(std::string& name) {
+  {
+    GlobalLockGuard<DEVNAMES> names(hDevNames);
+    if (names) {
+      name = DeviceNameOf(hDevNames, names.get());
+      return true;
+    }
+  }
+  GlobalLockGuard<DEVMODEA> mode(hDevMode);
+  if (!mode) return false;
+  const char* device = reinterpret_cast<const char*>(mode->dmDeviceName);
+  name.assign(device, strnlen(device, sizeof mode->dmDeviceName));
+  return true;
+}
+
+// The port of an opened printer, or an empty text when the spooler does not say.
+std::string PortOf(HANDLE printer) {
+  DWORD needed = 0;
+  GetPrinterA(printer, 2, nullptr, 0, &needed);
+  if (needed < sizeof(PRINTER_INFO_2A)) return {};
+  std::vector<BYTE> buffer(needed);
+  if (!GetPrinterA(printer, 2, buffer.data(), needed, &needed)) return {};
+  const auto* info = reinterpret_cast<const PRINTER_INFO_2A*>(buffer.data());
+  return info->pPortName != nullptr ? info->pPortName : "";
+}
+
+// A new DEVNAMES block for an opened printer; null when it cannot be made.
+HGLOBAL MakeDevNames(HANDLE printer, const std::string& device) {
+  static constexpr char kDriver[] = "winspool";
+  std::string port = PortOf(printer);
+  const std::size_t driver_at = sizeof(DEVNAMES);
+  const std::size_t device_at = driver_at + sizeof kDriver;
+  const std::size_t port_at = device_at + device.size() + 1;
+  if (port_at > 0xFFFF) return nullptr;  // the offsets are 16 bits
+  GlobalBlock block(port_at + port.size() + 1);
+  GlobalLockGuard<char> bytes(block.get());
+  if (!bytes) return nullptr;
+  auto* names = reinterpret_cast<DEVNAMES*>(bytes.get());
+  names->wDriverOffset = static_cast<WORD>(driver_at);
+  names->wDeviceOffset = static_cast<WORD>(device_at);
+  names->wOutputOffset = static_cast<WORD>(port_at);
+  names->wDefault = 0;
+  // The block is zeroed, so every text ends with its terminator.
+  std::memcpy(bytes.get() + driver_at, kDriver, sizeof kDriver);
+  std::memcpy(bytes.get() + device_at, device.data(), device.size());
+  std::memcpy(bytes.get() + port_at, port.data(), port.size());
+  bytes.Unlock();
+  return block.Release();
+}
+
+// Makes the job's printer the current one: its own default settings, with the
+// current settings carried over, become the held device mode, and new device
+// names for it replace the held ones, so the pair keeps describing one printer.
+// Anything that fails keeps the held pair as it is.
+void SwitchPrinter(const std::string& name) {
+  OpenedPrinter printer(name);
+  if (!printer) return;  // the check that follows tells the user
+  char* device = const_cast<char*>(name.c_str());
+  const LONG size = DocumentPropertiesA(nullptr, printer.get(), device, nullptr, nullptr, 0);
+  if (size <= 0) {
+    Trace("GetPrinterDC() no device mode size for %s, current settings kept\n", device);
+    return;
+  }
+  GlobalBlock mode_block(static_cast<SIZE_T>(size));
+  GlobalLockGuard<DEVMODEA> mode(mode_block.get());
+  if (!mode) {
+    Trace("GetPrinterDC() no memory for the device mode of %s, current settings kept\n", device);
+    return;
+  }
+  if (DocumentPropertiesA(nullptr, printer.get(), device, mode.get(), nullptr, DM_OUT_BUFFER) < 0) {
+    Trace("GetPrinterDC() no device mode for %s, current settings kept\n", device);
+    return;
+  }
+  {
+    GlobalLockGuard<DEVMODEA> current(hDevMode);
+    if (current) MergeDevMode(*mode.get(), *current.get());
+  }
+  if (DocumentPropertiesA(nullptr, printer.get(), device, mode.get(), mode.get(), DM_IN_BUFFER | DM_OUT_BUFFER) <
+      0) {
+    Trace("GetPrinterDC() %s refused the settings, current settings kept\n", device);
+    return;
+  }
+  mode.Unlock();
+  HGLOBAL names = MakeDevNames(printer.get(), name);
+  if (names == nullptr) {
+    Trace("GetPrinterDC() no device names for %s, current settings kept\n", device);
+    return;
+  }
+  if (IsBlock(hDevMode)) GlobalFree(hDevMode);
+  if (IsBlock(hDevNames)) GlobalFree(hDevNames);
+  hDevMode = mode_block.Release();
+  hDevNames = names;
+}
+
+}  // namespace
+
+const char* GetDeviceName(const DEVNAMES* names) {
+  return reinterpret_cast<const char*>(names) + names->wDeviceOffset;
+}
+
+HGLOBAL HeldDevMode() { return hDevMode; }
+HGLOBAL HeldDevNames() { return hDevNames; }
+HGLOBAL UnsetPrinterHandle() { return Unset(); }
+
+std::string OpenFailureText(DWORD error) {
+  char* text = nullptr;
+  const DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, error,
+                                      MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPSTR>(&text), 0,
+                                      nullptr);
+  std::unique_ptr<char, LocalFreeDeleter> owned(text);
+  if (length == 0 || text == nullptr) {
+    char fallback[32];
+    std::snprintf(fallback, sizeof fallback, "Error %lu", static_cast<unsigned long>(error));
+    return fallback;
+  }
+  return std::string(text, length);
+}
+
+PrintDlgFunction SetPrintDlgForTesting(PrintDlgFunction function) {
+  PrintDlgFunction previous = g_print_dlg;
+  g_print_dlg = function;
+  return previous;
+}
+
+void ResetPrinterSetupForTesting() {
+  if (IsBlock(hDevMode)) GlobalFree(hDevMode);
+  if (IsBlock(hDevNames)) GlobalFree(hDevNames);
+  hDevMode = Unset();
+  hDevNames = Unset();
+}
+
+bool GetDevMode() {
+  PRINTDLGA dialog{};
+  dialog.lStructSize = sizeof dialog;
+  if (hDevMode != Unset()) {
+    // Asked once per process: a missing default printer stays missing.
+    Trace("GetDevMode() reusing existing PRINTDLG.\n");
+    return hDevMode != nullptr;
+  }
+  Trace("GetDevMode() new PRINTDLG created.\n");
+  dialog.Flags = kDefaultPrinterFlags;
+  const BOOL ok = CallPrintDlg(&dialog);
+  hDevMode = dialog.hDevMode;
+  hDevNames = dialog.hDevNames;
+  return ok != FALSE && hDevMode != nullptr;
+}
+
+bool ShowPrintSetup() {
+  PRINTDLGA dialog{};
+  dialog.lStructSize = sizeof dialog;
+  GetDevMode();
+  dialog.hwndOwner = nullptr;
+  dialog.hDevMode = hDevMode;
+  dialog.hDevNames = hDevNames;
+  dialog.hInstance = nullptr;
+  dialog.Flags = kPrintSetupFlags;
+  if (!CallPrintDlg(&dialog)) return false;
+  // The dialog may have replaced the blocks it was given; what it returns is ours.
+  hDevMode = dialog.hDevMode;
+  hDevNames = dialog.hDevNames;
+  return true;
+}
+
+bool GetCurrentPrinterName(std::string& name) {
+  GetDevMode();
+  return HeldPrinterName(name);
+}
 
 bool GetPrinterDC(PrintJob& job) {
   job.dc = nullptr;
+  if (!GetDevMode()) {
+    MessageBoxA(nullptr, "quillet", kNoDevModeCaption, MB_OK);
+    Trace("GetPrinterDC() no printer, report abandoned\n");
+    return true;
+  }
+
+  std::string current;
+  HeldPrinterName(current);
+  const bool named = job.printer_id[0] != '\0';
+  const std::string printer = named ? std::string(job.printer_id) : current;
+  if (!named) {
+    // Later reports of the call compare this name. One too long for the field
+    // is left out: an empty printer_id means the current printer anyway.
+    if (current.size() < sizeof job.printer_id) {
+      CopyField(job.printer_id, current.c_str());
+    } else {
+      Trace("GetPrinterDC() printer name too long for the job: %s\n", current.c_str());
+    }
+  }
+
+  // The report goes to the job's printer or nowhere: Retry tries that printer
+  // again, and anything but Retry abandons the report.
+  for (;;) {
+    if (named) {
+      HeldPrinterName(current);
+      Trace("job printer=%s, cur printer=%s\n", job.printer_id, current.c_str());
+      if (printer != current) SwitchPrinter(printer);
+    }
+    OpenedPrinter check(printer);
+    if (check) break;
+    const std::string text = OpenFailureText(check.error());
+    if (MessageBoxA(nullptr, text.c_str(), kCantOpenCaption, MB_RETRYCANCEL) != IDRETRY) {
+      Trace("GetPrinterDC() printer %s not opened, report abandoned\n", printer.c_str());
+      return true;
+    }
+  }
+
+  GlobalLockGuard<DEVMODEA> mode(hDevMode);
+  if (mode) WriteJobSettings(*mode.get(), job);
+  HDC dc = CreateDCA("WINSPOOL", mode ? printer.c_str() : nullptr, nullptr, mode.get());
+  job.dc = dc;
+  Trace("CreateDC returned %d given a DevMode = %x\n", static_cast<int>(reinterpret_cast<INT_PTR>(dc)),
+        static_cast<unsigned>(reinterpret_cast<UINT_PTR>(mode.get())));
   return true;
 }
 
