@@ -53,6 +53,13 @@ PrintDlgFunction g_print_dlg = nullptr;  // null: PrintDlgA
 
 BOOL CallPrintDlg(PRINTDLGA* dialog) { return g_print_dlg != nullptr ? g_print_dlg(dialog) : PrintDlgA(dialog); }
 
+DocumentPropertiesFunction g_document_properties = nullptr;  // null: DocumentPropertiesA
+
+LONG CallDocumentProperties(HANDLE printer, char* device, DEVMODEA* out, DEVMODEA* in, DWORD mode) {
+  return g_document_properties != nullptr ? g_document_properties(nullptr, printer, device, out, in, mode)
+                                          : DocumentPropertiesA(nullptr, printer, device, out, in, mode);
+}
+
 bool IsBlock(HGLOBAL block) { return block != nullptr && block != Unset(); }
 
 // A lock on a global block for the length of one scope (or until Unlock).
@@ -197,7 +204,7 @@ void SwitchPrinter(const std::string& name) {
   OpenedPrinter printer(name);
   if (!printer) return;  // the check that follows tells the user
   char* device = const_cast<char*>(name.c_str());
-  const LONG size = DocumentPropertiesA(nullptr, printer.get(), device, nullptr, nullptr, 0);
+  const LONG size = CallDocumentProperties(printer.get(), device, nullptr, nullptr, 0);
   if (size <= 0) {
     Trace("GetPrinterDC() no device mode size for %s, current settings kept\n", device);
     return;
@@ -208,7 +215,7 @@ void SwitchPrinter(const std::string& name) {
     Trace("GetPrinterDC() no memory for the device mode of %s, current settings kept\n", device);
     return;
   }
-  if (DocumentPropertiesA(nullptr, printer.get(), device, mode.get(), nullptr, DM_OUT_BUFFER) < 0) {
+  if (CallDocumentProperties(printer.get(), device, mode.get(), nullptr, DM_OUT_BUFFER) < 0) {
     Trace("GetPrinterDC() no device mode for %s, current settings kept\n", device);
     return;
   }
@@ -216,7 +223,7 @@ void SwitchPrinter(const std::string& name) {
     GlobalLockGuard<DEVMODEA> current(hDevMode);
     if (current) MergeDevMode(*mode.get(), *current.get());
   }
-  if (DocumentPropertiesA(nullptr, printer.get(), device, mode.get(), mode.get(), DM_IN_BUFFER | DM_OUT_BUFFER) <
+  if (CallDocumentProperties(printer.get(), device, mode.get(), mode.get(), DM_IN_BUFFER | DM_OUT_BUFFER) <
       0) {
     Trace("GetPrinterDC() %s refused the settings, current settings kept\n", device);
     return;
@@ -260,6 +267,12 @@ std::string OpenFailureText(DWORD error) {
 PrintDlgFunction SetPrintDlgForTesting(PrintDlgFunction function) {
   PrintDlgFunction previous = g_print_dlg;
   g_print_dlg = function;
+  return previous;
+}
+
+DocumentPropertiesFunction SetDocumentPropertiesForTesting(DocumentPropertiesFunction function) {
+  DocumentPropertiesFunction previous = g_document_properties;
+  g_document_properties = function;
   return previous;
 }
 

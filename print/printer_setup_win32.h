@@ -28,6 +28,11 @@ std::string OpenFailureText(DWORD error);
 using PrintDlgFunction = BOOL(WINAPI*)(LPPRINTDLGA);
 PrintDlgFunction SetPrintDlgForTesting(PrintDlgFunction function);
 
+// Test seam: the spooler's DocumentPropertiesA, for the failures the real
+// printers never show. Null restores DocumentPropertiesA.
+using DocumentPropertiesFunction = LONG(WINAPI*)(HWND, HANDLE, LPSTR, PDEVMODEA, PDEVMODEA, DWORD);
+DocumentPropertiesFunction SetDocumentPropertiesForTesting(DocumentPropertiesFunction function);
+
 }  // namespace quillet
 
 #endif

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commdlg.h>
+#include <winspool.h>
 
 #include <cstdio>
 #include <cstring>
@@ -85,6 +86,20 @@ BOOL WINAPI CountingPrintDlg(LPPRINTDLGA dialog) {
   return PrintDlgA(dialog);
 }
 
+// A spooler whose settings query fails in the chosen way, for the real printers.
+struct FailingSpooler {
+  LONG size = 0;           // 0: the real size; otherwise what the size query says
+  bool refuse_out = false;  // the query for the printer's defaults fails
+};
+FailingSpooler g_spooler;
+
+LONG WINAPI FailingDocumentProperties(HWND window, HANDLE printer, LPSTR device, PDEVMODEA out, PDEVMODEA in,
+                                      DWORD mode) {
+  if (mode == 0 && g_spooler.size != 0) return g_spooler.size;
+  if (mode == DM_OUT_BUFFER && g_spooler.refuse_out) return -1;
+  return DocumentPropertiesA(window, printer, device, out, in, mode);
+}
+
 // ---- reading the held pair ---------------------------------------------------
 
 DEVMODEA HeldMode() {
@@ -148,6 +163,7 @@ class PrinterSetupTest : public ::testing::Test {
   void SetUp() override {
     ResetPrinterSetupForTesting();
     SetPrintDlgForTesting(nullptr);
+    SetDocumentPropertiesForTesting(nullptr);
     g_fake = FakeDialog{};
     g_real_calls = 0;
     char dir[MAX_PATH];
@@ -164,6 +180,7 @@ class PrinterSetupTest : public ::testing::Test {
     answerer_.reset();
     ResetPrinterSetupForTesting();
     SetPrintDlgForTesting(nullptr);
+    SetDocumentPropertiesForTesting(nullptr);
     ResetTraceForTesting();
   }
 
@@ -468,6 +485,39 @@ TEST_F(PrinterSetupTest, AnotherPrinterBecomesCurrentWithItsNamesAndTheCarriedSe
   PrinterDC(job);
   EXPECT_NE(TraceText().find("job printer=pdf, cur printer=PDF\n"), std::string::npos);
   EXPECT_EQ(HeldNames().device, "pdf");
+  EXPECT_TRUE(Seen().empty());
+}
+
+TEST_F(PrinterSetupTest, WhenTheOtherPrintersSettingsCannotBeHadTheCurrentOnesServe) {
+  const struct {
+    const char* what;
+    FailingSpooler spooler;
+    const char* trace;
+  } cases[] = {
+      {"no size", {-1, false}, "GetPrinterDC() no device mode size for Null, current settings kept\n"},
+      {"no memory", {0x7FFFFFF0, false}, "GetPrinterDC() no memory for the device mode of Null, current settings kept\n"},
+      {"no defaults", {0, true}, "GetPrinterDC() no device mode for Null, current settings kept\n"},
+  };
+  SetDocumentPropertiesForTesting(&FailingDocumentProperties);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ResetPrinterSetupForTesting();
+    g_spooler = c.spooler;
+    ASSERT_TRUE(GetDevMode());
+    const HGLOBAL mode = HeldDevMode();
+    const HGLOBAL names = HeldDevNames();
+    PrintJob job = JobFor("Null");
+    job.copies = 2;
+    EXPECT_NE(PrinterDC(job), nullptr);  // still printed on the printer the job names
+    EXPECT_NE(TraceText().find(c.trace), std::string::npos) << TraceText();
+    EXPECT_EQ(HeldDevMode(), mode);
+    EXPECT_EQ(HeldDevNames(), names);
+    EXPECT_EQ(HeldNames().device, "PDF");
+    const DEVMODEA held = HeldMode();
+    EXPECT_STREQ(reinterpret_cast<const char*>(held.dmDeviceName), "PDF");
+    EXPECT_EQ(held.dmCopies, 2);
+    EXPECT_EQ(GlobalFlags(mode) & GMEM_LOCKCOUNT, 0u);
+  }
   EXPECT_TRUE(Seen().empty());
 }
 
