@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -204,6 +205,26 @@ TEST_F(GdiDriverTest, CancelCommandStopsThePrinting) {
   EXPECT_EQ(log_.page_lines.size(), 3u);
   EXPECT_EQ(user_abort, 1);
   ExpectReleased();
+}
+
+TEST(LogFont, NamedMembersSetAndTheRestZero) {
+  FontSpec spec;
+  spec.height = -83;
+  spec.width = 7;
+  spec.weight = 700;
+  spec.underline = true;
+  spec.pitch_and_family = FIXED_PITCH | FF_MODERN;
+  CopyField(spec.face, "Courier New");
+  LOGFONTA expected;
+  std::memset(&expected, 0, sizeof expected);  // ANSI_CHARSET is 0 too
+  expected.lfHeight = -83;
+  expected.lfWidth = 7;
+  expected.lfWeight = 700;
+  expected.lfUnderline = 1;
+  expected.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
+  std::strcpy(expected.lfFaceName, "Courier New");
+  const LOGFONTA made = ToLogFont(spec);
+  EXPECT_EQ(std::memcmp(&made, &expected, sizeof made), 0);
 }
 
 TEST(MulDivParity, MatchesTheSystemMulDiv) {
