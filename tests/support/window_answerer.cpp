@@ -39,7 +39,10 @@ BOOL CALLBACK CollectStatics(HWND hwnd, LPARAM param) {
   return TRUE;
 }
 
-int DefaultAnswer(HWND box) {
+int DefaultAnswer(HWND box, const std::string& caption) {
+  // The cancel dialog: pressing it would cancel the job. Its caption may read
+  // empty while the printing thread is busy in the spooler.
+  if (caption == "Spooling" || caption.empty()) return 0;
   if (GetDlgItem(box, IDOK) != nullptr) return IDOK;
   return IDCANCEL;
 }
@@ -86,7 +89,7 @@ void WindowAnswerer::Poll() {
     std::string caption = WindowText(box);
     std::string text;
     EnumChildWindows(box, &CollectStatics, reinterpret_cast<LPARAM>(&text));
-    int answer = decide_ ? decide_(caption, text) : DefaultAnswer(box);
+    int answer = decide_ ? decide_(caption, text) : DefaultAnswer(box, caption);
     if (answer == 0) continue;
     {
       std::lock_guard<std::mutex> lock(mutex_);

@@ -24,7 +24,8 @@ class WindowAnswerer {
   // or 0 to leave the window alone (the cancel dialog, for instance).
   using Decide = std::function<int(const std::string& caption, const std::string& text)>;
 
-  // The default answer presses the button that ends the box: IDOK, else IDCANCEL.
+  // The default answer presses the button that ends the box (IDOK, else IDCANCEL)
+  // and leaves the cancel dialog ("Spooling") alone.
   explicit WindowAnswerer(Decide decide = nullptr);
   ~WindowAnswerer();
   WindowAnswerer(const WindowAnswerer&) = delete;

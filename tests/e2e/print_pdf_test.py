@@ -1,0 +1,159 @@
+#!/usr/bin/env python3
+"""End to end: quillet(String[]) called through the tests' JNI environment prints
+reports on the local CUPS PDF printer; the PDFs that come out are read back."""
+import glob
+import os
+import re
+import shutil
+import subprocess
+import tempfile
+import time
+import unittest
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+BIN = os.environ["QUILLET_BIN"]
+WINE_RUN = os.path.join(ROOT, "scripts", "wine-run.sh")
+PDF_DIR = os.path.join(os.path.expanduser("~"), "PDF")
+
+
+def wine(program, *args):
+    result = subprocess.run([WINE_RUN, os.path.join(BIN, program), *args],
+                            capture_output=True, text=True, timeout=300)
+    if result.returncode != 0:
+        raise AssertionError(f"{program} {args} failed ({result.returncode}): {result.stdout}{result.stderr}")
+    return result.stdout
+
+
+def winpath(path):
+    return "Z:" + path.replace("/", "\\")
+
+
+def metrics(orientation="portrait"):
+    horz, vert, line_height, char_width = map(int, wine("dc_metrics.exe", "PDF", orientation).split())
+    return horz, vert, line_height, char_width
+
+
+def pdf_info(pdf):
+    out = subprocess.run(["pdfinfo", pdf], capture_output=True, text=True, check=True).stdout
+    info = dict(line.split(":", 1) for line in out.splitlines() if ":" in line)
+    size = re.match(r"\s*([\d.]+) x ([\d.]+)", info["Page size"])
+    return {"pages": int(info["Pages"]), "width": round(float(size.group(1))),
+            "height": round(float(size.group(2))), "rot": int(info.get("Page rot", "0").strip())}
+
+
+def pdf_pages(pdf):
+    text = subprocess.run(["pdftotext", "-layout", pdf, "-"], capture_output=True, text=True,
+                          check=True).stdout
+    return [page.rstrip("\n") for page in text.split("\f")][:-1]
+
+
+class PrintToPdf(unittest.TestCase):
+    def setUp(self):
+        os.makedirs(PDF_DIR, exist_ok=True)
+        self.dir = tempfile.mkdtemp(prefix="quillet-e2e-")
+        self.made = []
+
+    def tearDown(self):
+        shutil.rmtree(self.dir, ignore_errors=True)
+        for pdf in self.made:
+            if os.path.exists(pdf):
+                os.remove(pdf)
+
+    def report(self, name, data):
+        path = os.path.join(self.dir, name)
+        with open(path, "wb") as f:
+            f.write(data.encode("latin-1") if isinstance(data, str) else data)
+        return path
+
+    def print_reports(self, args, expected, marker_of=None):
+        """Runs quillet(args) and waits for `expected` new PDFs; returns them in the
+        order of the markers given (or of their completion)."""
+        before = set(glob.glob(os.path.join(PDF_DIR, "*.pdf")))
+        wine("quillet_host.exe", *args)
+        deadline = time.time() + 60
+        new = []
+        while time.time() < deadline:
+            new = sorted(set(glob.glob(os.path.join(PDF_DIR, "*.pdf"))) - before, key=os.path.getmtime)
+            if len(new) >= expected:
+                time.sleep(0.3)  # let the last file be written out
+                new = sorted(set(glob.glob(os.path.join(PDF_DIR, "*.pdf"))) - before, key=os.path.getmtime)
+                break
+            time.sleep(0.2)
+        self.made += new
+        self.assertEqual(len(new), expected, f"PDFs for {args}")
+        if marker_of is None:
+            return new
+        by_marker = {}
+        for pdf in new:
+            text = "".join(pdf_pages(pdf))
+            for marker in marker_of:
+                if marker in text:
+                    by_marker[marker] = pdf
+        self.assertEqual(sorted(by_marker), sorted(marker_of), "every report's PDF is found by its marker")
+        return [by_marker[m] for m in marker_of]
+
+    def test_form_feeds_make_no_blank_first_or_last_page(self):
+        data = "\f" + "FIRST PAGE ff1\r\nmore\r\n\f" + "SECOND PAGE ff1\r\n\f"
+        [pdf] = self.print_reports([winpath(self.report("ff1.txt", data))], 1)
+        pages = pdf_pages(pdf)
+        self.assertEqual(pdf_info(pdf)["pages"], 2)
+        self.assertIn("FIRST PAGE", pages[0])
+        self.assertIn("SECOND PAGE", pages[1])
+
+    def test_full_page_holds_lines_per_page_plus_one_lines(self):
+        _, vert, line_height, _ = metrics()
+        per_page = vert // line_height + 1
+        lines = "".join(f"LINE {i:04d}\n" for i in range(1, 2 * per_page + 2))
+        [pdf] = self.print_reports([winpath(self.report("full.txt", lines))], 1)
+        pages = pdf_pages(pdf)
+        self.assertEqual(len(pages), 3)
+        first = [int(n) for n in re.findall(r"LINE (\d{4})", pages[0])]
+        second = [int(n) for n in re.findall(r"LINE (\d{4})", pages[1])]
+        # Rows 0 to lines_per_page: the last row starts inside the printable area
+        # but reaches below it, so the page image may cut it off; the next page
+        # still starts after it.
+        self.assertEqual(first[:per_page - 1], list(range(1, per_page)))
+        self.assertLessEqual(len(first), per_page)
+        self.assertEqual(second[0], per_page + 1)
+        self.assertEqual(len(second), len(first))
+
+    def test_landscape_turns_the_page(self):
+        horz, vert, _, _ = metrics("landscape")
+        self.assertGreater(horz, vert)
+        [pdf] = self.print_reports(
+            ["-orientation=Landscape", winpath(self.report("land.txt", "LANDSCAPE land\n"))], 1)
+        self.assertEqual(pdf_info(pdf)["rot"], 90)
+
+    def test_forms_and_options_apply_in_argument_order(self):
+        a = winpath(self.report("order_a.txt", "REPORT ORDERA\n"))
+        b = winpath(self.report("order_b.txt", "REPORT ORDERB\n"))
+        c = winpath(self.report("order_c.txt", "REPORT ORDERC\n"))
+        pdfs = self.print_reports(["-form_id=A4", a, "-form_id=Letter", b, "/orientation=Landscape", c], 3,
+                                  ["ORDERA", "ORDERB", "ORDERC"])
+        a_info, b_info, c_info = map(pdf_info, pdfs)
+        self.assertEqual((a_info["width"], a_info["height"], a_info["rot"]), (595, 842, 0))
+        self.assertEqual((b_info["width"], b_info["height"], b_info["rot"]), (612, 792, 0))
+        self.assertEqual((c_info["width"], c_info["height"], c_info["rot"]), (612, 792, 90))
+
+    def test_scratch_disposition_deletes_reports_and_config(self):
+        config = self.report("scratch.cfg", "-copies=1\n")
+        a = self.report("scratch_a.txt", "SCRATCH SCRA\n")
+        b = self.report("scratch_b.txt", "SCRATCH SCRB\n")
+        kept = self.report("kept.txt", "KEPT KEPT1\n")
+        self.print_reports([winpath(kept), "-disposition=scratch", f"-config={winpath(config)}",
+                            winpath(a), winpath(b)], 3, ["KEPT1", "SCRA", "SCRB"])
+        self.assertTrue(os.path.exists(kept))
+        self.assertFalse(os.path.exists(a))
+        self.assertFalse(os.path.exists(b))
+        self.assertFalse(os.path.exists(config))
+
+    def test_overstrikes_print_their_characters(self):
+        data = "H\b_E\b_A\b_D\b_ B\bBO\bOL\bLD\bD x\bw\n"
+        [pdf] = self.print_reports([winpath(self.report("strike.txt", data))], 1)
+        text = pdf_pages(pdf)[0]
+        self.assertIn("HEAD", text)
+        self.assertIn("BOLD", text)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
