@@ -32,7 +32,7 @@ trap 'rm -f "$stamp"' EXIT
 args=(
   "$(win samples/memo.txt)"
   "-config=$(win samples/letter.cfg)" "$(win samples/quarterly.txt)"
-  "-orientation=Landscape" "-form_id=A4" "$(win samples/ledger.txt)"
+  "-orientation=Landscape" "-form_id=A4" "-pitch=8" "$(win samples/ledger.txt)"
 )
 echo
 echo "Printing on $(bash scripts/wine-run.sh "$build/bin/quillet_host.exe" --printer-name | tr -d '\r'):"

@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -31,6 +32,7 @@ class TraceTest : public ::testing::Test {
   void TearDown() override {
     unsetenv("QUILLET_DEBUG");
     ResetTraceForTesting();
+    std::filesystem::remove_all(dir_);
   }
   std::string Path(const char* name) const { return dir_ + "/" + name; }
   std::string dir_;
