@@ -17,17 +17,17 @@ HDC Dc(DeviceContext dc) { return static_cast<HDC>(dc); }
 
 }  // namespace
 
-LOGFONTA ToLogFont(const FontSpec& spec) {
+LOGFONTA ToLogFont(const FontSpec& desc) {
   LOGFONTA font;
   std::memset(&font, 0, sizeof font);
-  font.lfHeight = spec.height;
-  font.lfWidth = spec.width;
-  font.lfWeight = spec.weight;
-  font.lfUnderline = spec.underline ? 1 : 0;
+  font.lfHeight = desc.height;
+  font.lfWidth = desc.width;
+  font.lfWeight = desc.weight;
+  font.lfUnderline = desc.underline ? 1 : 0;
   font.lfCharSet = ANSI_CHARSET;
-  font.lfPitchAndFamily = spec.pitch_and_family;
+  font.lfPitchAndFamily = desc.pitch_and_family;
   static_assert(sizeof font.lfFaceName == kFaceNameSize, "face name sizes differ");
-  std::memcpy(font.lfFaceName, spec.face, sizeof font.lfFaceName);
+  std::memcpy(font.lfFaceName, desc.face, sizeof font.lfFaceName);
   font.lfFaceName[sizeof font.lfFaceName - 1] = '\0';
   return font;
 }
@@ -94,8 +94,8 @@ void GdiPrintDevice::ReadTextFace(DeviceContext dc, char (&face)[kFaceNameSize])
   face[kFaceNameSize - 1] = '\0';
 }
 
-FontHandle GdiPrintDevice::MakeFont(const FontSpec& spec) {
-  const LOGFONTA logfont = ToLogFont(spec);
+FontHandle GdiPrintDevice::MakeFont(const FontSpec& desc) {
+  const LOGFONTA logfont = ToLogFont(desc);
   HFONT font = CreateFontIndirectA(&logfont);
   if (font != nullptr) {
     fonts_.emplace_back(font);

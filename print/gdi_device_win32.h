@@ -36,7 +36,7 @@ class GdiPrintDevice final : public PrintDevice {
   int GetDeviceCaps(DeviceContext dc, DeviceCap cap) override;
   void ReadTextFace(DeviceContext dc, char (&face)[kFaceNameSize]) override;
 
-  FontHandle MakeFont(const FontSpec& spec) override;
+  FontHandle MakeFont(const FontSpec& desc) override;
   FontHandle SelectFont(DeviceContext dc, FontHandle font) override;
   void DeleteFont(FontHandle font) override;
 
@@ -71,7 +71,7 @@ class GdiPrintDevice final : public PrintDevice {
 
 // The LOGFONTA for a font description: the members the description does not name
 // are 0 (lfCharSet ANSI_CHARSET).
-LOGFONTA ToLogFont(const FontSpec& spec);
+LOGFONTA ToLogFont(const FontSpec& desc);
 
 }  // namespace quillet
 

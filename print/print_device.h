@@ -63,7 +63,7 @@ class PrintDevice {
   // Face name of the font currently selected, always NUL-terminated.
   virtual void ReadTextFace(DeviceContext dc, char (&face)[kFaceNameSize]) = 0;
 
-  virtual FontHandle MakeFont(const FontSpec& spec) = 0;
+  virtual FontHandle MakeFont(const FontSpec& desc) = 0;
   // Selects a font and returns the one it replaced.
   virtual FontHandle SelectFont(DeviceContext dc, FontHandle font) = 0;
   virtual void DeleteFont(FontHandle font) = 0;

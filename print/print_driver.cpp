@@ -107,26 +107,26 @@ void Report::MakeFonts(DeviceContext dc) {
   TextMetrics metrics;
   device_.ReadTextMetrics(dc, metrics);
 
-  FontSpec spec;
+  FontSpec desc;
   if (job_.pitch != 0) {
     // `pitch` points high; the font mapper chooses the width.
-    spec.height = -MulDiv(job_.pitch, device_.GetDeviceCaps(dc, DeviceCap::kLogPixelsY), 72);
-    spec.width = 0;
+    desc.height = -MulDiv(job_.pitch, device_.GetDeviceCaps(dc, DeviceCap::kLogPixelsY), 72);
+    desc.width = 0;
   } else {
-    spec.height = metrics.height;
-    spec.width = metrics.ave_char_width;
+    desc.height = metrics.height;
+    desc.width = metrics.ave_char_width;
   }
-  spec.pitch_and_family = metrics.pitch_and_family;
+  desc.pitch_and_family = metrics.pitch_and_family;
   if (job_.font[0] != '\0') {
-    CopyField(spec.face, job_.font);
+    CopyField(desc.face, job_.font);
   } else {
-    device_.ReadTextFace(dc, spec.face);
+    device_.ReadTextFace(dc, desc.face);
   }
 
   auto make = [&](bool underline, int weight) {
-    spec.underline = underline;
-    spec.weight = weight;
-    return device_.MakeFont(spec);
+    desc.underline = underline;
+    desc.weight = weight;
+    return device_.MakeFont(desc);
   };
   fonts_.normal = make(false, kNormalWeight);
   fonts_.underline = make(true, kNormalWeight);

@@ -82,8 +82,8 @@ class RecordingDevice : public PrintDevice {
     calls.push_back("TextFace");
     std::snprintf(face, sizeof face, "%s", "Device Mono");
   }
-  FontHandle MakeFont(const FontSpec& spec) override {
-    fonts.push_back(spec);
+  FontHandle MakeFont(const FontSpec& desc) override {
+    fonts.push_back(desc);
     ++fonts_alive;
     calls.push_back("MakeFont F" + std::to_string(fonts.size()));
     return reinterpret_cast<FontHandle>(fonts.size());

@@ -208,13 +208,13 @@ TEST_F(GdiDriverTest, CancelCommandStopsThePrinting) {
 }
 
 TEST(LogFont, NamedMembersSetAndTheRestZero) {
-  FontSpec spec;
-  spec.height = -83;
-  spec.width = 7;
-  spec.weight = 700;
-  spec.underline = true;
-  spec.pitch_and_family = FIXED_PITCH | FF_MODERN;
-  CopyField(spec.face, "Courier New");
+  FontSpec desc;
+  desc.height = -83;
+  desc.width = 7;
+  desc.weight = 700;
+  desc.underline = true;
+  desc.pitch_and_family = FIXED_PITCH | FF_MODERN;
+  CopyField(desc.face, "Courier New");
   LOGFONTA expected;
   std::memset(&expected, 0, sizeof expected);  // ANSI_CHARSET is 0 too
   expected.lfHeight = -83;
@@ -223,7 +223,7 @@ TEST(LogFont, NamedMembersSetAndTheRestZero) {
   expected.lfUnderline = 1;
   expected.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
   std::strcpy(expected.lfFaceName, "Courier New");
-  const LOGFONTA made = ToLogFont(spec);
+  const LOGFONTA made = ToLogFont(desc);
   EXPECT_EQ(std::memcmp(&made, &expected, sizeof made), 0);
 }
 
