@@ -1,12 +1,13 @@
 #include "print/options.h"
 
-#include <cmath>
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <string>
 
 #include "trace/trace.h"
 
@@ -111,14 +112,42 @@ std::int16_t Low16(std::int32_t n) {
                          : static_cast<std::int16_t>(bits);
 }
 
+// Reads a number like atof: leading white space, a sign, digits with an optional
+// decimal point, an optional exponent; the text after it is ignored and no number
+// gives 0.0. Only this decimal form counts: strtod alone would also take "0x1A",
+// "inf" or "nan", which are no numbers here.
+double ReadDecimal(const char* value) {
+  const char* p = value;
+  while (std::isspace(static_cast<unsigned char>(*p))) ++p;
+  const char* const start = p;
+  const auto skip_digits = [&p] {
+    const char* const from = p;
+    while (*p >= '0' && *p <= '9') ++p;
+    return p != from;
+  };
+  if (*p == '+' || *p == '-') ++p;
+  bool has_digits = skip_digits();
+  if (*p == '.') {
+    ++p;
+    has_digits = skip_digits() || has_digits;
+  }
+  if (!has_digits) return 0.0;
+  const char* end = p;
+  if (*p == 'e' || *p == 'E') {
+    ++p;
+    if (*p == '+' || *p == '-') ++p;
+    if (skip_digits()) end = p;  // an exponent without digits is not part of the number
+  }
+  return std::strtod(std::string(start, end).c_str(), nullptr);
+}
+
 // A paper length in tenths of a millimetre. An 'm' anywhere makes it millimetres,
-// otherwise inches. The number is read like atof and truncated toward zero; results
-// beyond the 32-bit range are clamped, and a text that reads as not-a-number gives 0.
+// otherwise inches. The number is truncated toward zero; results beyond the 32-bit
+// range are clamped.
 std::int32_t ReadLength(const char* value) {
   const double factor =
       (std::strchr(value, 'm') != nullptr || std::strchr(value, 'M') != nullptr) ? 10.0 : 254.0;
-  const double tenths = std::strtod(value, nullptr) * factor;
-  if (std::isnan(tenths)) return 0;
+  const double tenths = ReadDecimal(value) * factor;
   if (tenths >= 2147483647.0) return std::numeric_limits<std::int32_t>::max();
   if (tenths <= -2147483648.0) return std::numeric_limits<std::int32_t>::min();
   return static_cast<std::int32_t>(tenths);

@@ -136,6 +136,8 @@ TEST_F(OptionsTest, EachOptionAppliesItsEffect) {
       {{"width=A4"}, FIELD(paper_width), 0}, {{"width=-1i"}, FIELD(paper_width), -254},
       {{"width=1e300"}, FIELD(paper_width), INT_MAX}, {{"width=-1e300"}, FIELD(paper_width), INT_MIN},
       {{"width=nan"}, FIELD(paper_width), 0}, {{"length=297mm"}, FIELD(paper_length), 2970},
+      {{"width=0x10"}, FIELD(paper_width), 0}, {{"width=infinity"}, FIELD(paper_width), 0},
+      {{"width= .5e1x"}, FIELD(paper_width), 1270}, {{"width=2e+i"}, FIELD(paper_width), 508},
       {{"mode=HOLD", "banner", "user=x", "date=1", "notify", "priority=1", "format=x", "form_name=x",
         "printer_name=x"}, FIELD(copies), 1},
       {{"printer_ctl=-printer_id=\"Office Printer 2\" -copies=2"}, FIELD(copies), 2},
