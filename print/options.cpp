@@ -222,7 +222,8 @@ void ApplyOption(PrintJob& job, std::int32_t id, char* value, Nesting nesting) {
   switch (id) {
     case kConfig:
       job.config_path = value;  // kept even when the file cannot be read
-      ReadConfigFile(job, job.config_path.c_str(), nesting);
+      // The value, not config_path: a nested config line replaces config_path.
+      ReadConfigFile(job, value, nesting);
       break;
     case kDisposition:
       job.scratch = EqualsIgnoreCase(value, "scratch") ? 1 : 0;
