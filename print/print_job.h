@@ -19,12 +19,11 @@ struct ReportInput {
   static constexpr std::size_t kBlockSize = 64 * 1024;
   std::unique_ptr<unsigned char[]> block;  // allocated at the first read
   std::size_t pos = 0;                     // next unread byte in block
-  std::size_t end = 0;                     // bytes of block that hold data
-  bool at_end = false;                     // the latest read found no data (end or error);
-                                           // the file is still asked again when data is needed
+  std::size_t end = 0;                     // bytes of block that hold data; when all are
+                                           // used, the file is asked again
   std::int32_t handle = 0;                 // the file the bytes in block came from
 
-  void Reset() { pos = end = 0; at_end = false; }
+  void Reset() { pos = end = 0; }
 };
 
 // Field order and sizes follow the job record the rest of the system knows.

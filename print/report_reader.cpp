@@ -35,18 +35,11 @@ bool Refill(PrintJob& job) {
   in.pos = in.end = 0;
   if (!in.block) {
     in.block.reset(new (std::nothrow) unsigned char[ReportInput::kBlockSize]);
-    if (!in.block) {
-      in.at_end = true;
-      return false;
-    }
+    if (!in.block) return false;
   }
   long got = g_read(job.file, in.block.get(), static_cast<unsigned>(ReportInput::kBlockSize));
-  if (got <= 0) {
-    in.at_end = true;
-    return false;
-  }
+  if (got <= 0) return false;
   in.end = std::min(static_cast<std::size_t>(got), ReportInput::kBlockSize);
-  in.at_end = false;
   return true;
 }
 
