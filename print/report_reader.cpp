@@ -91,10 +91,7 @@ ReportReadFunction SetReportReadForTesting(ReportReadFunction read) {
 
 int GetLine(PrintJob& job, char* buffer, int capacity, std::int32_t* status) {
   *status = CTL_NONE;
-  if (capacity < 2) {
-    // No room for even one position: nothing can ever be returned, so end the
-    // report rather than hand back empty lines for ever.
-    if (capacity == 1) buffer[0] = '\0';
+  if (capacity < 1) {  // not even room for the terminator
     *status = CTL_EOF;
     return 0;
   }

@@ -215,6 +215,28 @@ TEST(GetLine, ReadErrorEndsTheData) {
   SetReportReadForTesting(previous);
 }
 
+TEST(GetLine, OneByteBufferHoldsNoPositionAndEndsTheReport) {
+  TempFile report("abc\n");
+  char trace_path[] = "/tmp/quillet-trace-XXXXXX";
+  close(mkstemp(trace_path));
+  OpenTraceFile(trace_path);
+  PrintJob job;
+  job.file = ReportOpen(report.path());
+  char buffer[2] = {'#', '#'};
+  std::int32_t status = -1;
+  EXPECT_EQ(GetLine(job, buffer, 1, &status), 0);
+  EXPECT_EQ(status, CTL_EOF);
+  EXPECT_EQ(buffer[0], '\0');
+  EXPECT_EQ(buffer[1], '#');
+  ReportClose(job.file);
+  ResetTraceForTesting();
+  std::ifstream trace(trace_path);
+  std::string line;
+  std::getline(trace, line);
+  EXPECT_EQ(line.rfind("GetLine: found EOF - GetLastError() = ", 0), 0u) << line;
+  unlink(trace_path);
+}
+
 TEST(GetLine, NewHandleDropsTheReadAheadOfTheLastReport) {
   TempFile first("one\ntwo\n"), second("three\n");
   PrintJob job;
