@@ -2,12 +2,12 @@
 // call is the Win32 call of the same purpose, with the ANSI forms throughout.
 #include "print/gdi_device_win32.h"
 
-#include <algorithm>
 #include <cstring>
 
 #include "jni/module.h"
 #include "print/abort_dialog_win32.h"
 #include "print/printer_setup.h"
+#include "print/report_file.h"
 #include "res/resource.h"
 
 namespace quillet {
@@ -35,35 +35,15 @@ LOGFONTA ToLogFont(const FontSpec& desc) {
 GdiPrintDevice::GdiPrintDevice(PrinterDcSource printer_dc_source)
     : printer_dc_source_(printer_dc_source != nullptr ? printer_dc_source : &quillet::GetPrinterDC) {}
 
-std::int32_t GdiPrintDevice::OpenReport(const char* path) {
-  std::int32_t file = ReportOpen(path);
-  if (file != kReportOpenError) file_.reset(file);
-  return file;
-}
+std::int32_t GdiPrintDevice::OpenReport(const char* path) { return ReportOpen(path); }
 
-void GdiPrintDevice::CloseReport(std::int32_t file) {
-  if (file_ && file_.get() == file) {
-    file_.reset();
-  } else {
-    ReportClose(file);
-  }
-}
+void GdiPrintDevice::CloseReport(std::int32_t file) { ReportClose(file); }
 
 unsigned long GdiPrintDevice::LastError() { return GetLastError(); }
 
-bool GdiPrintDevice::GetPrinterDC(PrintJob& job) {
-  const bool ok = printer_dc_source_(job);
-  if (job.dc != nullptr && job.dc != dc_.get()) dc_.reset(Dc(job.dc));
-  return ok;
-}
+bool GdiPrintDevice::GetPrinterDC(PrintJob& job) { return printer_dc_source_(job); }
 
-void GdiPrintDevice::DeleteDC(DeviceContext dc) {
-  if (dc_ && dc_.get() == Dc(dc)) {
-    dc_.reset();
-  } else {
-    ::DeleteDC(Dc(dc));
-  }
-}
+void GdiPrintDevice::DeleteDC(DeviceContext dc) { ::DeleteDC(Dc(dc)); }
 
 int GdiPrintDevice::QueryEscapeSupport(DeviceContext dc, int escape) {
   const DWORD query = static_cast<DWORD>(escape);
@@ -97,10 +77,7 @@ void GdiPrintDevice::ReadTextFace(DeviceContext dc, char (&face)[kFaceNameSize])
 FontHandle GdiPrintDevice::MakeFont(const FontSpec& desc) {
   const LOGFONTA logfont = ToLogFont(desc);
   HFONT font = CreateFontIndirectA(&logfont);
-  if (font != nullptr) {
-    fonts_.emplace_back(font);
-    fonts_made_.push_back(font);
-  }
+  if (font != nullptr) fonts_made_.push_back(font);
   return font;
 }
 
@@ -109,15 +86,7 @@ FontHandle GdiPrintDevice::SelectFont(DeviceContext dc, FontHandle font) {
   return previous == HGDI_ERROR ? nullptr : previous;
 }
 
-void GdiPrintDevice::DeleteFont(FontHandle font) {
-  auto owned = std::find_if(fonts_.begin(), fonts_.end(),
-                            [&](const UniqueFont& f) { return f.get() == static_cast<HFONT>(font); });
-  if (owned != fonts_.end()) {
-    fonts_.erase(owned);  // the owner deletes it
-  } else {
-    DeleteObject(static_cast<HGDIOBJ>(font));
-  }
-}
+void GdiPrintDevice::DeleteFont(FontHandle font) { DeleteObject(static_cast<HGDIOBJ>(font)); }
 
 void GdiPrintDevice::SetAbortProc(DeviceContext dc) { ::SetAbortProc(Dc(dc), &AbrtProc); }
 

@@ -6,7 +6,6 @@
 
 #include <vector>
 
-#include "print/gdi_handles_win32.h"
 #include "print/print_device.h"
 
 namespace quillet {
@@ -18,11 +17,9 @@ class GdiPrintDevice final : public PrintDevice {
   using PrinterDcSource = bool (*)(PrintJob& job);
   explicit GdiPrintDevice(PrinterDcSource printer_dc_source = nullptr);
 
-  // Whatever the driver left unreleased (it releases everything itself) goes with
-  // the device: fonts, the device context and the report file are owned here.
-  ~GdiPrintDevice() override = default;
-
-  // Every font this device made, deleted or not, for checks after a report.
+  // The device owns nothing: the driver releases every font, the device context
+  // and the report file itself. This lists every font made, for checks after a
+  // report that none is left.
   const std::vector<HFONT>& fonts_made() const { return fonts_made_; }
 
   std::int32_t OpenReport(const char* path) override;
@@ -62,11 +59,6 @@ class GdiPrintDevice final : public PrintDevice {
  private:
   PrinterDcSource printer_dc_source_;
   std::vector<HFONT> fonts_made_;
-  std::vector<UniqueFont> fonts_;
-  UniqueReportFile file_;
-  // Declared last, so released first: no font is still selected in a context
-  // that is gone when the fonts are deleted.
-  UniqueDC dc_;
 };
 
 // The LOGFONTA for a font description: the members the description does not name
