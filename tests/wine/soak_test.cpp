@@ -2,14 +2,17 @@
 // handle or printer handle behind.
 //
 // Wine reports no GDI or handle counts (GetGuiResources and GetProcessHandleCount
-// give 0), so the test watches the handle tables instead: each table hands out
-// the lowest free slot again, so a probe object made after the run lands where
-// one made before it did, unless the run left objects behind. A leak of one
-// object per report moves the probe by about a thousand slots.
+// give 0), so the test watches the handle tables instead. A table hands out freed
+// slots before new ones, so a single probe object lands in a hole that the run
+// left and shows nothing. The probe therefore takes many objects at once: they
+// fill every hole and then go on above the table's top, so the highest slot they
+// reach grows by one for each object the run left behind. A leak of one object
+// per report moves it by about a thousand slots.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <winspool.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -21,30 +24,52 @@
 namespace quillet::test {
 namespace {
 
+// More than the run ever holds at once, so that every hole is filled.
+constexpr int kProbeObjects = 256;
+
 struct Probe {
-  unsigned font_slot;
-  unsigned kernel_slot;
-  unsigned printer_slot;
+  unsigned font_top;
+  unsigned kernel_top;
+  unsigned printer_top;
 };
+
+// Takes kProbeObjects objects from a table, gives them back, and returns the
+// highest slot that one of them had.
+template <class Make, class Slot, class Free>
+unsigned TopSlot(Make make, Slot slot, Free free) {
+  std::vector<HANDLE> taken;
+  unsigned top = 0;
+  for (int i = 0; i < kProbeObjects; ++i) {
+    HANDLE h = make();
+    if (h == nullptr) break;
+    taken.push_back(h);
+    top = std::max(top, slot(h));
+  }
+  for (HANDLE h : taken) free(h);
+  return top;
+}
 
 Probe TakeProbe() {
   Probe probe{};
-  LOGFONTA lf{};
-  lf.lfHeight = 12;
-  HFONT font = CreateFontIndirectA(&lf);
-  probe.font_slot = LOWORD(reinterpret_cast<UINT_PTR>(font));
-  DeleteObject(font);
-
-  HANDLE event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-  probe.kernel_slot = static_cast<unsigned>(reinterpret_cast<UINT_PTR>(event));
-  CloseHandle(event);
-
-  HANDLE printer = nullptr;
-  char name[] = "Null";
-  if (OpenPrinterA(name, &printer, nullptr)) {
-    probe.printer_slot = static_cast<unsigned>(reinterpret_cast<UINT_PTR>(printer));
-    ClosePrinter(printer);
-  }
+  probe.font_top = TopSlot(
+      [] {
+        LOGFONTA lf{};
+        lf.lfHeight = 12;
+        return static_cast<HANDLE>(CreateFontIndirectA(&lf));
+      },
+      [](HANDLE h) { return static_cast<unsigned>(LOWORD(reinterpret_cast<UINT_PTR>(h))); },
+      [](HANDLE h) { DeleteObject(static_cast<HGDIOBJ>(h)); });
+  probe.kernel_top = TopSlot([] { return CreateEventA(nullptr, FALSE, FALSE, nullptr); },
+                             [](HANDLE h) { return static_cast<unsigned>(reinterpret_cast<UINT_PTR>(h) / 4); },
+                             [](HANDLE h) { CloseHandle(h); });
+  probe.printer_top = TopSlot(
+      [] {
+        HANDLE printer = nullptr;
+        char name[] = "Null";
+        return OpenPrinterA(name, &printer, nullptr) ? printer : nullptr;
+      },
+      [](HANDLE h) { return static_cast<unsigned>(reinterpret_cast<UINT_PTR>(h)); },
+      [](HANDLE h) { ClosePrinter(h); });
   return probe;
 }
 
@@ -65,10 +90,12 @@ TEST(Soak, ThousandReportsLeaveNoHandlesBehind) {
   const std::string report =
       WriteReport("quillet-soak.txt", "\fSOAK H\b_E\b_A\b_D\b_\r\nB\bBO\bOL\bLD\bD line\r\nplain\f\r\nsecond page\r\n");
 
-  // Warm up: the first report loads the printer driver and fonts for good.
+  // Warm up, once each way the run prints: the printer drivers, fonts and the
+  // dialog's own objects are loaded for good.
   {
     FakeJni jni;
-    dll.quillet(jni.env(), nullptr, jni.Array({"-printer_id=Null", "-interactive=none", report.c_str()}));
+    dll.quillet(jni.env(), nullptr,
+                jni.Array({"-printer_id=null", report.c_str(), "-interactive=none", "-printer_id=Null", report.c_str()}));
   }
   const Probe before = TakeProbe();
 
@@ -76,18 +103,22 @@ TEST(Soak, ThousandReportsLeaveNoHandlesBehind) {
   constexpr int kReportsPerCall = 50;
   for (int call = 0; call < kCalls; ++call) {
     FakeJni jni;
-    // Half the calls show the cancel dialog; every call switches printer and back.
-    std::vector<const char*> args = {"-printer_id=Null", "-ruler"};
+    // Half the calls show the cancel dialog; every call switches printer and back
+    // (names compare with letter case, so "null" is another printer to switch to).
+    std::vector<const char*> args = {"-printer_id=null", "-ruler"};
     if (call % 2 == 0) args.push_back("-interactive=none");
-    for (int i = 0; i < kReportsPerCall; ++i) args.push_back(report.c_str());
+    for (int i = 0; i < kReportsPerCall; ++i) {
+      if (i == kReportsPerCall / 2) args.push_back("-printer_id=Null");
+      args.push_back(report.c_str());
+    }
     ASSERT_EQ(dll.quillet(jni.env(), nullptr, jni.Array(args)), JNI_TRUE);
     ASSERT_TRUE(jni.faults().empty());
   }
 
   const Probe after = TakeProbe();
-  EXPECT_LT(after.font_slot, before.font_slot + 16) << "GDI objects left behind";
-  EXPECT_LT(after.kernel_slot, before.kernel_slot + 64) << "kernel handles left behind";
-  EXPECT_LT(after.printer_slot, before.printer_slot + 16) << "printer handles left behind";
+  EXPECT_LT(after.font_top, before.font_top + 16) << "GDI objects left behind: " << after.font_top - before.font_top;
+  EXPECT_LT(after.kernel_top, before.kernel_top + 64) << "kernel handles left behind: " << after.kernel_top - before.kernel_top;
+  EXPECT_LT(after.printer_top, before.printer_top + 16) << "printer handles left behind: " << after.printer_top - before.printer_top;
   EXPECT_TRUE(answerer.seen().empty()) << answerer.seen().front().caption;
   DeleteFileA(report.c_str());
 }
