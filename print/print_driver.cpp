@@ -97,8 +97,10 @@ void Report::Print() {
   // One more ruler below the last line, on the last page while it is still open.
   // With no page open (an empty report, or one that ended with a form feed) there
   // is nothing to draw on: drawing there would make some drivers start a page.
-  if (line_no_ > 0) DrawRuler(job_, device_, line_height_ * line_no_);
-  if (line_no_ > 0 && !EndCurrentPage(dc, "EndPage (2) failed - exiting\n")) return;
+  if (line_no_ > 0) {
+    DrawRuler(job_, device_, line_height_ * line_no_);
+    if (!EndCurrentPage(dc, "EndPage (2) failed - exiting\n")) return;
+  }
 
   CheckPrintResult(device_, "EndDoc", device_.EndDocument(dc));
 }
