@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "doc_NativeWindows.h"
+#include "jni/jni_strings.h"
 #include "print/options.h"
 #include "print/print_driver.h"
 #include "print/print_entry.h"
@@ -43,15 +44,12 @@ extern "C" JNIEXPORT jboolean JNICALL Java_doc_NativeWindows_quillet(JNIEnv* env
   Trace("argc = [%d]\n", static_cast<int>(count));
 
   for (jsize i = 0; i < count; ++i) {
-    auto element = static_cast<jstring>(env->GetObjectArrayElement(args, i));
-    if (element == nullptr) continue;  // a null element names nothing
-    const char* text = env->GetStringUTFChars(element, nullptr);
-    if (text != nullptr) {
-      Trace("argv[%d] = [%s]\n", static_cast<int>(i), text);
-      HandleArgument(job, text);
-      env->ReleaseStringUTFChars(element, text);
-    }
-    env->DeleteLocalRef(element);
+    // One element alive at a time: taken, dealt with, given back. A null element
+    // names nothing.
+    Utf8Chars text(env, static_cast<jstring>(env->GetObjectArrayElement(args, i)));
+    if (text.bytes() == nullptr) continue;
+    Trace("argv[%d] = [%s]\n", static_cast<int>(i), text.bytes());
+    HandleArgument(job, text.bytes());
   }
   return JNI_TRUE;
 }

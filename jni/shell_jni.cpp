@@ -4,43 +4,12 @@
 #include <windows.h>
 
 #include <string>
-#include <utility>
 
 #include "doc_NativeWindows.h"
+#include "jni/jni_strings.h"
 #include "shell/command_line.h"
 #include "shell/registry_text.h"
 #include "shell/shell_services.h"
-
-namespace quillet {
-namespace {
-
-// The bytes of one Java string, held from GetStringUTFChars until GiveBack().
-// A null reference is never passed to the virtual machine: bytes() is then null.
-class Utf8Chars {
- public:
-  Utf8Chars(JNIEnv* env, jstring string) : env_(env), string_(string) {
-    if (string_ != nullptr) chars_ = env_->GetStringUTFChars(string_, nullptr);
-  }
-  ~Utf8Chars() { GiveBack(); }
-  Utf8Chars(const Utf8Chars&) = delete;
-  Utf8Chars& operator=(const Utf8Chars&) = delete;
-
-  // Null for a null string or when the virtual machine could not supply the bytes.
-  const char* bytes() const { return chars_; }
-
-  void GiveBack() {
-    if (chars_ != nullptr) env_->ReleaseStringUTFChars(string_, std::exchange(chars_, nullptr));
-    if (string_ != nullptr) env_->DeleteLocalRef(std::exchange(string_, nullptr));
-  }
-
- private:
-  JNIEnv* env_;
-  jstring string_;
-  const char* chars_ = nullptr;
-};
-
-}  // namespace
-}  // namespace quillet
 
 extern "C" JNIEXPORT jboolean JNICALL Java_doc_NativeWindows_launch_1document(JNIEnv* env, jclass, jstring verb,
                                                                                jstring command) {

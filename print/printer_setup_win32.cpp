@@ -46,8 +46,8 @@ HGLOBAL Unset() { return reinterpret_cast<HGLOBAL>(static_cast<INT_PTR>(-1)); }
 // Process-wide: the current printer, as movable blocks that belong to the
 // library. Unset until the first GetDevMode; null when the system had no
 // default printer. Never locked while no routine of this file runs.
-HGLOBAL hDevMode = reinterpret_cast<HGLOBAL>(static_cast<INT_PTR>(-1));
-HGLOBAL hDevNames = reinterpret_cast<HGLOBAL>(static_cast<INT_PTR>(-1));
+HGLOBAL hDevMode = Unset();
+HGLOBAL hDevNames = Unset();
 
 PrintDlgFunction g_print_dlg = nullptr;  // null: PrintDlgA
 
