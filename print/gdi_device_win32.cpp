@@ -86,6 +86,8 @@ FontHandle GdiPrintDevice::SelectFont(DeviceContext dc, FontHandle font) {
   return previous == HGDI_ERROR ? nullptr : previous;
 }
 
+FontHandle GdiPrintDevice::CurrentFont(DeviceContext dc) { return GetCurrentObject(Dc(dc), OBJ_FONT); }
+
 void GdiPrintDevice::DeleteFont(FontHandle font) { DeleteObject(static_cast<HGDIOBJ>(font)); }
 
 void GdiPrintDevice::SetAbortProc(DeviceContext dc) { ::SetAbortProc(Dc(dc), &AbrtProc); }
@@ -101,6 +103,8 @@ int GdiPrintDevice::StartDocument(DeviceContext dc, const char* document_name) {
 int GdiPrintDevice::StartPage(DeviceContext dc) { return ::StartPage(Dc(dc)); }
 int GdiPrintDevice::EndPage(DeviceContext dc) { return ::EndPage(Dc(dc)); }
 int GdiPrintDevice::EndDocument(DeviceContext dc) { return EndDoc(Dc(dc)); }
+void GdiPrintDevice::AbortDocument(DeviceContext dc) { AbortDoc(Dc(dc)); }
+void GdiPrintDevice::SetTransparentText(DeviceContext dc) { SetBkMode(Dc(dc), TRANSPARENT); }
 
 void GdiPrintDevice::PutText(DeviceContext dc, int x, int y, const char* text, int length) {
   TextOutA(Dc(dc), x, y, text, length);

@@ -35,6 +35,7 @@ class GdiPrintDevice final : public PrintDevice {
 
   FontHandle MakeFont(const FontSpec& desc) override;
   FontHandle SelectFont(DeviceContext dc, FontHandle font) override;
+  FontHandle CurrentFont(DeviceContext dc) override;
   void DeleteFont(FontHandle font) override;
 
   void SetAbortProc(DeviceContext dc) override;
@@ -42,6 +43,8 @@ class GdiPrintDevice final : public PrintDevice {
   int StartPage(DeviceContext dc) override;
   int EndPage(DeviceContext dc) override;
   int EndDocument(DeviceContext dc) override;
+  void AbortDocument(DeviceContext dc) override;
+  void SetTransparentText(DeviceContext dc) override;
 
   void PutText(DeviceContext dc, int x, int y, const char* text, int length) override;
   void PassThrough(DeviceContext dc, const unsigned char* block, int block_size) override;

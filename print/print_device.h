@@ -64,8 +64,11 @@ class PrintDevice {
   virtual void ReadTextFace(DeviceContext dc, char (&face)[kFaceNameSize]) = 0;
 
   virtual FontHandle MakeFont(const FontSpec& desc) = 0;
-  // Selects a font and returns the one it replaced.
+  // Selects a font and returns the one it replaced (null when it could not be
+  // selected).
   virtual FontHandle SelectFont(DeviceContext dc, FontHandle font) = 0;
+  // The font selected in the device context now.
+  virtual FontHandle CurrentFont(DeviceContext dc) = 0;
   virtual void DeleteFont(FontHandle font) = 0;
 
   // Installs the library's abort procedure on the device context.
@@ -76,6 +79,13 @@ class PrintDevice {
   virtual int StartPage(DeviceContext dc) = 0;
   virtual int EndPage(DeviceContext dc) = 0;
   virtual int EndDocument(DeviceContext dc) = 0;
+  // Drops the document started on the device context: the spooler discards what
+  // it has of it.
+  virtual void AbortDocument(DeviceContext dc) = 0;
+
+  // Text is drawn without filling its character cells, so it never hides what
+  // lies below it on the page (the ruler).
+  virtual void SetTransparentText(DeviceContext dc) = 0;
 
   virtual void PutText(DeviceContext dc, int x, int y, const char* text, int length) = 0;
   // Sends a pass-through block: a 16-bit little-endian byte count and the bytes;

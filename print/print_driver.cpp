@@ -76,30 +76,43 @@ void Report::Print() {
   MakeFonts(dc);
 
   original_font_ = device_.SelectFont(dc, fonts_.normal);
+  // A normal font that could not be made is not selected: the context's own
+  // font is then still in place, and is what goes back at the end.
+  if (original_font_ == nullptr) original_font_ = device_.CurrentFont(dc);
   TextMetrics grid;
   device_.ReadTextMetrics(dc, grid);
   char_width_ = grid.ave_char_width;
   line_height_ = grid.height + grid.external_leading;
   const int vertres = device_.GetDeviceCaps(dc, DeviceCap::kVertRes);
-  // A font without height would divide by zero: every page then holds one line.
+  // Only rows that lie wholly inside the printable area are used. A font without
+  // height would divide by zero: every page then holds one line.
   lines_per_page_ = line_height_ > 0 ? vertres / line_height_ : 0;
 
   user_abort = 0;
   if (!job_.quiet) cancel_dialog = device_.CreateCancelDialog();
   device_.SetAbortProc(dc);
+  device_.SetTransparentText(dc);  // the ruler's ticks show through the first row
 
   if (CheckPrintResult(device_, "StartDoc", device_.StartDocument(dc, job_.report_path))) return;
 
   line_no_ = 0;
   page_no_ = 0;
-  if (!PrintLines(dc)) return;
+  // A cancelled report, or one whose page could not be started or ended, is
+  // dropped whole: the spooler discards what it has, so no half report prints.
+  if (!PrintLines(dc) || user_abort) {
+    device_.AbortDocument(dc);
+    return;
+  }
 
   // One more ruler below the last line, on the last page while it is still open.
   // With no page open (an empty report, or one that ended with a form feed) there
   // is nothing to draw on: drawing there would make some drivers start a page.
   if (line_no_ > 0) {
     DrawRuler(job_, device_, line_height_ * line_no_);
-    if (!EndCurrentPage(dc, "EndPage (2) failed - exiting\n")) return;
+    if (!EndCurrentPage(dc, "EndPage (2) failed - exiting\n")) {
+      device_.AbortDocument(dc);
+      return;
+    }
   }
 
   CheckPrintResult(device_, "EndDoc", device_.EndDocument(dc));
@@ -158,7 +171,10 @@ bool Report::PrintLines(DeviceContext dc) {
       DecodedLine decoded;
       DecodeLine(line, count, decoded);
       TextRun runs[kLineCapacity];
-      const int run_count = SplitRuns(decoded, char_width_, runs);
+      // Raw lines go to the printer byte for byte, NUL bytes included; printed
+      // text ends at its first NUL.
+      const int run_count =
+          job_.raw ? SplitRawRuns(decoded, char_width_, runs) : SplitRuns(decoded, char_width_, runs);
       const int y = line_height_ * line_no_;
       for (int r = 0; r < run_count; ++r) {
         OutputRun(job_, device_, fonts_, runs[r].attribute, runs[r].x, y, decoded.chars + runs[r].start,
@@ -167,8 +183,9 @@ bool Report::PrintLines(DeviceContext dc) {
       ++line_no_;
     }
 
-    // Rows 0 to lines_per_page: a page holds lines_per_page + 1 lines.
-    if ((line_no_ > lines_per_page_ || status == CTL_FORM_FEED) && !EndCurrentPage(dc, "EndPage failed - exiting\n"))
+    // Rows 0 to lines_per_page - 1: the next row would reach below the page.
+    if ((line_no_ >= lines_per_page_ || status == CTL_FORM_FEED) &&
+        !EndCurrentPage(dc, "EndPage failed - exiting\n"))
       return false;
   } while (!user_abort);
   return true;

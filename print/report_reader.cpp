@@ -28,6 +28,10 @@ constexpr char kMiddleDot = '\xB7';  // stands for a struck-over "m" or "w" (cod
 
 ReportReadFunction g_read = ReportRead;
 
+// A byte that can stand over an underscore. The line's own structure (its NUL
+// terminator or line-feed position, another backspace) never replaces one.
+inline bool IsStruckCharacter(char c) { return c != '\0' && c != kLineFeed && c != kBackspace; }
+
 // Refills job.input from the file. False at the end of the data or on a read error
 // (an error ends the report like the end of the data does).
 bool Refill(PrintJob& job) {
@@ -167,8 +171,17 @@ void DecodeLine(const char* line, int count, DecodedLine& out) {
     while (i + 2 < count && line[i + 1] == kBackspace && line[i] != kBackspace) {
       const char c = line[i];
       const char n = line[i + 2];
-      const std::uint8_t mark = n == '_' ? ATTR_UNDERLINE : n == c ? ATTR_BOLD : 0;
-      out.chars[j] = c;
+      std::uint8_t mark = 0;
+      char shown = c;
+      if (n == '_') {
+        mark = ATTR_UNDERLINE;
+      } else if (n == c) {
+        mark = ATTR_BOLD;
+      } else if (c == '_' && IsStruckCharacter(n)) {
+        mark = ATTR_UNDERLINE;  // underscore first: the character is what shows
+        shown = n;
+      }
+      out.chars[j] = shown;
       if (mark == 0) {
         ++j;
         ++i;
@@ -196,6 +209,10 @@ void DecodeLine(const char* line, int count, DecodedLine& out) {
     } else if (j > 0 && next == out.chars[j - 1]) {
       out.attrs[j - 1] |= ATTR_BOLD;
       i += 2;
+    } else if (j > 0 && out.chars[j - 1] == '_' && IsStruckCharacter(next)) {
+      out.chars[j - 1] = next;
+      out.attrs[j - 1] |= ATTR_UNDERLINE;
+      i += 2;
     } else if (next == 'm' || next == 'w') {
       out.chars[j++] = kMiddleDot;
       i += 2;
@@ -204,6 +221,7 @@ void DecodeLine(const char* line, int count, DecodedLine& out) {
     }
   }
   out.chars[j] = '\0';
+  out.length = j;
 }
 
 int SplitRuns(const DecodedLine& line, int char_width, TextRun* runs) {
@@ -254,6 +272,24 @@ int SplitRuns(const DecodedLine& line, int char_width, TextRun* runs) {
 #endif
   runs[0] = TextRun{0, 0, line.attrs[0], 0};
   return 1;
+}
+
+int SplitRawRuns(const DecodedLine& line, int char_width, TextRun* runs) {
+  const int length = std::clamp(line.length, 0, kLineCapacity - 1);
+  if (length == 0) {
+    runs[0] = TextRun{0, 0, line.attrs[0], 0};
+    return 1;
+  }
+  int count = 0;
+  int start = 0;
+  for (int k = 1; k <= length; ++k) {
+    if (k == length || line.attrs[k] != line.attrs[start]) {
+      runs[count++] = TextRun{start, k - start, line.attrs[start],
+                              static_cast<int>(static_cast<long long>(start) * char_width)};
+      start = k;
+    }
+  }
+  return count;
 }
 
 }  // namespace quillet

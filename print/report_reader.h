@@ -31,9 +31,16 @@ int GetLine(PrintJob& job, char* buffer, int capacity, std::int32_t* status);
 struct DecodedLine {
   char chars[kLineCapacity];            // output characters, NUL-terminated
   std::uint8_t attrs[kLineCapacity];    // one attribute byte per character
+  int length = 0;                       // output characters, NUL bytes among them included
 };
 
-// Decodes the first `count` bytes of a line from GetLine (count > 0). The byte at
+// Decodes the first `count` bytes of a line from GetLine (count > 0):
+//   c BS _        c underlined
+//   c BS c        c bold
+//   _ BS c        c underlined (the order text tools on Unix-like systems write)
+//   BS m, BS w    a middle dot, as a character of its own
+//   BS other      the backspace is dropped
+// Marks on one position accumulate. The byte at
 // `count` is not read but taken to be the NUL that GetLine puts there. attrs is
 // cleared from 0 through `count` (every position the output and its terminator
 // can take); what lies beyond is not part of the line and may or may not be
@@ -48,8 +55,13 @@ struct TextRun {
 };
 
 // Splits a decoded line into runs of equal attribute, left to right; `runs` must
-// hold kLineCapacity entries. Returns the number of runs (at least 1).
+// hold kLineCapacity entries. Returns the number of runs (at least 1). The line
+// ends at its first NUL: printed text stops there.
 int SplitRuns(const DecodedLine& line, int char_width, TextRun* runs);
+
+// The same over all line.length characters, NUL bytes included: the runs of a
+// raw line, whose every byte goes to the printer.
+int SplitRawRuns(const DecodedLine& line, int char_width, TextRun* runs);
 
 }  // namespace quillet
 

@@ -100,22 +100,19 @@ class PrintToPdf(unittest.TestCase):
         self.assertIn("FIRST PAGE", pages[0])
         self.assertIn("SECOND PAGE", pages[1])
 
-    def test_full_page_holds_lines_per_page_plus_one_lines(self):
+    def test_every_line_of_full_pages_prints_once(self):
         _, vert, line_height, _ = metrics()
-        per_page = vert // line_height + 1
-        lines = "".join(f"LINE {i:04d}\n" for i in range(1, 2 * per_page + 2))
+        per_page = vert // line_height
+        count = 2 * per_page + 5
+        lines = "".join(f"LINE {i:04d}\n" for i in range(1, count + 1))
         [pdf] = self.print_reports([winpath(self.report("full.txt", lines))], 1)
         pages = pdf_pages(pdf)
         self.assertEqual(len(pages), 3)
-        first = [int(n) for n in re.findall(r"LINE (\d{4})", pages[0])]
-        second = [int(n) for n in re.findall(r"LINE (\d{4})", pages[1])]
-        # Rows 0 to lines_per_page: the last row starts inside the printable area
-        # but reaches below it, so the page image may cut it off; the next page
-        # still starts after it.
-        self.assertEqual(first[:per_page - 1], list(range(1, per_page)))
-        self.assertLessEqual(len(first), per_page)
-        self.assertEqual(second[0], per_page + 1)
-        self.assertEqual(len(second), len(first))
+        found = [[int(n) for n in re.findall(r"LINE (\d{4})", page)] for page in pages]
+        # Whole rows only: each page holds the rows that fit, none is cut off.
+        self.assertEqual(found[0], list(range(1, per_page + 1)))
+        self.assertEqual(found[1], list(range(per_page + 1, 2 * per_page + 1)))
+        self.assertEqual(found[2], list(range(2 * per_page + 1, count + 1)))
 
     def test_landscape_turns_the_page(self):
         horz, vert, _, _ = metrics("landscape")

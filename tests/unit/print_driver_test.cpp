@@ -37,6 +37,7 @@ class RecordingDevice : public PrintDevice {
   TextMetrics font_metrics{18, 10, 2, 0x31};
   int horzres = 100, vertres = 100, logpixelsy = 600;
   bool dialog_fails = false;
+  int failing_font = 0;                   // MakeFont k (1-based) fails
   int start_doc = 1, end_doc = 1;
   std::vector<int> start_page, end_page;  // results of the 1st, 2nd ... call; 1 after those
   std::function<void()> after_text;       // runs after each PutText
@@ -84,16 +85,23 @@ class RecordingDevice : public PrintDevice {
   }
   FontHandle MakeFont(const FontSpec& desc) override {
     fonts.push_back(desc);
-    ++fonts_alive;
     calls.push_back("MakeFont F" + std::to_string(fonts.size()));
+    if (static_cast<int>(fonts.size()) == failing_font) return nullptr;
+    ++fonts_alive;
     return reinterpret_cast<FontHandle>(fonts.size());
   }
   FontHandle SelectFont(DeviceContext, FontHandle font) override {
     calls.push_back("Select " + Name(font));
+    if (font == nullptr) return nullptr;  // as SelectObject: nothing to select
     return std::exchange(selected_, font);
+  }
+  FontHandle CurrentFont(DeviceContext) override {
+    calls.push_back("CurrentFont");
+    return selected_;
   }
   void DeleteFont(FontHandle font) override {
     EXPECT_NE(font, selected_) << "a selected font is deleted";
+    EXPECT_EQ(selected_, kStockFont) << "a report font is deleted before the context's own is back";
     --fonts_alive;
     calls.push_back("DeleteFont " + Name(font));
   }
@@ -114,6 +122,8 @@ class RecordingDevice : public PrintDevice {
     calls.push_back("EndDoc");
     return end_doc;
   }
+  void AbortDocument(DeviceContext) override { calls.push_back("AbortDoc"); }
+  void SetTransparentText(DeviceContext) override { calls.push_back("Transparent"); }
   void PutText(DeviceContext, int x, int y, const char* text, int length) override {
     calls.push_back("Text " + Name(selected_) + " " + std::to_string(x) + "," + std::to_string(y) + " " +
                     std::string(text, length));
@@ -247,7 +257,7 @@ TEST_F(DriverTest, TwoLineReportCallSequence) {
   const std::vector<std::string> expected = {
       "OpenReport", "GetPrinterDC", "TextMetrics", "TextFace",
       "MakeFont F1", "MakeFont F2", "MakeFont F3", "MakeFont F4",
-      "Select F1", "TextMetrics", "Caps 10", "CreateCancelDialog", "SetAbortProc",
+      "Select F1", "TextMetrics", "Caps 10", "CreateCancelDialog", "SetAbortProc", "Transparent",
       "StartDoc " + report_, "PageLine " + report_ + " (page 1)", "StartPage",
       "Select F1", "Text F1 0,0 ab", "Select F1", "Text F1 0,20 cd",
       "EndPage", "EndDoc",
@@ -385,6 +395,10 @@ TEST_F(DriverTest, RawModeSendsPassThroughBlocks) {
   // A 16-bit little-endian count, then the bytes; the line feed goes along in raw mode.
   EXPECT_EQ(device_.blocks, (std::vector<std::string>{"\x01\x00"s "a", "\x01\x00"s "b", "\x01\x00"s "\n",
                                                      "\x2C\x01"s + long_line}));
+  // Escape sequences may carry zero bytes: nothing after one is lost.
+  device_ = RecordingDevice();
+  Print("\x1b&l0O\0x\n"s);
+  EXPECT_EQ(device_.blocks, std::vector<std::string>{"\x08\x00\x1b&l0O\0x\n"s});
   EXPECT_TRUE(device_.Only({"Text"}).empty());
   EXPECT_EQ(device_.Only({"Select"}), (std::vector<std::string>{"Select F1", "Select stock"}));
   EXPECT_EQ(job_.raw, 1);
@@ -423,7 +437,7 @@ TEST_F(DriverTest, TranslationTakesTheRestOfTheLineFromTheRunStart) {
 }
 
 TEST_F(DriverTest, FormFeedsAndFullPagesBreakPages) {
-  // vertres 100 / line height 20: five lines per page, so a page holds six.
+  // vertres 100 / line height 20: five rows per page.
   struct Case {
     const char* name;
     std::string report;
@@ -434,11 +448,11 @@ TEST_F(DriverTest, FormFeedsAndFullPagesBreakPages) {
       {"form feed after the last line", "a\nb\f", "[0:a 1:b]"},
       {"title page", "TITLE\fnext\n", "[0:TITLE] [0:next]"},
       {"two form feeds give a blank page", "a\f\fb\n", "[0:a] [] [0:b]"},
-      {"six lines fill a page", "1\n2\n3\n4\n5\n6\n", "[0:1 1:2 2:3 3:4 4:5 5:6]"},
-      {"the seventh starts the next", "1\n2\n3\n4\n5\n6\n7\n", "[0:1 1:2 2:3 3:4 4:5 5:6] [0:7]"},
+      {"five lines fill a page", "1\n2\n3\n4\n5\n", "[0:1 1:2 2:3 3:4 4:5]"},
+      {"the sixth starts the next", "1\n2\n3\n4\n5\n6\n", "[0:1 1:2 2:3 3:4 4:5] [0:6]"},
       {"full pages ended by form feeds", "1\n2\n3\n4\n5\f6\n7\n8\n9\n10\f",
        "[0:1 1:2 2:3 3:4 4:5] [0:6 1:7 2:8 3:9 4:10]"},
-      {"sixth line with its form feed", "1\n2\n3\n4\n5\n6\fx\n", "[0:1 1:2 2:3 3:4 4:5 5:6] [0:x]"},
+      {"sixth line with its form feed", "1\n2\n3\n4\n5\n6\fx\n", "[0:1 1:2 2:3 3:4 4:5] [0:6] [0:x]"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -492,17 +506,18 @@ TEST_F(DriverTest, FailingSpoolerCallsEndTheReportAndReleaseEverything) {
     const char* box;
     const char* trace;  // the driver's last trace line
     const char* last_spooler_call;
+    const char* end;  // how the document ends: a started one whose page failed is dropped
   } cases[] = {
       {"StartDoc", [](RecordingDevice& d) { d.start_doc = -1; }, "StartDoc returned -1 (Unknown general error).",
-       nullptr, "StartDoc"},
+       nullptr, "StartDoc", nullptr},
       {"StartPage", [](RecordingDevice& d) { d.start_page = {1, -3}; },
-       "StartPage returned -3 (User Abort by Print Manager).", "StartPage failed - exiting\n", "StartPage"},
+       "StartPage returned -3 (User Abort by Print Manager).", "StartPage failed - exiting\n", "StartPage", "AbortDoc"},
       {"EndPage", [](RecordingDevice& d) { d.end_page = {-4}; }, "EndPage returned -4 (Out of disk).",
-       "EndPage failed - exiting\n", "EndPage"},
+       "EndPage failed - exiting\n", "EndPage", "AbortDoc"},
       {"EndPage (2)", [](RecordingDevice& d) { d.end_page = {1, -5}; }, "EndPage returned -5 (Out of memory).",
-       "EndPage (2) failed - exiting\n", "EndPage"},
+       "EndPage (2) failed - exiting\n", "EndPage", "AbortDoc"},
       {"EndDoc", [](RecordingDevice& d) { d.end_doc = -2; }, "EndDoc returned -2 (Abort by application).",
-       nullptr, "EndDoc"},
+       nullptr, "EndDoc", "EndDoc"},
   };
   for (bool quiet : {false, true}) {
     for (const Case& c : cases) {
@@ -517,6 +532,8 @@ TEST_F(DriverTest, FailingSpoolerCallsEndTheReportAndReleaseEverything) {
       ASSERT_GE(spooler.size(), 2u);
       EXPECT_EQ(spooler.back(), "Box "s + c.box);  // the box shows in quiet jobs too
       EXPECT_EQ(spooler.end()[-2].rfind(c.last_spooler_call, 0), 0u);
+      const auto ends = device_.Only({"EndDoc", "AbortDoc"});
+      EXPECT_EQ(ends, c.end ? std::vector<std::string>{c.end} : std::vector<std::string>{});
       const std::string log = TraceLog();
       if (c.trace != nullptr) {
         EXPECT_EQ(log.substr(log.size() - std::strlen(c.trace)), c.trace);
@@ -576,14 +593,13 @@ TEST_F(DriverTest, ScratchDispositionDeletesReportAndConfig) {
   EXPECT_NE(access(config.c_str(), F_OK), 0);
 }
 
-TEST_F(DriverTest, CancelEndsTheLoopAfterTheCurrentLine) {
+TEST_F(DriverTest, CancelEndsTheLoopAfterTheCurrentLineAndDropsTheDocument) {
   device_.after_text = [] { user_abort = 1; };
-  device_.end_doc = -2;  // the spooler's answer to an abandoned job
-  user_abort = 1;        // left from an earlier cancelled report
+  user_abort = 1;  // left from an earlier cancelled report
   Print("one\ntwo\nthree\n");
-  EXPECT_EQ(device_.Pages(), "[0:one]");
-  auto tail = device_.Only({"EndPage", "EndDoc", "Box"});
-  EXPECT_EQ(tail, (std::vector<std::string>{"EndPage", "EndDoc", "Box EndDoc returned -2 (Abort by application)."}));
+  // No page or document end is attempted: the spooler discards the partial job.
+  EXPECT_EQ(device_.Only({"Text", "EndPage", "EndDoc", "AbortDoc", "Box"}),
+            (std::vector<std::string>{"Text F1 0,0 one", "AbortDoc"}));
   ExpectReleased();
 }
 
@@ -599,8 +615,8 @@ TEST_F(DriverTest, CancelBeforeTheFirstLinePrintsNoPage) {
   } device;
   Write(report_, "a\n");
   PrintReport(job_, device);
-  EXPECT_EQ(device.Only({"StartDoc", "StartPage", "EndDoc"}),
-            (std::vector<std::string>{"StartDoc " + report_, "EndDoc"}));
+  EXPECT_EQ(device.Only({"StartDoc", "StartPage", "EndDoc", "AbortDoc"}),
+            (std::vector<std::string>{"StartDoc " + report_, "AbortDoc"}));
 }
 
 TEST_F(DriverTest, QuietJobHasNoDialog) {
@@ -632,6 +648,15 @@ TEST_F(DriverTest, PageLineIsCutToItsBuffer) {
   job_.report_path = report_.c_str();
   PrintReport(job_, device_);
   EXPECT_EQ(device_.Only({"PageLine"}).back(), "PageLine " + report_ + " (page 2)");
+}
+
+TEST_F(DriverTest, NormalFontThatCannotBeMadeStillGivesTheContextItsFontBack) {
+  device_.failing_font = 1;
+  Print("a\b_b\n");  // an underlined run selects a report font of its own
+  const auto calls = device_.Only({"Select", "CurrentFont", "DeleteFont"});
+  EXPECT_EQ(calls, (std::vector<std::string>{"Select F0", "CurrentFont", "Select F2", "Select F0", "Select stock",
+                                             "DeleteFont F2", "DeleteFont F3", "DeleteFont F4"}));
+  EXPECT_EQ(device_.fonts_alive, 0);
 }
 
 TEST_F(DriverTest, FontWithoutHeightStillPrints) {

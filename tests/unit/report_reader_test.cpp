@@ -278,14 +278,21 @@ TEST(DecodeLine, CombinesOverstrikes) {
       {"a\b\b_", "a", {U}},            // first backspace dropped, second marks
       {"x\b_yz\bz", "xyz", {U, 0, B}},
       {"ab\0"s, "ab\0"s, {0, 0, 0}},   // the line feed's NUL is copied
+      // Underscore first, as man pages come: the character replaces the underscore.
+      {"_\bO_\bP", "OP", {U, U}},
+      {"[_\bO\bO]", "[O]", {0, U | B, 0}},
+      {"_\bm", "m", {U}},              // before the dot
+      {"_\b\0"s, "_\0"s, {0, 0}},      // the line's own end is no character
+      {"_\b\n", "_\n", {0, 0}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.input));
     DecodedLine out;
-    std::memset(&out, 0xFF, sizeof out);  // leftovers of an earlier line
+    std::memset(static_cast<void*>(&out), 0xFF, sizeof out);  // leftovers of an earlier line
     DecodeLine(c.input.data(), static_cast<int>(c.input.size()), out);
     EXPECT_EQ(std::string(out.chars, c.chars.size()), c.chars);
     EXPECT_EQ(out.chars[c.chars.size()], '\0');
+    EXPECT_EQ(out.length, static_cast<int>(c.chars.size()));
     std::vector<std::uint8_t> attrs(out.attrs, out.attrs + c.attrs.size());
     EXPECT_EQ(attrs, c.attrs);
     // Cleared from the end of the output through the terminator's position.
@@ -307,6 +314,8 @@ Decoded DecodeByBytes(const std::string& line) {
       i += 2;
     } else if (has_prev && n == d.chars.back()) {
       d.attrs.back() |= ATTR_BOLD, i += 2;
+    } else if (has_prev && d.chars.back() == '_' && i + 1 < line.size() && n != '\0' && n != '\n' && n != '\b') {
+      d.chars.back() = n, d.attrs.back() |= ATTR_UNDERLINE, i += 2;
     } else if (n == 'm' || n == 'w') {
       d.chars += '\xB7', d.attrs.push_back(0), i += 2;
     } else {
@@ -318,11 +327,11 @@ Decoded DecodeByBytes(const std::string& line) {
 
 TEST(DecodeLine, MatchesByteAtATimeDecodingOnRandomLines) {
   std::srand(777);
-  const char alphabet[] = "aAm_w\b\b\b";
+  const char alphabet[] = "aAm_w\n\b\b\b\0";
   for (int round = 0; round < 2000; ++round) {
     std::string line;
     int length = 1 + std::rand() % 100;
-    for (int k = 0; k < length; ++k) line += alphabet[std::rand() % (sizeof alphabet - 1)];
+    for (int k = 0; k < length; ++k) line += alphabet[std::rand() % (sizeof alphabet)];
     Decoded want = DecodeByBytes(line);
     DecodedLine out;
     DecodeLine(line.data(), length, out);
@@ -358,6 +367,17 @@ TEST(SplitRuns, GroupsEqualAttributesOnTheGrid) {
     for (int i = 0; i < n; ++i) got.push_back({runs[i].start, runs[i].length, runs[i].attribute, runs[i].x});
     EXPECT_EQ(got, c.runs);
   }
+}
+
+TEST(SplitRawRuns, CoverEveryDecodedByteNulIncluded) {
+  DecodedLine line;
+  const std::string raw = "\x1b\0z\bz\0\n"s;
+  DecodeLine(raw.data(), static_cast<int>(raw.size()), line);
+  TextRun runs[kLineCapacity];
+  const int n = SplitRawRuns(line, 10, runs);
+  std::vector<std::vector<int>> got;
+  for (int i = 0; i < n; ++i) got.push_back({runs[i].start, runs[i].length, runs[i].attribute, runs[i].x});
+  EXPECT_EQ(got, (std::vector<std::vector<int>>{{0, 2, 0, 0}, {2, 1, 2, 20}, {3, 2, 0, 30}}));
 }
 
 TEST(SplitRuns, EmptyLineTakesTheAttributeAtPositionZero) {

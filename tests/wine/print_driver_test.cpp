@@ -112,12 +112,12 @@ class GdiDriverTest : public testing::Test {
   }
 
   // The spooled PDF whose name holds the token, once it has been written.
-  std::string WaitForPdf() {
+  std::string WaitForPdf(int tries_left = 300) {
     const char* home = std::getenv("HOME");
     std::string dir = std::string("Z:") + (home != nullptr ? home : "/root") + "/PDF/";
     for (char& c : dir)
       if (c == '/') c = '\\';
-    for (int tries = 0; tries < 300; ++tries) {
+    for (; tries_left > 0; --tries_left) {
       WIN32_FIND_DATAA found;
       HANDLE search = FindFirstFileA((dir + "*" + token_ + "*.pdf").c_str(), &found);
       if (search != INVALID_HANDLE_VALUE) {
@@ -199,12 +199,13 @@ TEST_F(GdiDriverTest, CancelCommandStopsThePrinting) {
   for (int page = 1; page <= 20; ++page) report += "page " + std::to_string(page) + "\f";
   // The dialog gets its command as page 3 starts (Wine's spooler calls no abort
   // procedure, so the command is sent rather than posted); the driver stops after
-  // the line it is on and ends the document.
+  // the line it is on and drops the document: nothing of it reaches paper.
   log_.cancel_at = path_ + " (page 3)";
-  Print(report, &NullPrinterDc);
+  Print(report, &PdfPrinterDc);
   EXPECT_EQ(log_.page_lines.size(), 3u);
   EXPECT_EQ(user_abort, 1);
   ExpectReleased();
+  EXPECT_EQ(WaitForPdf(40), "") << "a cancelled report was spooled";
 }
 
 TEST(LogFont, NamedMembersSetAndTheRestZero) {
