@@ -34,7 +34,7 @@ add_dependencies(quillet_objs jni_header)
 target_include_directories(quillet_objs PUBLIC
   ${CMAKE_SOURCE_DIR} ${jni_header_dir} ${CMAKE_SOURCE_DIR}/jni/win32 ${QUILLET_JDK_INCLUDE})
 target_compile_definitions(quillet_objs PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
-set(quillet_system_libs winspool comdlg32 gdi32 user32 shell32 advapi32 kernel32)
+set(quillet_system_libs winspool comdlg32 gdi32 user32 shell32 ole32 advapi32 kernel32)
 
 add_library(QUILLETDLL SHARED $<TARGET_OBJECTS:quillet_objs>
   ${CMAKE_SOURCE_DIR}/jni/quillet.def ${CMAKE_SOURCE_DIR}/res/quillet.rc)

@@ -1,21 +1,10 @@
 #include <windows.h>
 
-#include "jni/module.h"
+#include "platform/module_win32.h"
 
-namespace {
-HINSTANCE g_module = nullptr;
-}
-
-namespace quillet {
-HINSTANCE QuilletModule() {
-  return g_module != nullptr ? g_module : GetModuleHandleA(nullptr);
-}
-}  // namespace quillet
-
+// Thread notifications stay on: the statically linked runtime cleans up each
+// thread's own data when the thread ends.
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-  if (reason == DLL_PROCESS_ATTACH) {
-    g_module = instance;
-    DisableThreadLibraryCalls(instance);
-  }
+  if (reason == DLL_PROCESS_ATTACH) quillet::SetQuilletModule(instance);
   return TRUE;
 }

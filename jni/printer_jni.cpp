@@ -1,18 +1,29 @@
 // quillet_setup and get_printer_name: the Print Setup dialog and the current
-// printer's name for Java.
+// printer's name for Java. Both hold the print lock for their whole call.
 #include "doc_NativeWindows.h"
 
 #include <string>
 
+#include "jni/export_boundary.h"
+#include "jni/jni_strings.h"
+#include "print/print_lock.h"
 #include "print/printer_setup.h"
 
 extern "C" JNIEXPORT jboolean JNICALL Java_doc_NativeWindows_quillet_1setup(JNIEnv*, jclass) {
-  return quillet::ShowPrintSetup() ? JNI_TRUE : JNI_FALSE;
+  using namespace quillet;
+  return ExportBoundary("Java_doc_NativeWindows_quillet_1setup", JNI_FALSE, []() -> jboolean {
+    const auto printing = LockPrinting();
+    return ShowPrintSetup() ? JNI_TRUE : JNI_FALSE;
+  });
 }
 
 extern "C" JNIEXPORT jstring JNICALL Java_doc_NativeWindows_get_1printer_1name(JNIEnv* env, jclass) {
-  std::string name;
-  if (!quillet::GetCurrentPrinterName(name))
-    name = "**ERROR** Java_doc_NativeWindows_get_1printer_1name() GetLock() failed";
-  return env->NewStringUTF(name.c_str());
+  using namespace quillet;
+  return ExportBoundary("Java_doc_NativeWindows_get_1printer_1name", jstring{nullptr}, [&]() -> jstring {
+    const auto printing = LockPrinting();
+    std::string name;
+    if (!GetCurrentPrinterName(name))
+      name = "**ERROR** Java_doc_NativeWindows_get_1printer_1name() GetLock() failed";
+    return NewJavaString(env, name);
+  });
 }

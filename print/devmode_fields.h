@@ -124,7 +124,10 @@ void MergeDevMode(DevMode& target, const DevMode& source) {
     target.dmCopies = source.dmCopies;
     target.dmFields |= kDmCopies;
   }
-  if (fields & kDmCollate) {
+  // A device mode whose dmSize stops short of dmCollate (68 bytes, the size of
+  // the oldest ones) has no such member: none is read from it or written to it.
+  const std::size_t collate_end = offsetof(DevMode, dmCollate) + sizeof source.dmCollate;
+  if ((fields & kDmCollate) && source.dmSize >= collate_end && target.dmSize >= collate_end) {
     target.dmCollate = source.dmCollate;
     target.dmFields |= kDmCollate;
   }

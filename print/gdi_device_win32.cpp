@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "jni/module.h"
+#include "platform/module_win32.h"
 #include "print/abort_dialog_win32.h"
 #include "print/printer_setup.h"
 #include "print/report_file.h"
@@ -35,7 +35,9 @@ LOGFONTA ToLogFont(const FontSpec& desc) {
 GdiPrintDevice::GdiPrintDevice(PrinterDcSource printer_dc_source)
     : printer_dc_source_(printer_dc_source != nullptr ? printer_dc_source : &quillet::GetPrinterDC) {}
 
-std::int32_t GdiPrintDevice::OpenReport(const char* path) { return ReportOpen(path); }
+std::int32_t GdiPrintDevice::OpenReport(const char* path, const char16_t* wide_path) {
+  return ReportOpen(path, wide_path);
+}
 
 void GdiPrintDevice::CloseReport(std::int32_t file) { ReportClose(file); }
 

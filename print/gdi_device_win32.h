@@ -22,7 +22,7 @@ class GdiPrintDevice final : public PrintDevice {
   // report that none is left.
   const std::vector<HFONT>& fonts_made() const { return fonts_made_; }
 
-  std::int32_t OpenReport(const char* path) override;
+  std::int32_t OpenReport(const char* path, const char16_t* wide_path) override;
   void CloseReport(std::int32_t file) override;
   unsigned long LastError() override;
   bool GetPrinterDC(PrintJob& job) override;

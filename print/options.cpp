@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "print/report_file.h"
 #include "trace/trace.h"
 
 namespace quillet {
@@ -67,15 +68,27 @@ enum OptionId : std::int32_t {
 constexpr std::size_t kNameSize = sizeof(OptionEntry{}.name);
 
 // How deep configuration files and list options may nest inside one another.
-// A configuration file that names itself would otherwise recurse until the stack
-// or the file handles run out; a list option nests only as deep as its text allows,
-// but a long argument could still exhaust the stack of the calling Java thread.
+// A list option nests only as deep as its text allows, but a long argument could
+// still exhaust the stack of the calling Java thread.
 constexpr int kMaxConfigDepth = 16;
 constexpr int kMaxListDepth = 16;
+// Configuration files one option text may read, nested ones included. Files that
+// each name others several times would otherwise multiply the reads level by
+// level (three names a file, sixteen levels: 3^16 opens) and hold the caller for
+// minutes or hours.
+constexpr int kMaxConfigFiles = 64;
+
+// A configuration file being read, and the one that named it.
+struct OpenConfig {
+  FileIdentity identity;
+  bool known;  // false when the platform could not tell the identity
+  const OpenConfig* outer;
+};
 
 struct Nesting {
-  int config = 0;  // configuration files open around this option text
-  int list = 0;    // list options around this option text
+  int config = 0;                      // configuration files open around this option text
+  int list = 0;                        // list options around this option text
+  const OpenConfig* chain = nullptr;   // the innermost of them
 };
 
 // A name field need not hold a terminator: the search key takes the first 20 bytes
@@ -167,9 +180,27 @@ void ReadConfigFile(PrintJob& job, const char* path, Nesting nesting) {
     Trace("Parse_Arg() config nesting too deep, skipping %s\n", path);
     return;
   }
+  if (job.config_files_read >= kMaxConfigFiles) {
+    Trace("Parse_Arg() too many config files, skipping %s\n", path);
+    return;
+  }
   FilePtr file(std::fopen(path, "r"));
   if (!file) return;
+  // A file that is already being read further up, under whatever name, would
+  // only start the same chain again.
+  OpenConfig open{{}, false, nesting.chain};
+  open.known = IdentifyFile(file.get(), open.identity);
+  if (open.known) {
+    for (const OpenConfig* outer = nesting.chain; outer != nullptr; outer = outer->outer) {
+      if (outer->known && outer->identity == open.identity) {
+        Trace("Parse_Arg() config loop, skipping %s\n", path);
+        return;
+      }
+    }
+  }
+  ++job.config_files_read;
   ++nesting.config;
+  nesting.chain = &open;
   char line[128];
   while (std::fgets(line, sizeof line, file.get()) != nullptr) {
     std::size_t len = std::strlen(line);
@@ -362,6 +393,9 @@ const OptionEntry* FindOption(const char* text) {
   return nullptr;
 }
 
-void Parse_Arg(PrintJob& job, char* text) { ParseOption(job, text, Nesting{}); }
+void Parse_Arg(PrintJob& job, char* text) {
+  job.config_files_read = 0;
+  ParseOption(job, text, Nesting{});
+}
 
 }  // namespace quillet

@@ -45,7 +45,9 @@ const OptionEntry* FindOption(const char* text);
 // traced and ignored. Numbers read like atoi, clamped to the 32-bit range; the
 // 16-bit fields keep the low 16 bits. Text values longer than their field are cut
 // to fit. Configuration files nest at most 16 deep and list options at most 16 deep;
-// deeper ones are traced and skipped.
+// deeper ones are traced and skipped. A configuration file that is already being
+// read further up is not read again, and one option text reads at most 64
+// configuration files; what is skipped is traced.
 void Parse_Arg(PrintJob& job, char* text);
 
 }  // namespace quillet

@@ -45,8 +45,9 @@ class PrintDevice {
  public:
   virtual ~PrintDevice() = default;
 
-  // The report file: a handle, or kReportOpenError (report_file.h).
-  virtual std::int32_t OpenReport(const char* path) = 0;
+  // The report file: a handle, or kReportOpenError (report_file.h). `wide_path`,
+  // when given, names the file in UTF-16 and is what opens it.
+  virtual std::int32_t OpenReport(const char* path, const char16_t* wide_path) = 0;
   virtual void CloseReport(std::int32_t file) = 0;
   virtual unsigned long LastError() = 0;
 

@@ -32,8 +32,9 @@ void DestroyCancelDialog(PrintDevice& device) {
 }
 
 // One report from the moment its file is open. The destructor releases what the
-// report holds, in this order: the cancel dialog; the device context's own font
-// back in place, then the four fonts; the device context; the report file.
+// report holds, in this order: a document still open (dropped); the cancel
+// dialog; the device context's own font back in place, then the four fonts; the
+// device context; the report file.
 class Report {
  public:
   Report(PrintJob& job, PrintDevice& device) : job_(job), device_(device) {}
@@ -55,6 +56,7 @@ class Report {
   PrintDevice& device_;
   ReportFonts fonts_;
   FontHandle original_font_ = nullptr;  // what selecting font_normal replaced
+  bool document_open_ = false;          // started and neither ended nor dropped
 
   // The character grid, from the normal font.
   int char_width_ = 0;
@@ -94,27 +96,24 @@ void Report::Print() {
   device_.SetTransparentText(dc);  // the ruler's ticks show through the first row
 
   if (CheckPrintResult(device_, "StartDoc", device_.StartDocument(dc, job_.report_path))) return;
+  // From here until EndDoc, every way out drops the document (Release): a
+  // cancelled report, or one whose page could not be started or ended, is
+  // dropped whole, so the spooler prints no half report.
+  document_open_ = true;
 
   line_no_ = 0;
   page_no_ = 0;
-  // A cancelled report, or one whose page could not be started or ended, is
-  // dropped whole: the spooler discards what it has, so no half report prints.
-  if (!PrintLines(dc) || user_abort) {
-    device_.AbortDocument(dc);
-    return;
-  }
+  if (!PrintLines(dc) || user_abort) return;
 
   // One more ruler below the last line, on the last page while it is still open.
   // With no page open (an empty report, or one that ended with a form feed) there
   // is nothing to draw on: drawing there would make some drivers start a page.
   if (line_no_ > 0) {
     DrawRuler(job_, device_, line_height_ * line_no_);
-    if (!EndCurrentPage(dc, "EndPage (2) failed - exiting\n")) {
-      device_.AbortDocument(dc);
-      return;
-    }
+    if (!EndCurrentPage(dc, "EndPage (2) failed - exiting\n")) return;
   }
 
+  document_open_ = false;
   CheckPrintResult(device_, "EndDoc", device_.EndDocument(dc));
 }
 
@@ -215,6 +214,8 @@ bool Report::EndCurrentPage(DeviceContext dc, const char* failure_trace) {
 }
 
 void Report::Release() {
+  if (document_open_) device_.AbortDocument(job_.dc);
+  document_open_ = false;
   DestroyCancelDialog(device_);
   if (job_.dc != nullptr && original_font_ != nullptr) device_.SelectFont(job_.dc, original_font_);
   original_font_ = nullptr;
@@ -246,7 +247,7 @@ FontHandle ReportFonts::For(std::uint8_t attribute) const {
 
 void PrintReport(PrintJob& job, PrintDevice& device) {
   if (job.report_path == nullptr) return;
-  job.file = device.OpenReport(job.report_path);
+  job.file = device.OpenReport(job.report_path, job.report_path_wide);
   job.input.Reset();
   job.input.handle = job.file;
   if (job.file == kReportOpenError) {
@@ -259,7 +260,7 @@ void PrintReport(PrintJob& job, PrintDevice& device) {
 
 void DisposeReport(PrintJob& job) {
   if (!job.scratch) return;
-  if (job.report_path != nullptr) std::remove(job.report_path);
+  if (job.report_path != nullptr) ReportRemove(job.report_path, job.report_path_wide);
   if (!job.config_path.empty()) std::remove(job.config_path.c_str());
 }
 

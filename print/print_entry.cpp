@@ -13,4 +13,9 @@ std::string ReportPathFromArgument(const char* text) {
   return std::string(text + 1, length >= 2 ? length - 2 : 0);
 }
 
+std::u16string ReportPathFromArgument(std::u16string_view text) {
+  if (text.empty() || text[0] != u'"') return std::u16string(text);
+  return std::u16string(text.substr(1, text.size() >= 2 ? text.size() - 2 : 0));
+}
+
 }  // namespace quillet

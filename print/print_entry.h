@@ -1,9 +1,12 @@
-// Pieces of the print entry that need no platform: how an argument of the
-// argument list is told apart and what report path it names.
+// The print entry's walk over its argument list, and the pieces of it that need
+// no platform: how an argument is told apart and what report path it names.
 #ifndef QUILLET_PRINT_PRINT_ENTRY_H
 #define QUILLET_PRINT_PRINT_ENTRY_H
 
 #include <string>
+#include <string_view>
+
+#include "print/print_job.h"
 
 namespace quillet {
 
@@ -13,6 +16,29 @@ bool IsOptionArgument(const char* text);
 // The report path an argument names. An argument that begins with a double quote
 // loses that quote and its last character (normally the closing quote).
 std::string ReportPathFromArgument(const char* text);
+std::u16string ReportPathFromArgument(std::u16string_view text);
+
+// One call of the print entry, whichever front end makes it. The constructor
+// makes sure the current printer is known, sorts the option table, gives the job
+// its defaults and traces the argument count; each argument then goes through
+// Argument() in list order. Options stay in force for the rest of the call.
+class PrintCall {
+ public:
+  explicit PrintCall(int argument_count);
+  PrintCall(const PrintCall&) = delete;
+  PrintCall& operator=(const PrintCall&) = delete;
+
+  // Traces the argument, then applies the option, or prints the report it names
+  // and disposes of it. `text` is in the ANSI code page; `wide` is the argument in
+  // UTF-16 when the code page cannot spell it (null otherwise), so that such a
+  // report is still found by its name.
+  void Argument(int index, const char* text, const std::u16string* wide);
+
+  const PrintJob& job() const { return job_; }
+
+ private:
+  PrintJob job_;  // every field zero or empty, copies 1, portrait
+};
 
 }  // namespace quillet
 

@@ -50,6 +50,13 @@ struct PrintJob {
   std::uint8_t quiet = 0;             // show no windows while printing
 
   ReportInput input;                  // read-ahead of `file`
+  // The report's path in UTF-16 when the ANSI code page cannot spell it
+  // (report_path then holds '?' in its place): the file is opened and removed by
+  // this name. Null otherwise.
+  const char16_t* report_path_wide = nullptr;
+  // Configuration files read for the option text being applied now (nested
+  // ones included); see Parse_Arg.
+  int config_files_read = 0;
 };
 
 // Copies `value` into a fixed text field, cut to fit with its terminator.

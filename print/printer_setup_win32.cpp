@@ -7,12 +7,15 @@
 #include <commdlg.h>
 #include <winspool.h>
 
+#include <cinttypes>
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/handles_win32.h"
 #include "print/devmode_fields.h"
 #include "print/printer_setup_win32.h"
 #include "trace/trace.h"
@@ -62,84 +65,32 @@ LONG CallDocumentProperties(HANDLE printer, char* device, DEVMODEA* out, DEVMODE
 
 bool IsBlock(HGLOBAL block) { return block != nullptr && block != Unset(); }
 
-// A lock on a global block for the length of one scope (or until Unlock).
-template <class T>
-class GlobalLockGuard {
- public:
-  explicit GlobalLockGuard(HGLOBAL block)
-      : block_(block), data_(IsBlock(block) ? static_cast<T*>(GlobalLock(block)) : nullptr) {}
-  ~GlobalLockGuard() { Unlock(); }
-  GlobalLockGuard(const GlobalLockGuard&) = delete;
-  GlobalLockGuard& operator=(const GlobalLockGuard&) = delete;
-
-  T* get() const { return data_; }
-  T* operator->() const { return data_; }
-  explicit operator bool() const { return data_ != nullptr; }
-  void Unlock() {
-    if (data_ != nullptr) GlobalUnlock(block_);
-    data_ = nullptr;
-  }
-
- private:
-  HGLOBAL block_;
-  T* data_;
-};
-
-// A movable, zeroed block that is freed unless it is handed over.
-class GlobalBlock {
- public:
-  explicit GlobalBlock(SIZE_T size) : block_(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size)) {}
-  ~GlobalBlock() {
-    if (block_ != nullptr) GlobalFree(block_);
-  }
-  GlobalBlock(const GlobalBlock&) = delete;
-  GlobalBlock& operator=(const GlobalBlock&) = delete;
-
-  HGLOBAL get() const { return block_; }
-  explicit operator bool() const { return block_ != nullptr; }
-  HGLOBAL Release() {
-    HGLOBAL block = block_;
-    block_ = nullptr;
-    return block;
-  }
-
- private:
-  HGLOBAL block_;
-};
-
 // A printer opened for queries, closed at the end of its scope.
 class OpenedPrinter {
  public:
   explicit OpenedPrinter(const std::string& name) {
-    if (!OpenPrinterA(const_cast<char*>(name.c_str()), &handle_, nullptr)) {
+    HANDLE handle = nullptr;
+    if (OpenPrinterA(const_cast<char*>(name.c_str()), &handle, nullptr)) {
+      printer_.reset(handle);
+    } else {
       error_ = GetLastError();
-      handle_ = nullptr;
     }
   }
-  ~OpenedPrinter() {
-    if (handle_ != nullptr) ClosePrinter(handle_);
-  }
-  OpenedPrinter(const OpenedPrinter&) = delete;
-  OpenedPrinter& operator=(const OpenedPrinter&) = delete;
 
-  HANDLE get() const { return handle_; }
-  explicit operator bool() const { return handle_ != nullptr; }
+  HANDLE get() const { return printer_.get(); }
+  explicit operator bool() const { return static_cast<bool>(printer_); }
   DWORD error() const { return error_; }  // why the open failed
 
  private:
-  HANDLE handle_ = nullptr;
+  UniquePrinter printer_;
   DWORD error_ = 0;
 };
 
-struct LocalFreeDeleter {
-  void operator()(char* text) const { LocalFree(text); }
-};
-
 // The device name of a locked DEVNAMES block, read no further than the block.
-std::string DeviceNameOf(HGLOBAL block, const DEVNAMES* names) {
-  const SIZE_T size = GlobalSize(block);
+std::string DeviceNameOf(const GlobalLockGuard<DEVNAMES>& names) {
+  const SIZE_T size = names.size();
   if (names->wDeviceOffset >= size) return {};
-  const char* name = GetDeviceName(names);
+  const char* name = GetDeviceName(names.get());
   return std::string(name, strnlen(name, size - names->wDeviceOffset));
 }
 
@@ -150,7 +101,7 @@ bool HeldPrinterName(std::string& name) {
   {
     GlobalLockGuard<DEVNAMES> names(hDevNames);
     if (names) {
-      name = DeviceNameOf(hDevNames, names.get());
+      name = DeviceNameOf(names);
       return true;
     }
   }
@@ -161,28 +112,38 @@ bool HeldPrinterName(std::string& name) {
   return true;
 }
 
-// The port of an opened printer, or an empty text when the spooler does not say.
-std::string PortOf(HANDLE printer) {
+// The names the spooler gives an opened printer: its own spelling of the
+// printer's name, and its port.
+struct SpoolerNames {
+  std::string printer;
+  std::string port;
+};
+
+// False when the spooler does not say.
+bool AskSpoolerNames(HANDLE printer, SpoolerNames& names) {
   DWORD needed = 0;
   GetPrinterA(printer, 2, nullptr, 0, &needed);
-  if (needed < sizeof(PRINTER_INFO_2A)) return {};
+  if (needed < sizeof(PRINTER_INFO_2A)) return false;
   std::vector<BYTE> buffer(needed);
-  if (!GetPrinterA(printer, 2, buffer.data(), needed, &needed)) return {};
+  if (!GetPrinterA(printer, 2, buffer.data(), needed, &needed)) return false;
   const auto* info = reinterpret_cast<const PRINTER_INFO_2A*>(buffer.data());
-  return info->pPortName != nullptr ? info->pPortName : "";
+  if (info->pPrinterName == nullptr || info->pPrinterName[0] == '\0') return false;
+  names.printer = info->pPrinterName;
+  names.port = info->pPortName != nullptr ? info->pPortName : "";
+  return true;
 }
 
-// A new DEVNAMES block for an opened printer; null when it cannot be made.
-HGLOBAL MakeDevNames(HANDLE printer, const std::string& device) {
+// A new DEVNAMES block for a printer; empty when it cannot be made.
+UniqueGlobal MakeDevNames(const SpoolerNames& spooler) {
   static constexpr char kDriver[] = "winspool";
-  std::string port = PortOf(printer);
+  const std::string& device = spooler.printer;
   const std::size_t driver_at = sizeof(DEVNAMES);
   const std::size_t device_at = driver_at + sizeof kDriver;
   const std::size_t port_at = device_at + device.size() + 1;
-  if (port_at > 0xFFFF) return nullptr;  // the offsets are 16 bits
-  GlobalBlock block(port_at + port.size() + 1);
+  if (port_at > 0xFFFF) return {};  // the offsets are 16 bits
+  UniqueGlobal block = AllocGlobal(port_at + spooler.port.size() + 1);
   GlobalLockGuard<char> bytes(block.get());
-  if (!bytes) return nullptr;
+  if (!bytes) return {};
   auto* names = reinterpret_cast<DEVNAMES*>(bytes.get());
   names->wDriverOffset = static_cast<WORD>(driver_at);
   names->wDeviceOffset = static_cast<WORD>(device_at);
@@ -191,33 +152,39 @@ HGLOBAL MakeDevNames(HANDLE printer, const std::string& device) {
   // The block is zeroed, so every text ends with its terminator.
   std::memcpy(bytes.get() + driver_at, kDriver, sizeof kDriver);
   std::memcpy(bytes.get() + device_at, device.data(), device.size());
-  std::memcpy(bytes.get() + port_at, port.data(), port.size());
-  bytes.Unlock();
-  return block.Release();
+  std::memcpy(bytes.get() + port_at, spooler.port.data(), spooler.port.size());
+  return block;
 }
+
+enum class Switch {
+  kDone,         // the job's printer is the current one now
+  kNotOpened,    // the printer cannot be opened: the check that follows tells the user
+  kNoSettings,   // it opened, but its own settings could not be had
+};
 
 // Makes the job's printer the current one: its own default settings, with the
 // current settings carried over, become the held device mode, and new device
-// names for it replace the held ones, so the pair keeps describing one printer.
-// Anything that fails keeps the held pair as it is.
-void SwitchPrinter(const std::string& name) {
+// names for it replace the held ones. The names are the spooler's, so the pair
+// names one printer in one spelling whatever spelling the job used. Anything
+// that fails keeps the held pair as it is.
+Switch SwitchPrinter(const std::string& name) {
   OpenedPrinter printer(name);
-  if (!printer) return;  // the check that follows tells the user
+  if (!printer) return Switch::kNotOpened;
   char* device = const_cast<char*>(name.c_str());
   const LONG size = CallDocumentProperties(printer.get(), device, nullptr, nullptr, 0);
   if (size <= 0) {
     Trace("GetPrinterDC() no device mode size for %s, current settings kept\n", device);
-    return;
+    return Switch::kNoSettings;
   }
-  GlobalBlock mode_block(static_cast<SIZE_T>(size));
+  UniqueGlobal mode_block = AllocGlobal(static_cast<SIZE_T>(size));
   GlobalLockGuard<DEVMODEA> mode(mode_block.get());
   if (!mode) {
     Trace("GetPrinterDC() no memory for the device mode of %s, current settings kept\n", device);
-    return;
+    return Switch::kNoSettings;
   }
   if (CallDocumentProperties(printer.get(), device, mode.get(), nullptr, DM_OUT_BUFFER) < 0) {
     Trace("GetPrinterDC() no device mode for %s, current settings kept\n", device);
-    return;
+    return Switch::kNoSettings;
   }
   {
     GlobalLockGuard<DEVMODEA> current(hDevMode);
@@ -226,18 +193,37 @@ void SwitchPrinter(const std::string& name) {
   if (CallDocumentProperties(printer.get(), device, mode.get(), mode.get(), DM_IN_BUFFER | DM_OUT_BUFFER) <
       0) {
     Trace("GetPrinterDC() %s refused the settings, current settings kept\n", device);
-    return;
+    return Switch::kNoSettings;
   }
   mode.Unlock();
-  HGLOBAL names = MakeDevNames(printer.get(), name);
-  if (names == nullptr) {
+  SpoolerNames spooler;
+  UniqueGlobal names;
+  if (AskSpoolerNames(printer.get(), spooler)) names = MakeDevNames(spooler);
+  if (!names) {
     Trace("GetPrinterDC() no device names for %s, current settings kept\n", device);
-    return;
+    return Switch::kNoSettings;
   }
   if (IsBlock(hDevMode)) GlobalFree(hDevMode);
   if (IsBlock(hDevNames)) GlobalFree(hDevNames);
-  hDevMode = mode_block.Release();
-  hDevNames = names;
+  hDevMode = mode_block.release();
+  hDevNames = names.release();
+  return Switch::kDone;
+}
+
+// A copy of a device mode's public part for another printer: no driver-private
+// data (which belongs to the printer it came from and may make another
+// driver fail or misprint), and that printer's name as far as it fits.
+std::vector<BYTE> PublicPartFor(const DEVMODEA& current, SIZE_T block_size, const std::string& printer) {
+  SIZE_T size = current.dmSize;
+  if (size > block_size) size = block_size;
+  std::vector<BYTE> copy(size > sizeof(DEVMODEA) ? size : sizeof(DEVMODEA), 0);
+  std::memcpy(copy.data(), &current, size);
+  auto* mode = reinterpret_cast<DEVMODEA*>(copy.data());
+  mode->dmDriverExtra = 0;
+  std::memset(mode->dmDeviceName, 0, sizeof mode->dmDeviceName);
+  std::memcpy(mode->dmDeviceName, printer.data(),
+              printer.size() < sizeof mode->dmDeviceName ? printer.size() : sizeof mode->dmDeviceName - 1);
+  return copy;
 }
 
 }  // namespace
@@ -252,10 +238,11 @@ HGLOBAL UnsetPrinterHandle() { return Unset(); }
 
 std::string OpenFailureText(DWORD error) {
   char* text = nullptr;
-  const DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, error,
-                                      MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPSTR>(&text), 0,
-                                      nullptr);
-  std::unique_ptr<char, LocalFreeDeleter> owned(text);
+  // A system text may hold inserts ("%1"): there is nothing to put in them.
+  const DWORD length = FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
+      MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPSTR>(&text), 0, nullptr);
+  const UniqueLocal owned(text);
   if (length == 0 || text == nullptr) {
     char fallback[32];
     std::snprintf(fallback, sizeof fallback, "Error %lu", static_cast<unsigned long>(error));
@@ -344,11 +331,12 @@ bool GetPrinterDC(PrintJob& job) {
 
   // The report goes to the job's printer or nowhere: Retry tries that printer
   // again, and anything but Retry abandons the report.
+  Switch switched = Switch::kDone;
   for (;;) {
     if (named) {
       HeldPrinterName(current);
       Trace("job printer=%s, cur printer=%s\n", job.printer_id, current.c_str());
-      if (printer != current) SwitchPrinter(printer);
+      switched = printer != current ? SwitchPrinter(printer) : Switch::kDone;
     }
     OpenedPrinter check(printer);
     if (check) break;
@@ -359,12 +347,23 @@ bool GetPrinterDC(PrintJob& job) {
     }
   }
 
-  GlobalLockGuard<DEVMODEA> mode(hDevMode);
-  if (mode) WriteJobSettings(*mode.get(), job);
-  HDC dc = CreateDCA("WINSPOOL", mode ? printer.c_str() : nullptr, nullptr, mode.get());
+  GlobalLockGuard<DEVMODEA> held(hDevMode);
+  DEVMODEA* mode = held.get();
+  std::vector<BYTE> public_part;
+  if (mode != nullptr && switched == Switch::kNoSettings) {
+    // The held settings belong to another printer: this report gets their
+    // public part alone, and the held pair keeps them as they were.
+    Trace("GetPrinterDC() printing on %s with the current settings less their driver data\n", printer.c_str());
+    public_part = PublicPartFor(*mode, held.size(), printer);
+    mode = reinterpret_cast<DEVMODEA*>(public_part.data());
+  }
+  if (mode != nullptr) WriteJobSettings(*mode, job);
+  HDC dc = CreateDCA("WINSPOOL", mode != nullptr ? printer.c_str() : nullptr, nullptr, mode);
   job.dc = dc;
-  Trace("CreateDC returned %d given a DevMode = %x\n", static_cast<int>(reinterpret_cast<INT_PTR>(dc)),
-        static_cast<unsigned>(reinterpret_cast<UINT_PTR>(mode.get())));
+  // A device context handle fits in 32 bits on every Windows; the address is
+  // printed in its full width.
+  Trace("CreateDC returned %d given a DevMode = %" PRIxPTR "\n", static_cast<int>(reinterpret_cast<INT_PTR>(dc)),
+        reinterpret_cast<std::uintptr_t>(mode));
   return true;
 }
 

@@ -1,16 +1,31 @@
-// The few file calls the report reader and the driver need, with one implementation
-// on the Win32 file API and one on POSIX for native tests and tools.
+// The few file calls the report reader, the driver and the option parser need,
+// with one implementation on the Win32 file API and one on POSIX for native tests
+// and tools.
 #ifndef QUILLET_PRINT_REPORT_FILE_H
 #define QUILLET_PRINT_REPORT_FILE_H
 
 #include <cstdint>
+#include <cstdio>
 
 namespace quillet {
 
 constexpr std::int32_t kReportOpenError = -1;  // HFILE_ERROR
 
-// Opens a report for reading; kReportOpenError when it cannot be opened.
-std::int32_t ReportOpen(const char* path);
+// Opens a report for reading; kReportOpenError when it cannot be opened. When
+// `wide_path` is given, the file is opened by that name (UTF-16) instead.
+std::int32_t ReportOpen(const char* path, const char16_t* wide_path = nullptr);
+
+// Deletes a file, by `wide_path` when it is given; what comes of it is not looked at.
+void ReportRemove(const char* path, const char16_t* wide_path = nullptr);
+
+// Which file an open stream reads: two streams on the same file, whatever names
+// opened them, have equal identities. False when the platform cannot tell.
+struct FileIdentity {
+  std::uint64_t volume = 0;
+  std::uint64_t index = 0;
+  bool operator==(const FileIdentity& other) const { return volume == other.volume && index == other.index; }
+};
+bool IdentifyFile(std::FILE* stream, FileIdentity& identity);
 
 // Reads up to `size` bytes; the count read, 0 at the end of the data, -1 on error.
 long ReportRead(std::int32_t handle, void* buffer, unsigned size);

@@ -2,13 +2,16 @@
 #include "print/report_file.h"
 
 #include <cerrno>
+#include <cstdio>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace quillet {
 
-std::int32_t ReportOpen(const char* path) {
+// Natively every name is bytes already: the UTF-16 form is never needed.
+std::int32_t ReportOpen(const char* path, const char16_t*) {
   int fd = ::open(path, O_RDONLY | O_CLOEXEC);
   return fd >= 0 ? fd : kReportOpenError;
 }
@@ -23,6 +26,16 @@ long ReportRead(std::int32_t handle, void* buffer, unsigned size) {
 }
 
 void ReportClose(std::int32_t handle) { ::close(handle); }
+
+void ReportRemove(const char* path, const char16_t*) { std::remove(path); }
+
+bool IdentifyFile(std::FILE* stream, FileIdentity& identity) {
+  struct stat info;
+  if (::fstat(::fileno(stream), &info) != 0) return false;
+  identity.volume = static_cast<std::uint64_t>(info.st_dev);
+  identity.index = static_cast<std::uint64_t>(info.st_ino);
+  return true;
+}
 
 unsigned long LastSystemError() { return static_cast<unsigned long>(errno); }
 

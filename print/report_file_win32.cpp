@@ -1,11 +1,25 @@
-// Report file calls on the Win32 file API: _lopen, _lread and _lclose.
+// Report file calls on the Win32 file API: _lopen, _lread and _lclose, with the
+// wide forms of the same opens for names the ANSI code page cannot spell.
 #include "print/report_file.h"
 
 #include <windows.h>
 
+#include <io.h>
+
+#include <cstdio>
+
 namespace quillet {
 
-std::int32_t ReportOpen(const char* path) {
+std::int32_t ReportOpen(const char* path, const char16_t* wide_path) {
+  if (wide_path != nullptr) {
+    // What _lopen does for OF_READ, by a UTF-16 name: the handle reads through
+    // _lread and closes through _lclose like one of its own.
+    HANDLE file = CreateFileW(reinterpret_cast<const wchar_t*>(wide_path), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
+    return file == INVALID_HANDLE_VALUE ? kReportOpenError
+                                        : static_cast<std::int32_t>(reinterpret_cast<INT_PTR>(file));
+  }
   HFILE file = _lopen(path, OF_READ);
   return file == HFILE_ERROR ? kReportOpenError : static_cast<std::int32_t>(file);
 }
@@ -17,6 +31,24 @@ long ReportRead(std::int32_t handle, void* buffer, unsigned size) {
 
 void ReportClose(std::int32_t handle) { _lclose(static_cast<HFILE>(handle)); }
 
+void ReportRemove(const char* path, const char16_t* wide_path) {
+  if (wide_path != nullptr) {
+    DeleteFileW(reinterpret_cast<const wchar_t*>(wide_path));
+  } else {
+    std::remove(path);
+  }
+}
+
 unsigned long LastSystemError() { return GetLastError(); }
+
+bool IdentifyFile(std::FILE* stream, FileIdentity& identity) {
+  const intptr_t os_handle = _get_osfhandle(_fileno(stream));
+  if (os_handle == -1) return false;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(reinterpret_cast<HANDLE>(os_handle), &info)) return false;
+  identity.volume = info.dwVolumeSerialNumber;
+  identity.index = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  return true;
+}
 
 }  // namespace quillet

@@ -2,8 +2,11 @@
 
 namespace quillet {
 
-CommandLine SplitCommandLine(std::string_view text) {
-  CommandLine result;
+namespace {
+
+template <class Char>
+BasicCommandLine<Char> Split(std::basic_string_view<Char> text) {
+  BasicCommandLine<Char> result;
   const size_t end = text.size();
   size_t pos = 0;
 
@@ -21,7 +24,7 @@ CommandLine SplitCommandLine(std::string_view text) {
   size_t params_start = end;
   bool quoted = false;
   for (; pos < end; ++pos) {
-    const char c = text[pos];
+    const Char c = text[pos];
     if (c == '"') {
       if (!quoted) {
         quoted = true;
@@ -38,10 +41,15 @@ CommandLine SplitCommandLine(std::string_view text) {
   }
   result.file.assign(text.substr(file_start, pos - file_start));
 
-  const std::string_view rest = text.substr(params_start);
-  if (rest.find_first_not_of(' ') != std::string_view::npos) result.parameters.emplace(rest);
+  const std::basic_string_view<Char> rest = text.substr(params_start);
+  if (rest.find_first_not_of(Char(' ')) != rest.npos) result.parameters.emplace(rest);
   return result;
 }
+
+}  // namespace
+
+CommandLine SplitCommandLine(std::string_view text) { return Split(text); }
+WideCommandLine SplitCommandLine(std::u16string_view text) { return Split(text); }
 
 bool IsNullVerb(std::string_view verb) {
   return verb.substr(0, sizeof kNullVerbMarker - 1) == std::string_view(kNullVerbMarker);

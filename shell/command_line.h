@@ -11,11 +11,14 @@
 
 namespace quillet {
 
-struct CommandLine {
-  bool wait = false;  // a switch /W... or /w... came before the file
-  std::string file;   // handed to the shell as it stands, quotes included; may be empty
-  std::optional<std::string> parameters;  // absent when empty or spaces only
+template <class Char>
+struct BasicCommandLine {
+  bool wait = false;            // a switch /W... or /w... came before the file
+  std::basic_string<Char> file;  // handed to the shell as it stands, quotes included; may be empty
+  std::optional<std::basic_string<Char>> parameters;  // absent when empty or spaces only
 };
+using CommandLine = BasicCommandLine<char>;         // bytes: the ANSI code page
+using WideCommandLine = BasicCommandLine<char16_t>;  // UTF-16
 
 // Splits one command line, read from its first byte with no state carried over
 // from any other command. The whole text is used, whatever its length.
@@ -28,8 +31,10 @@ struct CommandLine {
 //               the one character after that closing quote is dropped.
 //   parameters  the rest, unchanged (leading and trailing spaces kept).
 //
-// Only the space (code 32) separates: tabs are ordinary characters.
+// Only the space (code 32) separates: tabs are ordinary characters. The UTF-16
+// form splits the same way: every character that matters is ASCII.
 CommandLine SplitCommandLine(std::string_view text);
+WideCommandLine SplitCommandLine(std::u16string_view text);
 
 // The verb text that stands for "no verb" (the file's default verb is used).
 // Only the first eight bytes are compared, so any verb starting with them counts.

@@ -12,12 +12,17 @@ namespace quillet {
 // text with its terminator.
 constexpr std::size_t kRegistryResultSize = 256;
 
+// Tells the first byte of a two-byte character in the ANSI code page.
+using IsLeadByte = bool (*)(unsigned char byte);
+
 // "**ERROR** RegOpenKeyEx() Registry Key not found: <subkey>", cut to fit the
-// result (at most kRegistryResultSize - 1 bytes).
-std::string RegistryKeyErrorText(const char* subkey);
+// result (at most kRegistryResultSize - 1 bytes). A name is cut between
+// characters, never inside one: `is_lead_byte` tells where a character of two
+// bytes starts (null: every character is one byte).
+std::string RegistryKeyErrorText(const char* subkey, IsLeadByte is_lead_byte = nullptr);
 
 // "**ERROR** RegQueryValueEx() Data Value not found: <value_name>", cut the same way.
-std::string RegistryValueErrorText(const char* value_name);
+std::string RegistryValueErrorText(const char* value_name, IsLeadByte is_lead_byte = nullptr);
 
 // A value's data as returned by the registry (`size` bytes, whatever its type):
 // its bytes up to the first zero byte, and never past `size`, so data stored

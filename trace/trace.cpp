@@ -1,21 +1,31 @@
 #include "trace/trace.h"
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
 
 namespace quillet {
 namespace {
 
 enum class TraceState { kUnknown, kOn, kOff };
 
-// Process-wide: settled by the first message, switched by OpenTraceFile.
-TraceState g_state = TraceState::kUnknown;
+// Process-wide: settled by the first message, switched by OpenTraceFile. The
+// state is read without the lock, so a message costs one load while tracing is
+// off; the stream is used and replaced only under the lock, since a file may be
+// switched (and the old one closed) while another thread writes a message.
+std::atomic<TraceState> g_state{TraceState::kUnknown};
 std::FILE* g_stream = nullptr;
 
-void Settle() {
-  const char* path = std::getenv("QUILLET_DEBUG");
-  std::FILE* file = path != nullptr ? std::fopen(path, "w") : nullptr;
+std::mutex& StreamLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+// Makes `file` the trace stream (null: none) and closes the one before it.
+void Replace(std::FILE* file) {
+  if (g_stream != nullptr) std::fclose(g_stream);
   g_stream = file;
   g_state = file != nullptr ? TraceState::kOn : TraceState::kOff;
 }
@@ -23,7 +33,12 @@ void Settle() {
 }  // namespace
 
 void Trace(const char* format, ...) {
-  if (g_state == TraceState::kUnknown) Settle();
+  if (g_state == TraceState::kOff) return;
+  const std::lock_guard<std::mutex> hold(StreamLock());
+  if (g_state == TraceState::kUnknown) {
+    const char* path = std::getenv("QUILLET_DEBUG");
+    Replace(path != nullptr ? std::fopen(path, "w") : nullptr);
+  }
   if (g_state != TraceState::kOn) return;
   va_list args;
   va_start(args, format);
@@ -33,14 +48,17 @@ void Trace(const char* format, ...) {
 }
 
 void OpenTraceFile(const char* path) {
-  std::FILE* file = std::fopen(path, "w");
-  g_stream = file;
-  g_state = file != nullptr ? TraceState::kOn : TraceState::kOff;
+  const std::lock_guard<std::mutex> hold(StreamLock());
+  // The file before is closed first: a log option that names the current trace
+  // file then empties it and starts it afresh.
+  Replace(nullptr);
+  Replace(std::fopen(path, "w"));
 }
 
 void ResetTraceForTesting() {
+  const std::lock_guard<std::mutex> hold(StreamLock());
+  Replace(nullptr);
   g_state = TraceState::kUnknown;
-  g_stream = nullptr;
 }
 
 }  // namespace quillet

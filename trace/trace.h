@@ -2,7 +2,8 @@
 //
 // Off unless the environment variable QUILLET_DEBUG names a file (read once, at the
 // first message of the process) or a `log` option calls OpenTraceFile. Every message
-// is flushed as it is written; trace files are never closed by the library.
+// is flushed as it is written. One trace file is open at a time: switching to
+// another closes the one before. Messages may come from several threads.
 #ifndef QUILLET_TRACE_TRACE_H
 #define QUILLET_TRACE_TRACE_H
 
@@ -18,12 +19,12 @@ namespace quillet {
 // tracing is off the format is not evaluated at all.
 void Trace(const char* format, ...) QUILLET_PRINTF(1, 2);
 
-// Makes `path` (opened with mode "w") the trace file. When it cannot be opened,
-// tracing goes off until a later call succeeds. The previous file stays open.
+// Makes `path` (opened with mode "w") the trace file, closing the one before. When
+// it cannot be opened, tracing goes off until a later call succeeds.
 void OpenTraceFile(const char* path);
 
-// Test seam: forgets the trace state, as if the library had just been loaded.
-// The previous stream is not closed (as in the product, trace files stay open).
+// Test seam: closes the trace file and forgets the state, as if the library had
+// just been loaded.
 void ResetTraceForTesting();
 
 }  // namespace quillet

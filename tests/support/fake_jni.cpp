@@ -22,19 +22,35 @@ FakeJni* Self(JNIEnv* env) {
 
 FakeJni::Object* Obj(jobject o) { return reinterpret_cast<FakeJni::Object*>(o); }
 
+thread_local int t_depth = 0;  // calls of this environment under way on this thread
+
+struct Busy {
+  Busy() { ++t_depth; }
+  ~Busy() { --t_depth; }
+};
+
 }  // namespace
 
 struct Callbacks {
   static FakeJni* Owner(JNIEnv* env) { return Self(env); }
 
+  // With an exception pending, JNI allows releases and deletes, nothing else.
+  static void Allowed(FakeJni* self, const char* call) {
+    if (self->exception_pending_) self->faults_.push_back(std::string(call) + " with an exception pending");
+  }
+
   static jsize JNICALL GetArrayLength(JNIEnv* env, jarray array) {
+    const Busy busy;
     FakeJni* self = Owner(env);
+    Allowed(self, "GetArrayLength");
     self->calls_.push_back("GetArrayLength");
     return static_cast<jsize>(Obj(array)->elements.size());
   }
 
   static jobject JNICALL GetObjectArrayElement(JNIEnv* env, jobjectArray array, jsize index) {
+    const Busy busy;
     FakeJni* self = Owner(env);
+    Allowed(self, "GetObjectArrayElement");
     self->calls_.push_back("GetObjectArrayElement " + std::to_string(index));
     FakeJni::Object* element = Obj(array)->elements.at(static_cast<size_t>(index));
     if (element == nullptr) return nullptr;
@@ -48,10 +64,17 @@ struct Callbacks {
   }
 
   static const char* JNICALL GetStringUTFChars(JNIEnv* env, jstring s, jboolean* is_copy) {
+    const Busy busy;
     FakeJni* self = Owner(env);
     FakeJni::Object* o = Obj(s);
+    Allowed(self, "GetStringUTFChars");
     self->calls_.push_back("GetStringUTFChars " + o->bytes);
     if (o->deleted) self->faults_.push_back("GetStringUTFChars on a deleted reference");
+    if (self->fail_take_in_ >= 0 && self->fail_take_in_-- == 0) {
+      self->calls_.back() += " (failed)";
+      self->exception_pending_ = true;
+      return nullptr;
+    }
     char* copy = static_cast<char*>(std::malloc(o->bytes.size() + 1));
     std::memcpy(copy, o->bytes.c_str(), o->bytes.size() + 1);
     self->chars_out_.emplace_back(copy, o);
@@ -60,6 +83,7 @@ struct Callbacks {
   }
 
   static void JNICALL ReleaseStringUTFChars(JNIEnv* env, jstring s, const char* chars) {
+    const Busy busy;
     FakeJni* self = Owner(env);
     FakeJni::Object* o = Obj(s);
     self->calls_.push_back("ReleaseStringUTFChars " + o->bytes);
@@ -75,6 +99,7 @@ struct Callbacks {
   }
 
   static void JNICALL DeleteLocalRef(JNIEnv* env, jobject ref) {
+    const Busy busy;
     FakeJni* self = Owner(env);
     if (ref == nullptr) {
       self->calls_.push_back("DeleteLocalRef null");
@@ -88,7 +113,9 @@ struct Callbacks {
   }
 
   static jstring JNICALL NewStringUTF(JNIEnv* env, const char* bytes) {
+    const Busy busy;
     FakeJni* self = Owner(env);
+    Allowed(self, "NewStringUTF");
     self->calls_.push_back(std::string("NewStringUTF ") + bytes);
     auto o = std::make_unique<FakeJni::Object>();
     o->bytes = bytes;
@@ -147,6 +174,14 @@ jobjectArray FakeJni::Array(const std::vector<const char*>& elements) {
   Object* raw = array.get();
   objects_.push_back(std::move(array));
   return reinterpret_cast<jobjectArray>(raw);
+}
+
+bool FakeJni::InsideCall() { return t_depth > 0; }
+
+int FakeJni::live_references() const {
+  int live = 0;
+  for (const auto& o : objects_) live += o->is_element && !o->deleted;
+  return live;
 }
 
 std::string FakeJni::Text(jstring s) { return s == nullptr ? std::string() : Obj(s)->bytes; }

@@ -41,6 +41,17 @@ class FakeJni {
   int max_live_elements() const { return max_live_elements_; }
   int outstanding_chars() const { return static_cast<int>(chars_out_.size()); }
 
+  // Makes the n-th GetStringUTFChars from now (0: the next) fail as a virtual
+  // machine out of memory does: it returns null with an exception pending, after
+  // which only releases and deletes are allowed (anything else is a fault).
+  void FailTake(int n) { fail_take_in_ = n; }
+  bool exception_pending() const { return exception_pending_; }
+  // Array elements handed to the library and not deleted.
+  int live_references() const;
+  // True while a call of any FakeJni is under way on this thread (tests that make
+  // the library's allocations fail leave this environment's own alone).
+  static bool InsideCall();
+
   struct Object;  // strings and arrays of this environment
 
  private:
@@ -53,6 +64,8 @@ class FakeJni {
   std::vector<std::pair<const char*, Object*>> chars_out_;  // handed out, not released
   int live_elements_ = 0;
   int max_live_elements_ = 0;
+  int fail_take_in_ = -1;
+  bool exception_pending_ = false;
 };
 
 }  // namespace quillet::test

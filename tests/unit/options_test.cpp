@@ -204,17 +204,32 @@ TEST_F(OptionsTest, ConfigFileLinesSkipTheirLeadCharacter) {
   EXPECT_EQ(job_.config_path, "INVALID ARGUMENT");
 }
 
-TEST_F(OptionsTest, SelfNamingConfigFileStopsSixteenDeep) {
+TEST_F(OptionsTest, ConfigFileAlreadyBeingReadIsSkippedUnderAnyName) {
   const std::string trace = StartTrace();
   const std::string self = dir_ + "/self.cfg";
-  Write("self.cfg", "-config=" + self + "\n-pitch=11\n");
+  Write("self.cfg", "-config=" + self + "\n-config=" + dir_ + "/./self.cfg\n-config=" + self + "\n-pitch=11\n");
   const int fds = OpenDescriptors();
   Apply("config=" + self);
   EXPECT_EQ(job_.pitch, 11);
+  EXPECT_EQ(job_.config_path, self);  // still the last config option processed
   EXPECT_EQ(OpenDescriptors(), fds);
   const std::string log = Read(trace);
-  EXPECT_EQ(Count(log, "Parse_Arg(config=" + self + ")\n"), 17u);  // the argument and 16 open files
-  EXPECT_EQ(Count(log, "Parse_Arg() config nesting too deep, skipping " + self + "\n"), 1u);
+  EXPECT_EQ(Count(log, "Parse_Arg(pitch=11)\n"), 1u);
+  EXPECT_EQ(Count(log, "Parse_Arg() config loop, skipping "), 3u);
+}
+
+TEST_F(OptionsTest, OneOptionReadsAtMostSixtyFourConfigFiles) {
+  // Six files, each naming the next three times: 364 reads without a bound.
+  for (int k = 0; k < 6; ++k) {
+    const std::string next = "-config=" + dir_ + "/fan" + std::to_string(k + 1) + ".cfg\n";
+    Write("fan" + std::to_string(k) + ".cfg", "-ruler\n" + (k < 5 ? next + next + next : ""));
+  }
+  const std::string trace = StartTrace();
+  Apply("config=" + dir_ + "/fan0.cfg");
+  Apply("config=" + dir_ + "/fan5.cfg");  // the count starts again for the next option
+  const std::string log = Read(trace);
+  EXPECT_EQ(Count(log, "Parse_Arg(ruler)\n"), 64u + 1u);
+  EXPECT_GT(Count(log, "Parse_Arg() too many config files, skipping "), 0u);
 }
 
 TEST_F(OptionsTest, TraceLinesAndEmptyTexts) {

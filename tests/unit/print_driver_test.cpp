@@ -51,7 +51,7 @@ class RecordingDevice : public PrintDevice {
   static inline void* const kDialog = reinterpret_cast<void*>(0xD1A);
   static inline void* const kStockFont = reinterpret_cast<void*>(0x50);
 
-  std::int32_t OpenReport(const char* path) override {
+  std::int32_t OpenReport(const char* path, const char16_t*) override {
     calls.push_back("OpenReport");
     return fail_open ? kReportOpenError : ReportOpen(path);
   }

@@ -380,6 +380,7 @@ TEST(MergeDevMode, CopiesExactlyTheMarkedMembers) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     TestDevMode source{};
+    source.dmSize = sizeof source;
     source.dmFields = c.source_fields;
     source.dmOrientation = 2;
     source.dmPaperSize = 9;
@@ -404,6 +405,23 @@ TEST(MergeDevMode, CopiesExactlyTheMarkedMembers) {
     EXPECT_EQ(target.dmCollate, c.collate ? 1 : before.dmCollate);
     EXPECT_EQ(target.dmDefaultSource, before.dmDefaultSource);
     EXPECT_EQ(FormName(target), "Old form");
+  }
+}
+
+TEST(MergeDevMode, CollationOnlyBetweenDeviceModesThatHaveIt) {
+  const std::uint16_t without = offsetof(TestDevMode, dmCollate);
+  for (auto sizes : {std::pair<std::uint16_t, std::uint16_t>{without, sizeof(TestDevMode)},
+                     std::pair<std::uint16_t, std::uint16_t>{sizeof(TestDevMode), without}}) {
+    TestDevMode source = Filled();
+    source.dmSize = sizes.first;
+    source.dmFields = kDmCollate | kDmCopies;
+    source.dmCollate = 1;
+    TestDevMode target = Filled();
+    target.dmSize = sizes.second;
+    target.dmFields = 0;
+    MergeDevMode(target, source);
+    EXPECT_EQ(target.dmFields, kDmCopies);
+    EXPECT_EQ(target.dmCollate, 33);
   }
 }
 

@@ -83,6 +83,19 @@ TEST_F(TraceTest, LogOptionSwitchesFilesAndAFailedSwitchStopsTracing) {
   EXPECT_EQ(Slurp(second), "two\n");
 }
 
+TEST_F(TraceTest, SwitchingFilesClosesTheOneBefore) {
+  const auto open_files = [] { return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}); };
+  setenv("QUILLET_DEBUG", Path("env.log").c_str(), 1);
+  Trace("first\n");
+  const auto before = open_files();
+  for (int i = 0; i < 50; ++i) {
+    OpenTraceFile(Path(("log" + std::to_string(i)).c_str()).c_str());
+    Trace("%d\n", i);
+  }
+  EXPECT_EQ(open_files(), before);
+  EXPECT_EQ(Slurp(Path("log49")), "49\n");
+}
+
 TEST_F(TraceTest, ReopeningTheCurrentFileStartsItAgain) {
   const std::string log = Path("same.log");
   OpenTraceFile(log.c_str());

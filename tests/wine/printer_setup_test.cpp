@@ -480,11 +480,19 @@ TEST_F(PrinterSetupTest, AnotherPrinterBecomesCurrentWithItsNamesAndTheCarriedSe
   EXPECT_EQ(HeldNames().device, "PDF");
   EXPECT_STREQ(reinterpret_cast<const char*>(HeldMode().dmDeviceName), "PDF");
 
-  // Letter case counts: "pdf" is another printer name to compare with.
+  // Letter case counts: "pdf" is another printer name to compare with. The
+  // printer it opens is held under the spooler's spelling of its name.
+  job = JobFor("Null");
+  ASSERT_NE(PrinterDC(job), nullptr);
   job = JobFor("pdf");
-  PrinterDC(job);
-  EXPECT_NE(TraceText().find("job printer=pdf, cur printer=PDF\n"), std::string::npos);
-  EXPECT_EQ(HeldNames().device, "pdf");
+  ASSERT_NE(PrinterDC(job), nullptr);
+  EXPECT_NE(TraceText().find("job printer=pdf, cur printer=Null\n"), std::string::npos);
+  EXPECT_EQ(HeldNames().device, "PDF");
+  EXPECT_STREQ(reinterpret_cast<const char*>(HeldMode().dmDeviceName), "PDF");
+  EXPECT_EQ(FakeJni::Text(Java_doc_NativeWindows_get_1printer_1name(jni.env(), nullptr)), "PDF");
+  job = PrintJob{};
+  ASSERT_NE(PrinterDC(job), nullptr);
+  EXPECT_STREQ(job.printer_id, "PDF");
   EXPECT_TRUE(Seen().empty());
 }
 
@@ -506,6 +514,7 @@ TEST_F(PrinterSetupTest, WhenTheOtherPrintersSettingsCannotBeHadTheCurrentOnesSe
     ASSERT_TRUE(GetDevMode());
     const HGLOBAL mode = HeldDevMode();
     const HGLOBAL names = HeldDevNames();
+    const std::vector<BYTE> mode_bytes = BlockBytes(mode);
     PrintJob job = JobFor("Null");
     job.copies = 2;
     EXPECT_NE(PrinterDC(job), nullptr);  // still printed on the printer the job names
@@ -513,9 +522,11 @@ TEST_F(PrinterSetupTest, WhenTheOtherPrintersSettingsCannotBeHadTheCurrentOnesSe
     EXPECT_EQ(HeldDevMode(), mode);
     EXPECT_EQ(HeldDevNames(), names);
     EXPECT_EQ(HeldNames().device, "PDF");
-    const DEVMODEA held = HeldMode();
-    EXPECT_STREQ(reinterpret_cast<const char*>(held.dmDeviceName), "PDF");
-    EXPECT_EQ(held.dmCopies, 2);
+    // The report gets the public part of the held settings; the held ones stay
+    // as they were, with none of the job's settings written into them.
+    EXPECT_NE(TraceText().find("GetPrinterDC() printing on Null with the current settings less their driver data\n"),
+              std::string::npos);
+    EXPECT_EQ(BlockBytes(mode), mode_bytes);
     EXPECT_EQ(GlobalFlags(mode) & GMEM_LOCKCOUNT, 0u);
   }
   EXPECT_TRUE(Seen().empty());
@@ -582,6 +593,15 @@ TEST_F(PrinterSetupTest, OpenFailureTextFallsBackToTheErrorNumber) {
 }
 
 // ---- printer names longer than the device mode keeps -------------------------
+
+TEST_F(PrinterSetupTest, PrinterNameBeyondAsciiReachesJavaAsModifiedUtf8) {
+  SetPrintDlgForTesting(&FakePrintDlg);
+  g_fake.printer = "B\xFCro-Drucker \x80";  // "Büro-Drucker €" in code page 1252
+  ASSERT_TRUE(GetDevMode());
+  FakeJni jni;
+  EXPECT_EQ(FakeJni::Text(Java_doc_NativeWindows_get_1printer_1name(jni.env(), nullptr)),
+            "B\xC3\xBCro-Drucker \xE2\x82\xAC");
+}
 
 TEST_F(PrinterSetupTest, LongPrinterNamesAreKeptWhole) {
   ASSERT_TRUE(WindowsCanBeCreated()) << "Wine cannot create windows: set HKCU\\Software\\Wine\\Drivers Graphics=null";

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <atomic>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/fake_jni.h"
@@ -115,6 +117,115 @@ TEST_F(QuilletEntry, ScratchDispositionRunsEvenWhenTheReportCouldNotBeOpened) {
   EXPECT_EQ(Call({"-disposition=scratch", config_option.c_str(), missing.c_str()}), JNI_TRUE);
   EXPECT_EQ(GetFileAttributesA(config.c_str()), INVALID_FILE_ATTRIBUTES);  // removed with the report
   ExpectCleanDiscipline();
+}
+
+TEST_F(QuilletEntry, FailedTakeGivesBackAndReturnsAtOnce) {
+  jni_.FailTake(1);
+  EXPECT_EQ(Call({"-copies=2", "x.txt", "-ruler"}), JNI_FALSE);
+  Calls expected = {"GetArrayLength"};
+  for (const std::string& c : ElementCalls(0, "-copies=2")) expected.push_back(c);
+  expected.insert(expected.end(), {"GetObjectArrayElement 1", "GetStringUTFChars x.txt (failed)", "DeleteLocalRef x.txt"});
+  EXPECT_EQ(jni_.calls(), expected);
+  ExpectCleanDiscipline();
+}
+
+TEST_F(QuilletEntry, LogOptionsCloseTheTraceFileBefore) {
+  const std::string first = TempPath("quillet-entry-first.log");
+  const std::string second = TempPath("quillet-entry-second.log");
+  const std::string first_option = "-log=" + first, second_option = "-log=" + second;
+  EXPECT_EQ(Call({first_option.c_str(), second_option.c_str()}), JNI_TRUE);
+  // Nothing holds the first file open any more.
+  EXPECT_TRUE(DeleteFileA(first.c_str())) << GetLastError();
+  EXPECT_EQ(Call({"-log="}), JNI_TRUE);  // a log file that cannot be opened still closes the one before
+  EXPECT_TRUE(DeleteFileA(second.c_str())) << GetLastError();
+}
+
+// Report paths beyond 7-bit ASCII, as Java hands them over (modified UTF-8):
+// one the ANSI code page can spell, and one it cannot.
+TEST_F(QuilletEntry, ReportPathsBeyondAsciiOpenAndAreScratched) {
+  wchar_t temp[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, temp);
+  const struct {
+    std::wstring folder;
+    std::string java;  // the folder's name as Java sends it
+  } cases[] = {{L"quillet-Zo\u00EB", "quillet-Zo\xC3\xAB"}, {L"quillet-\u03A9mega", "quillet-\xCE\xA9mega"}};
+  const std::string log = TempPath("quillet-entry-unicode.log");
+  const std::string log_option = "-log=" + log;
+  for (const auto& c : cases) {
+    const std::wstring folder = std::wstring(temp) + c.folder;
+    CreateDirectoryW(folder.c_str(), nullptr);
+    const std::wstring report = folder + L"\\report.txt";
+    HANDLE file = CreateFileW(report.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(file, "UNICODE PATH\n", 13, &written, nullptr);
+    CloseHandle(file);
+
+    char ansi_temp[MAX_PATH] = {};
+    GetTempPathA(sizeof ansi_temp, ansi_temp);  // ASCII here
+    const std::string path = std::string(ansi_temp) + c.java + "\\report.txt";
+    EXPECT_EQ(Call({log_option.c_str(), "-printer_id=Null", "-interactive=none", "-disposition=scratch",
+                    path.c_str()}),
+              JNI_TRUE);
+    const std::string trace = Slurp(log);
+    EXPECT_EQ(trace.find("failed because of error"), std::string::npos) << trace;
+    EXPECT_NE(trace.find("GetLine returned UNICODE PATH"), std::string::npos) << trace;
+    EXPECT_EQ(GetFileAttributesW(report.c_str()), INVALID_FILE_ATTRIBUTES) << "scratched by its wide name";
+    RemoveDirectoryW(folder.c_str());
+  }
+  ExpectCleanDiscipline();
+}
+
+// The print methods take turns: a printer name asked for while a report waits
+// on a box is answered once that report is done.
+TEST(QuilletEntryThreads, PrintingCallsTakeTurns) {
+  QuilletDll dll;
+  ASSERT_TRUE(dll.ok());
+  std::atomic<bool> release{false};
+  WindowAnswerer answerer([&](const std::string& caption, const std::string&) {
+    return caption == "Quillet - Can't Open Printer" && release ? IDCANCEL : 0;
+  });
+  const std::string report = TempPath("quillet-turns.txt");
+  { std::ofstream(report) << "x\n"; }
+
+  std::thread printing([&] {
+    FakeJni jni;
+    dll.quillet(jni.env(), nullptr, jni.Array({"-printer_id=No Such Printer", report.c_str()}));
+  });
+  for (int i = 0; i < 500 && FindWindowA(nullptr, "Quillet - Can't Open Printer") == nullptr; ++i) Sleep(10);
+  ASSERT_NE(FindWindowA(nullptr, "Quillet - Can't Open Printer"), nullptr);
+
+  std::atomic<bool> answered{false};
+  std::string name;
+  std::thread asking([&] {
+    FakeJni jni;
+    name = FakeJni::Text(dll.get_printer_name(jni.env(), nullptr));
+    answered = true;
+  });
+  Sleep(300);
+  EXPECT_FALSE(answered) << "the printer name was read while a report was being printed";
+  release = true;
+  printing.join();
+  asking.join();
+  EXPECT_FALSE(name.empty());
+  EXPECT_NE(name.rfind("**ERROR**", 0), 0u);
+
+  // Two threads printing and asking at once all come through.
+  std::vector<std::thread> threads;
+  std::atomic<int> done{0};
+  for (int t = 0; t < 2; ++t) {
+    threads.emplace_back([&] {
+      FakeJni jni;
+      for (int round = 0; round < 3; ++round) {
+        if (dll.quillet(jni.env(), nullptr, jni.Array({"-printer_id=Null", "-interactive=none", report.c_str()})) &&
+            FakeJni::Text(dll.get_printer_name(jni.env(), nullptr)) == "Null")
+          ++done;
+      }
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(done, 6);
+  DeleteFileA(report.c_str());
 }
 
 }  // namespace

@@ -33,19 +33,24 @@ TEST(RegistryText, ErrorTextsNameTheCallersText) {
 TEST(RegistryText, LongNamesAreCutToTheResultSize) {
   // 206 bytes of key name and 205 of value name are the most that fit whole.
   struct Row {
-    std::string (*format)(const char*);
+    std::string (*format)(const char*, IsLeadByte);
     size_t fits;
   } rows[] = {{&RegistryKeyErrorText, 206}, {&RegistryValueErrorText, 205}};
   for (const Row& r : rows) {
     const std::string fitting(r.fits, 'k');
-    EXPECT_EQ(r.format(fitting.c_str()).size(), kRegistryResultSize - 1);
-    EXPECT_EQ(r.format(fitting.c_str()).substr(kRegistryResultSize - 1 - r.fits), fitting);
+    EXPECT_EQ(r.format(fitting.c_str(), nullptr).size(), kRegistryResultSize - 1);
+    EXPECT_EQ(r.format(fitting.c_str(), nullptr).substr(kRegistryResultSize - 1 - r.fits), fitting);
     const std::string longer(r.fits + 1, 'k');
-    EXPECT_EQ(r.format(longer.c_str()).size(), kRegistryResultSize - 1);
+    EXPECT_EQ(r.format(longer.c_str(), nullptr).size(), kRegistryResultSize - 1);
     const std::string huge(5000, 'k');
-    const std::string cut = r.format(huge.c_str());
+    const std::string cut = r.format(huge.c_str(), nullptr);
     EXPECT_EQ(cut.size(), kRegistryResultSize - 1);
     EXPECT_EQ(cut.rfind("**ERROR** ", 0), 0u);
+    // In a code page of two-byte characters the cut falls between characters.
+    const auto lead = [](unsigned char byte) { return byte >= 0x81; };
+    const std::string wide_last = std::string(r.fits - 1, 'k') + "\x82\xA0";
+    EXPECT_EQ(r.format(wide_last.c_str(), lead), r.format(std::string(r.fits - 1, 'k').c_str(), lead));
+    EXPECT_EQ(r.format(wide_last.c_str(), nullptr).size(), kRegistryResultSize - 1);
   }
 }
 
@@ -218,6 +223,42 @@ TEST_F(RegistryTest, NullStringsAreNotRead) {
                                                      std::string("NewStringUTF ") + kValueErrorPrefix}));
   EXPECT_TRUE(jni.faults().empty());
   EXPECT_TRUE(jni2.faults().empty());
+}
+
+// Names and data beyond 7-bit ASCII: Java sends and receives modified UTF-8,
+// the registry is read in the ANSI code page (1252 here).
+TEST_F(RegistryTest, TextBeyondAsciiCrossesTheBoundaryConverted) {
+  HKEY sub = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(key_, L"B\u00FCro", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr), ERROR_SUCCESS);
+  const std::wstring euro = L"\u20AC 5 Zo\u00EB";
+  RegSetValueExW(sub, L"Gr\u00F6\u00DFe", 0, REG_SZ, reinterpret_cast<const BYTE*>(euro.c_str()),
+                 static_cast<DWORD>((euro.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(sub);
+
+  const std::string buero = path_ + "\\B\xC3\xBCro";
+  EXPECT_EQ(Read(kCurrentUser, buero, "Gr\xC3\xB6\xC3\x9F" "e"), "\xE2\x82\xAC 5 Zo\xC3\xAB");
+  EXPECT_EQ(Read(kCurrentUser, buero, "\xC3\xA9t\xC3\xA9"), std::string(kValueErrorPrefix) + "\xC3\xA9t\xC3\xA9");
+  // A name the code page cannot spell is not found, under whatever look-alike.
+  EXPECT_EQ(Read(kCurrentUser, path_ + "\\\xCE\xA9", "v"), kKeyErrorPrefix + path_ + "\\?");
+}
+
+TEST_F(RegistryTest, FailedTakeGivesBackWhatIsHeldAndReturnsNull) {
+  const struct {
+    int fail;
+    std::vector<std::string> calls;
+  } cases[] = {
+      {0, {"GetStringUTFChars " + path_ + " (failed)", "DeleteLocalRef " + path_}},
+      {1, {"GetStringUTFChars " + path_, "GetStringUTFChars v (failed)", "ReleaseStringUTFChars " + path_,
+           "DeleteLocalRef " + path_, "DeleteLocalRef v"}},
+  };
+  for (const auto& c : cases) {
+    test::FakeJni jni;
+    jni.FailTake(c.fail);
+    EXPECT_EQ(dll_.read_registry_string(jni.env(), nullptr, kCurrentUser, jni.String(path_), jni.String("v")),
+              nullptr);
+    EXPECT_EQ(jni.calls(), c.calls);
+    EXPECT_TRUE(jni.faults().empty()) << jni.faults().front();
+  }
 }
 
 // A key whose only access control entry grants `rights` to everyone.

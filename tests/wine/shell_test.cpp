@@ -262,6 +262,58 @@ TEST_F(ShellTest, NullStringsLaunchNothing) {
   EXPECT_FALSE(Exists(Out("never.txt")));
 }
 
+// Programs in folders whose names go beyond 7-bit ASCII, named as Java sends
+// them (modified UTF-8): one the ANSI code page can spell, one it cannot.
+TEST_F(ShellTest, ProgramsInFoldersBeyondAsciiAreLaunched) {
+  const struct {
+    std::wstring folder;
+    std::string java;
+  } cases[] = {{L"B\u00FCro", "B\xC3\xBCro"}, {L"\u03A9mega", "\xCE\xA9mega"}};
+  const std::string bin = BinFolder();  // ASCII here
+  const std::wstring helper = std::wstring(bin.begin(), bin.end()) + L"sleep_then_write.exe";
+  int n = 0;
+  for (const auto& c : cases) {
+    const std::wstring folder = std::wstring(folder_.begin(), folder_.end()) + c.folder;
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    ASSERT_TRUE(CopyFileW(helper.c_str(), (folder + L"\\sleep_then_write.exe").c_str(), FALSE));
+    const std::string program = "\"" + folder_ + c.java + "\\sleep_then_write.exe\"";
+    const std::string out = Out("launched" + std::to_string(n++) + ".txt");
+    LaunchDocument(dll_, "open", "/W " + program + " 0 " + out);
+    EXPECT_TRUE(Exists(out)) << c.java;
+    ShellExec(dll_, {"/W " + program + " 0 " + out + "2"});
+    EXPECT_TRUE(Exists(out + "2")) << c.java;
+    DeleteFileW((folder + L"\\sleep_then_write.exe").c_str());
+    RemoveDirectoryW(folder.c_str());
+  }
+}
+
+TEST_F(ShellTest, FailedTakeGivesBackWhatIsHeldAndReturnsAtOnce) {
+  const std::string command = "/W " + Helper(0, Out("never.txt"));
+  const struct {
+    int fail;
+    Calls calls;
+  } cases[] = {
+      {0, {"GetStringUTFChars open (failed)", "DeleteLocalRef open"}},
+      {1, {"GetStringUTFChars open", "GetStringUTFChars " + command + " (failed)", "ReleaseStringUTFChars open",
+           "DeleteLocalRef open", "DeleteLocalRef " + command}},
+  };
+  for (const auto& c : cases) {
+    test::FakeJni jni;
+    jni.FailTake(c.fail);
+    EXPECT_EQ(dll_.launch_document(jni.env(), nullptr, jni.String("open"), jni.String(command)), JNI_FALSE);
+    EXPECT_EQ(jni.calls(), c.calls);
+    EXPECT_TRUE(jni.faults().empty()) << jni.faults().front();
+  }
+  test::FakeJni jni;
+  jni.FailTake(0);
+  EXPECT_EQ(dll_.shellexec(jni.env(), nullptr, jni.Array({command.c_str(), command.c_str()})), JNI_FALSE);
+  EXPECT_EQ(jni.calls(), (Calls{"GetArrayLength", "GetObjectArrayElement 0", "GetStringUTFChars " + command + " (failed)",
+                                "DeleteLocalRef " + command}));
+  EXPECT_TRUE(jni.faults().empty());
+  Sleep(300);
+  EXPECT_FALSE(Exists(Out("never.txt")));
+}
+
 // ---- shellexec ----
 
 TEST_F(ShellTest, ShellExecEmptyAndNullArrays) {

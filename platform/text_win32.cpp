@@ -1,0 +1,46 @@
+#include "platform/text_win32.h"
+
+#include <climits>
+
+namespace quillet {
+
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows wide characters are UTF-16 code units");
+
+AnsiText AnsiFromUtf16(std::u16string_view text) {
+  AnsiText result;
+  if (text.empty()) return result;
+  if (text.size() > INT_MAX / 4) {
+    result.exact = false;
+    return result;
+  }
+  const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
+  const int length = static_cast<int>(text.size());
+  // A machine whose ANSI code page is UTF-8 spells everything; the conversion
+  // then takes neither flags nor a default character.
+  const bool utf8 = GetACP() == CP_UTF8;
+  const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
+  BOOL used_default = FALSE;
+  BOOL* used = utf8 ? nullptr : &used_default;
+  const int size = WideCharToMultiByte(CP_ACP, flags, wide, length, nullptr, 0, nullptr, used);
+  if (size <= 0) {
+    result.exact = false;
+    return result;
+  }
+  result.bytes.resize(static_cast<std::size_t>(size));
+  WideCharToMultiByte(CP_ACP, flags, wide, length, &result.bytes[0], size, nullptr, used);
+  result.exact = used_default == FALSE;
+  return result;
+}
+
+std::u16string Utf16FromAnsi(std::string_view text) {
+  std::u16string result;
+  if (text.empty() || text.size() > INT_MAX) return result;
+  const int length = static_cast<int>(text.size());
+  const int size = MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0);
+  if (size <= 0) return result;
+  result.resize(static_cast<std::size_t>(size));
+  MultiByteToWideChar(CP_ACP, 0, text.data(), length, reinterpret_cast<wchar_t*>(&result[0]), size);
+  return result;
+}
+
+}  // namespace quillet
