@@ -590,6 +590,8 @@ TEST_F(PrinterSetupTest, RetryTriesTheJobsPrinterAgainAndNeverPrintsElsewhere) {
 TEST_F(PrinterSetupTest, OpenFailureTextFallsBackToTheErrorNumber) {
   EXPECT_NE(OpenFailureText(ERROR_INVALID_PRINTER_NAME).find("printer"), std::string::npos);
   EXPECT_EQ(OpenFailureText(0x2000ABCD), "Error 536914893");  // an application code: no system text
+  // A system text with an insert comes as it stands, not as a failure.
+  EXPECT_NE(OpenFailureText(ERROR_BAD_EXE_FORMAT).find("%1"), std::string::npos);
 }
 
 // ---- printer names longer than the device mode keeps -------------------------
