@@ -42,7 +42,7 @@ class Report {
   Report(const Report&) = delete;
   Report& operator=(const Report&) = delete;
 
-  void Print();
+  ReportOutcome Print();
 
  private:
   void MakeFonts(DeviceContext dc);
@@ -66,8 +66,8 @@ class Report {
   int page_no_ = 0;  // pages started in this report
 };
 
-void Report::Print() {
-  if (!device_.GetPrinterDC(job_) || job_.dc == nullptr) return;
+ReportOutcome Report::Print() {
+  if (!device_.GetPrinterDC(job_) || job_.dc == nullptr) return ReportOutcome::kNoPrinter;
   DeviceContext dc = job_.dc;
 
   if (job_.raw && device_.QueryEscapeSupport(dc, kEscapePassThrough) == 0) {
@@ -95,7 +95,8 @@ void Report::Print() {
   device_.SetAbortProc(dc);
   device_.SetTransparentText(dc);  // the ruler's ticks show through the first row
 
-  if (CheckPrintResult(device_, "StartDoc", device_.StartDocument(dc, job_.report_path))) return;
+  if (CheckPrintResult(device_, "StartDoc", device_.StartDocument(dc, job_.report_path)))
+    return ReportOutcome::kSpoolerFailed;
   // From here until EndDoc, every way out drops the document (Release): a
   // cancelled report, or one whose page could not be started or ended, is
   // dropped whole, so the spooler prints no half report.
@@ -103,18 +104,23 @@ void Report::Print() {
 
   line_no_ = 0;
   page_no_ = 0;
-  if (!PrintLines(dc) || user_abort) return;
+  // A spooler call that fails once the user has cancelled is the spooler
+  // giving up on the cancelled job.
+  if (!PrintLines(dc) || user_abort) return user_abort ? ReportOutcome::kCancelled : ReportOutcome::kSpoolerFailed;
 
   // One more ruler below the last line, on the last page while it is still open.
   // With no page open (an empty report, or one that ended with a form feed) there
   // is nothing to draw on: drawing there would make some drivers start a page.
   if (line_no_ > 0) {
     DrawRuler(job_, device_, line_height_ * line_no_);
-    if (!EndCurrentPage(dc, "EndPage (2) failed - exiting\n")) return;
+    if (!EndCurrentPage(dc, "EndPage (2) failed - exiting\n"))
+      return user_abort ? ReportOutcome::kCancelled : ReportOutcome::kSpoolerFailed;
   }
 
   document_open_ = false;
-  CheckPrintResult(device_, "EndDoc", device_.EndDocument(dc));
+  if (CheckPrintResult(device_, "EndDoc", device_.EndDocument(dc)))
+    return user_abort ? ReportOutcome::kCancelled : ReportOutcome::kSpoolerFailed;
+  return ReportOutcome::kSpooled;
 }
 
 void Report::MakeFonts(DeviceContext dc) {
@@ -195,6 +201,7 @@ bool Report::StartNewPage(DeviceContext dc) {
   char page_line[kPageLineSize];
   std::snprintf(page_line, sizeof page_line, "%s (page %i)", job_.report_path, page_no_);
   device_.SetPageLine(progress_window, page_line);
+  if (job_.on_page != nullptr) job_.on_page(job_, page_no_);
   Trace("Printing %s\n", page_line);
   if (CheckPrintResult(device_, "StartPage", device_.StartPage(dc))) {
     Trace("StartPage failed - exiting\n");
@@ -245,17 +252,20 @@ FontHandle ReportFonts::For(std::uint8_t attribute) const {
   }
 }
 
-void PrintReport(PrintJob& job, PrintDevice& device) {
-  if (job.report_path == nullptr) return;
+ReportResult PrintReport(PrintJob& job, PrintDevice& device) {
+  ReportResult result;
+  if (job.report_path == nullptr) return {ReportOutcome::kNotOpened, 0};
   job.file = device.OpenReport(job.report_path, job.report_path_wide);
   job.input.Reset();
   job.input.handle = job.file;
   if (job.file == kReportOpenError) {
-    Trace("lopen(%s) failed because of error %d\n", job.report_path, static_cast<int>(device.LastError()));
-    return;
+    const unsigned long error = device.LastError();
+    Trace("lopen(%s) failed because of error %d\n", job.report_path, static_cast<int>(error));
+    return {ReportOutcome::kNotOpened, error};
   }
   Report report(job, device);
-  report.Print();
+  result.outcome = report.Print();
+  return result;
 }
 
 void DisposeReport(PrintJob& job) {

@@ -12,15 +12,31 @@
 
 namespace quillet {
 
+// How a report ended. The Java side is told nothing of it; the command line
+// front end turns it into its exit status.
+enum class ReportOutcome {
+  kSpooled,        // every page went to the spooler and the document was ended
+  kNotOpened,      // the report file could not be opened (`error` says why)
+  kNoPrinter,      // no device context: no printer, or the job's printer could not be opened
+  kSpoolerFailed,  // a spooler call failed; its box was shown and the document dropped
+  kCancelled,      // the user cancelled; the document was dropped
+};
+
+struct ReportResult {
+  ReportOutcome outcome = ReportOutcome::kSpooled;
+  unsigned long error = 0;  // the system's error code for kNotOpened
+};
+
 // Prints the report named by job.report_path on the printer the job selects.
 // (Windows build: through GDI and the printer that GetPrinterDC prepares.)
-void PrintReport(PrintJob& job);
+ReportResult PrintReport(PrintJob& job);
 
 // Prints the report through `device`. Whatever way the report ends, the cancel
 // dialog, the fonts, the device context and the report file are released before
 // this returns (job.dc null and job.file 0 afterwards; job.file keeps
-// kReportOpenError when the report could not be opened).
-void PrintReport(PrintJob& job, PrintDevice& device);
+// kReportOpenError when the report could not be opened). A document that was
+// started and not ended is dropped.
+ReportResult PrintReport(PrintJob& job, PrintDevice& device);
 
 // After every report: with scratch disposition, deletes the report file and the
 // configuration file named by the job.

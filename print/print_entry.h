@@ -3,9 +3,11 @@
 #ifndef QUILLET_PRINT_PRINT_ENTRY_H
 #define QUILLET_PRINT_PRINT_ENTRY_H
 
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "print/print_driver.h"
 #include "print/print_job.h"
 
 namespace quillet {
@@ -31,10 +33,11 @@ class PrintCall {
   // Traces the argument, then applies the option, or prints the report it names
   // and disposes of it. `text` is in the ANSI code page; `wide` is the argument in
   // UTF-16 when the code page cannot spell it (null otherwise), so that such a
-  // report is still found by its name.
-  void Argument(int index, const char* text, const std::u16string* wide);
+  // report is still found by its name. What became of a report; nothing for an
+  // option.
+  std::optional<ReportResult> Argument(int index, const char* text, const std::u16string* wide);
 
-  const PrintJob& job() const { return job_; }
+  PrintJob& job() { return job_; }
 
  private:
   PrintJob job_;  // every field zero or empty, copies 1, portrait

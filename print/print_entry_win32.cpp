@@ -16,23 +16,24 @@ PrintCall::PrintCall(int argument_count) {
   Trace("argc = [%d]\n", argument_count);
 }
 
-void PrintCall::Argument(int index, const char* text, const std::u16string* wide) {
+std::optional<ReportResult> PrintCall::Argument(int index, const char* text, const std::u16string* wide) {
   Trace("argv[%d] = [%s]\n", index, text);
   if (IsOptionArgument(text)) {
     // Parse_Arg cuts quotes and list tokens in place: give it a copy of its own.
     std::vector<char> option(text + 1, text + std::strlen(text) + 1);
     Parse_Arg(job_, option.data());
-    return;
+    return std::nullopt;
   }
   const std::string path = ReportPathFromArgument(text);
   std::u16string wide_path;
   if (wide != nullptr) wide_path = ReportPathFromArgument(std::u16string_view(*wide));
   job_.report_path = path.c_str();
   job_.report_path_wide = wide != nullptr ? wide_path.c_str() : nullptr;
-  PrintReport(job_);
+  const ReportResult result = PrintReport(job_);
   DisposeReport(job_);
   job_.report_path = nullptr;
   job_.report_path_wide = nullptr;
+  return result;
 }
 
 }  // namespace quillet

@@ -57,6 +57,9 @@ struct PrintJob {
   // Configuration files read for the option text being applied now (nested
   // ones included); see Parse_Arg.
   int config_files_read = 0;
+  // Told at the start of every page (1, 2, ...) of the report being printed;
+  // null: nobody listens.
+  void (*on_page)(const PrintJob& job, int page_no) = nullptr;
 };
 
 // Copies `value` into a fixed text field, cut to fit with its terminator.

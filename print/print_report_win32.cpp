@@ -5,9 +5,9 @@
 
 namespace quillet {
 
-void PrintReport(PrintJob& job) {
+ReportResult PrintReport(PrintJob& job) {
   GdiPrintDevice device;
-  PrintReport(job, device);
+  return PrintReport(job, device);
 }
 
 }  // namespace quillet

@@ -659,6 +659,45 @@ TEST_F(DriverTest, NormalFontThatCannotBeMadeStillGivesTheContextItsFontBack) {
   EXPECT_EQ(device_.fonts_alive, 0);
 }
 
+TEST_F(DriverTest, OutcomeTellsHowTheReportEnded) {
+  struct Case {
+    const char* name;
+    std::function<void(RecordingDevice&, PrintJob&)> set_up;
+    ReportOutcome outcome;
+  } cases[] = {
+      {"spooled", [](RecordingDevice&, PrintJob&) {}, ReportOutcome::kSpooled},
+      {"not opened", [](RecordingDevice& d, PrintJob&) { d.fail_open = true; }, ReportOutcome::kNotOpened},
+      {"no printer", [](RecordingDevice& d, PrintJob&) { d.make_dc = false; }, ReportOutcome::kNoPrinter},
+      {"StartDoc", [](RecordingDevice& d, PrintJob&) { d.start_doc = -1; }, ReportOutcome::kSpoolerFailed},
+      {"EndPage", [](RecordingDevice& d, PrintJob&) { d.end_page = {-4}; }, ReportOutcome::kSpoolerFailed},
+      {"EndDoc", [](RecordingDevice& d, PrintJob&) { d.end_doc = -1; }, ReportOutcome::kSpoolerFailed},
+      {"cancelled", [](RecordingDevice& d, PrintJob&) { d.after_text = [] { user_abort = 1; }; },
+       ReportOutcome::kCancelled},
+      {"cancelled, then refused by the spooler",
+       [](RecordingDevice& d, PrintJob&) {
+         d.after_text = [] { user_abort = 1; };
+         d.end_page = {-2};
+       },
+       ReportOutcome::kCancelled},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    device_ = RecordingDevice();
+    c.set_up(device_, job_);
+    Write(report_, "a\fb\n");
+    const ReportResult result = PrintReport(job_, device_);
+    EXPECT_EQ(result.outcome, c.outcome);
+    EXPECT_EQ(result.error, c.outcome == ReportOutcome::kNotOpened ? 2u : 0u);
+  }
+  // Whoever listens hears of every page as it starts.
+  static std::vector<int> pages;
+  pages.clear();
+  job_.on_page = [](const PrintJob&, int page) { pages.push_back(page); };
+  device_ = RecordingDevice();
+  Print("a\fb\fc\n");
+  EXPECT_EQ(pages, (std::vector<int>{1, 2, 3}));
+}
+
 TEST_F(DriverTest, FontWithoutHeightStillPrints) {
   device_.font_metrics = TextMetrics{0, 0, 0, 0};
   Print("a\nb\n");
