@@ -143,7 +143,7 @@ std::string UsageText() {
   });
   for (const OptionEntry* entry : options) {
     const std::string name(entry->name, strnlen(entry->name, sizeof entry->name));
-    AppendEntry(out, "-" + name, entry->description != nullptr ? entry->description : "(no description)", 16);
+    AppendEntry(out, "-" + name, entry->description != nullptr ? entry->description : "(no description)", 17);
   }
 
   out +=
@@ -153,7 +153,8 @@ std::string UsageText() {
       "failed; 2 when the command line is not understood.\n\n"
       "Names and messages go to a console as Unicode text, and to a file or a pipe\n"
       "as UTF-8. While a report prints, a console shows its page on standard error;\n"
-      "Ctrl+C cancels the report being printed and ends the program.\n";
+      "Ctrl+C cancels the report being printed and ends the program.\n\n"
+      "docs/options.md, beside the program in its release, describes every option.\n";
   return out;
 }
 

@@ -215,7 +215,7 @@ bool RunCommand(Command command) {
     case Command::kListPrinters:
       return ListPrinters();
     case Command::kHelp:
-      g_out->Line(UsageText());
+      g_out->Write(Utf16FromModifiedUtf8(UsageText()));
       return true;
     case Command::kVersion:
       return Version();

@@ -1,6 +1,12 @@
 # Windows build: QUILLETDLL.dll and the test programs that ctest runs under Wine.
 enable_language(RC)
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+# The release's folder for this architecture.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(quillet_dist_arch x64)
+else()
+  set(quillet_dist_arch x86)
+endif()
 
 # JNI: jni.h from the machine's JDK, jni_md.h for 32-bit Windows from jni/win32.
 find_program(JAVAC javac REQUIRED)
@@ -114,5 +120,27 @@ foreach(script IN LISTS e2e_tests)
   get_filename_component(name ${script} NAME_WE)
   add_test(NAME e2e.${name} COMMAND ${Python3_EXECUTABLE} ${script})
   set_tests_properties(e2e.${name} PROPERTIES
-    ENVIRONMENT "QUILLET_BIN=${CMAKE_BINARY_DIR}/bin" TIMEOUT 900)
+    ENVIRONMENT "QUILLET_BIN=${CMAKE_BINARY_DIR}/bin;QUILLET_PACKAGE_CONFIG=${CMAKE_BINARY_DIR}/CPackConfig.cmake;QUILLET_DIST_ARCH=${quillet_dist_arch}"
+    TIMEOUT 900)
 endforeach()
+
+# The release: `cmake --install` and the CPack ZIP lay out one folder per
+# architecture (x86/, x64/), each with the DLL and quillet-print.exe, beside the
+# Java class, the documents and the licence notice that all of them share. A
+# build packages its own folder and, with QUILLET_PACKAGE_WITH, the install of
+# the other architectures' build trees too (the common files are the same in each).
+install(PROGRAMS $<TARGET_FILE:QUILLETDLL> $<TARGET_FILE:quillet-print> DESTINATION ${quillet_dist_arch})
+install(FILES ${CMAKE_SOURCE_DIR}/doc/NativeWindows.java DESTINATION doc)
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs/ DESTINATION docs)
+install(FILES ${CMAKE_SOURCE_DIR}/NOTICE.txt DESTINATION .)
+
+set(QUILLET_PACKAGE_WITH "" CACHE STRING "Build trees of other architectures to include in this build's package")
+set(CPACK_GENERATOR ZIP)
+set(CPACK_PACKAGE_NAME quillet)
+set(CPACK_PACKAGE_VENDOR Orvo)
+set(CPACK_PACKAGE_FILE_NAME quillet-${PROJECT_VERSION}-windows)
+set(CPACK_INSTALL_CMAKE_PROJECTS "${CMAKE_BINARY_DIR};Quillet;ALL;/")
+foreach(tree IN LISTS QUILLET_PACKAGE_WITH)
+  list(APPEND CPACK_INSTALL_CMAKE_PROJECTS "${tree};Quillet;ALL;/")
+endforeach()
+include(CPack)
