@@ -134,6 +134,8 @@ class QuilletPrint(unittest.TestCase):
         for folder in {arch} | {f.split("/")[0] for f in files if f.startswith(("x86/", "x64/"))}:
             self.assertLessEqual({f"{folder}/QUILLETDLL.dll", f"{folder}/quillet-print.exe"}, files)
         exe = os.path.join(top, arch, "quillet-print.exe")
+        with open(exe, "rb") as f:
+            self.assertNotIn(b"Java_doc_NativeWindows", f.read())  # no JNI in the program
         os.chmod(exe, 0o755)
         self.assertEqual(run("--version", exe=exe)[0], 0)
         report = winpath(self.report("packaged.txt", "FROM THE PACKAGE\n"))
