@@ -1,8 +1,9 @@
 # Windows build: QUILLETDLL.dll and the test programs that ctest runs under Wine.
 enable_language(RC)
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+include(cmake/windows-arch.cmake)
 
-# JNI: jni.h from the machine's JDK, jni_md.h for 32-bit Windows from jni/win32.
+# JNI: jni.h from the machine's JDK, jni_md.h for the architecture from jni/win32 or jni/win64.
 find_program(JAVAC javac REQUIRED)
 if(NOT QUILLET_JDK_INCLUDE)
   get_filename_component(javac_real ${JAVAC} REALPATH)
@@ -32,17 +33,17 @@ file(GLOB jni_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/jni/*.cpp)
 add_library(quillet_objs OBJECT ${core_sources} ${win32_sources} ${jni_sources})
 add_dependencies(quillet_objs jni_header)
 target_include_directories(quillet_objs PUBLIC
-  ${CMAKE_SOURCE_DIR} ${jni_header_dir} ${CMAKE_SOURCE_DIR}/jni/win32 ${QUILLET_JDK_INCLUDE})
+  ${CMAKE_SOURCE_DIR} ${jni_header_dir} ${quillet_jni_md_dir} ${QUILLET_JDK_INCLUDE})
 target_compile_definitions(quillet_objs PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
 set(quillet_system_libs winspool comdlg32 gdi32 user32 shell32 ole32 advapi32 kernel32)
 
 add_library(QUILLETDLL SHARED $<TARGET_OBJECTS:quillet_objs>
-  ${CMAKE_SOURCE_DIR}/jni/quillet.def ${CMAKE_SOURCE_DIR}/res/quillet.rc)
+  ${quillet_def} ${CMAKE_SOURCE_DIR}/res/quillet.rc)
 set_target_properties(QUILLETDLL PROPERTIES PREFIX "" OUTPUT_NAME QUILLETDLL)
 target_include_directories(QUILLETDLL PRIVATE ${CMAKE_SOURCE_DIR}/res)
 target_link_libraries(QUILLETDLL PRIVATE ${quillet_system_libs})
 target_link_options(QUILLETDLL PRIVATE ${static_runtime}
-  -Wl,--dynamicbase -Wl,--nxcompat -Wl,--enable-stdcall-fixup)
+  -Wl,--dynamicbase -Wl,--nxcompat ${quillet_arch_link})
 
 # GoogleTest built from the distribution's sources with the cross compiler.
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
@@ -66,8 +67,8 @@ foreach(src IN LISTS wine_tests)
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/res)
   target_link_options(${name} PRIVATE ${static_runtime})
   add_dependencies(${name} QUILLETDLL)
-  add_test(NAME wine.${name} COMMAND ${name})
-  set_tests_properties(wine.${name} PROPERTIES
+  add_test(NAME ${quillet_test_prefix}wine.${name} COMMAND ${name})
+  set_tests_properties(${quillet_test_prefix}wine.${name} PROPERTIES
     ENVIRONMENT "QUILLET_DLL=$<TARGET_FILE:QUILLETDLL>;QUILLET_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/data"
     TIMEOUT 600)
 endforeach()
@@ -83,9 +84,9 @@ foreach(src IN LISTS helper_programs)
 endforeach()
 
 # The export table and import list of the DLL, checked from the outside.
-add_test(NAME dll.exports
-  COMMAND ${CMAKE_SOURCE_DIR}/scripts/check-dll.sh $<TARGET_FILE:QUILLETDLL>)
-set_tests_properties(dll.exports PROPERTIES ENVIRONMENT "")
+add_test(NAME ${quillet_test_prefix}dll.exports
+  COMMAND ${CMAKE_SOURCE_DIR}/scripts/check-dll.sh $<TARGET_FILE:QUILLETDLL> ${quillet_arch})
+set_tests_properties(${quillet_test_prefix}dll.exports PROPERTIES ENVIRONMENT "")
 
 # End to end: the host program prints through the DLL on the CUPS PDF printer and
 # the PDFs are read back with poppler's tools.
@@ -93,7 +94,7 @@ find_package(Python3 REQUIRED COMPONENTS Interpreter)
 file(GLOB e2e_tests CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*_test.py)
 foreach(script IN LISTS e2e_tests)
   get_filename_component(name ${script} NAME_WE)
-  add_test(NAME e2e.${name} COMMAND ${Python3_EXECUTABLE} ${script})
-  set_tests_properties(e2e.${name} PROPERTIES
+  add_test(NAME ${quillet_test_prefix}e2e.${name} COMMAND ${Python3_EXECUTABLE} ${script})
+  set_tests_properties(${quillet_test_prefix}e2e.${name} PROPERTIES
     ENVIRONMENT "QUILLET_BIN=${CMAKE_BINARY_DIR}/bin" TIMEOUT 900)
 endforeach()
