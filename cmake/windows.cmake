@@ -1,14 +1,9 @@
 # Windows build: QUILLETDLL.dll and the test programs that ctest runs under Wine.
 enable_language(RC)
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
-# The release's folder for this architecture.
-if(CMAKE_SIZEOF_VOID_P EQUAL 8)
-  set(quillet_dist_arch x64)
-else()
-  set(quillet_dist_arch x86)
-endif()
+include(cmake/windows-arch.cmake)
 
-# JNI: jni.h from the machine's JDK, jni_md.h for 32-bit Windows from jni/win32.
+# JNI: jni.h from the machine's JDK, jni_md.h for the architecture from jni/win32 or jni/win64.
 find_program(JAVAC javac REQUIRED)
 if(NOT QUILLET_JDK_INCLUDE)
   get_filename_component(javac_real ${JAVAC} REALPATH)
@@ -44,7 +39,7 @@ target_compile_definitions(quillet_core_objs PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX
 add_library(quillet_objs OBJECT ${jni_sources})
 add_dependencies(quillet_objs jni_header)
 target_include_directories(quillet_objs PUBLIC
-  ${jni_header_dir} ${CMAKE_SOURCE_DIR}/jni/win32 ${QUILLET_JDK_INCLUDE})
+  ${jni_header_dir} ${quillet_jni_md_dir} ${QUILLET_JDK_INCLUDE})
 target_link_libraries(quillet_objs PUBLIC quillet_core_objs)
 set(quillet_system_libs winspool comdlg32 gdi32 user32 shell32 ole32 advapi32 kernel32)
 
@@ -53,12 +48,12 @@ configure_file(${CMAKE_SOURCE_DIR}/res/version.h.in ${CMAKE_BINARY_DIR}/generate
 set(quillet_res_includes ${CMAKE_SOURCE_DIR}/res ${CMAKE_BINARY_DIR}/generated)
 
 add_library(QUILLETDLL SHARED $<TARGET_OBJECTS:quillet_core_objs> $<TARGET_OBJECTS:quillet_objs>
-  ${CMAKE_SOURCE_DIR}/jni/quillet.def ${CMAKE_SOURCE_DIR}/res/quillet.rc)
+  ${quillet_def} ${CMAKE_SOURCE_DIR}/res/quillet.rc)
 set_target_properties(QUILLETDLL PROPERTIES PREFIX "" OUTPUT_NAME QUILLETDLL)
 target_include_directories(QUILLETDLL PRIVATE ${quillet_res_includes})
 target_link_libraries(QUILLETDLL PRIVATE ${quillet_system_libs})
 target_link_options(QUILLETDLL PRIVATE ${static_runtime}
-  -Wl,--dynamicbase -Wl,--nxcompat -Wl,--enable-stdcall-fixup)
+  -Wl,--dynamicbase -Wl,--nxcompat ${quillet_arch_link})
 
 # quillet-print.exe: the command line front end over the same core, no JNI.
 # It carries the cancel dialog and a version resource of its own.
@@ -91,8 +86,8 @@ foreach(src IN LISTS wine_tests)
   target_include_directories(${name} PRIVATE ${quillet_res_includes})
   target_link_options(${name} PRIVATE ${static_runtime})
   add_dependencies(${name} QUILLETDLL)
-  add_test(NAME wine.${name} COMMAND ${name})
-  set_tests_properties(wine.${name} PROPERTIES
+  add_test(NAME ${quillet_test_prefix}wine.${name} COMMAND ${name})
+  set_tests_properties(${quillet_test_prefix}wine.${name} PROPERTIES
     ENVIRONMENT "QUILLET_DLL=$<TARGET_FILE:QUILLETDLL>;QUILLET_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/data"
     TIMEOUT 600)
 endforeach()
@@ -108,9 +103,9 @@ foreach(src IN LISTS helper_programs)
 endforeach()
 
 # The export table and import list of the DLL, checked from the outside.
-add_test(NAME dll.exports
-  COMMAND ${CMAKE_SOURCE_DIR}/scripts/check-dll.sh $<TARGET_FILE:QUILLETDLL>)
-set_tests_properties(dll.exports PROPERTIES ENVIRONMENT "")
+add_test(NAME ${quillet_test_prefix}dll.exports
+  COMMAND ${CMAKE_SOURCE_DIR}/scripts/check-dll.sh $<TARGET_FILE:QUILLETDLL> ${quillet_arch})
+set_tests_properties(${quillet_test_prefix}dll.exports PROPERTIES ENVIRONMENT "")
 
 # End to end: the host program prints through the DLL on the CUPS PDF printer and
 # the PDFs are read back with poppler's tools.
@@ -118,8 +113,8 @@ find_package(Python3 REQUIRED COMPONENTS Interpreter)
 file(GLOB e2e_tests CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*_test.py)
 foreach(script IN LISTS e2e_tests)
   get_filename_component(name ${script} NAME_WE)
-  add_test(NAME e2e.${name} COMMAND ${Python3_EXECUTABLE} ${script})
-  set_tests_properties(e2e.${name} PROPERTIES
+  add_test(NAME ${quillet_test_prefix}e2e.${name} COMMAND ${Python3_EXECUTABLE} ${script})
+  set_tests_properties(${quillet_test_prefix}e2e.${name} PROPERTIES
     ENVIRONMENT "QUILLET_BIN=${CMAKE_BINARY_DIR}/bin;QUILLET_PACKAGE_CONFIG=${CMAKE_BINARY_DIR}/CPackConfig.cmake;QUILLET_DIST_ARCH=${quillet_dist_arch}"
     TIMEOUT 900)
 endforeach()

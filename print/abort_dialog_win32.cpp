@@ -3,7 +3,7 @@
 
 #include "print/abort_dialog.h"
 
-extern "C" BOOL CALLBACK AbrtDlgP(HWND dialog, UINT message, WPARAM, LPARAM) {
+extern "C" INT_PTR CALLBACK AbrtDlgP(HWND dialog, UINT message, WPARAM, LPARAM) {
   switch (message) {
     case WM_INITDIALOG:
       // Set before the dialog is first shown, so the template's caption never is.

@@ -8,7 +8,9 @@
 // Dialog procedure of the ABRTDLG template: on WM_INITDIALOG sets the caption to
 // "Spooling" and stores the window in progress_window; any WM_COMMAND sets
 // user_abort.
-extern "C" BOOL CALLBACK AbrtDlgP(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
+// A DLGPROC: its result is pointer-sized (on 32-bit Windows the same int as BOOL,
+// so the export stays AbrtDlgP@16).
+extern "C" INT_PTR CALLBACK AbrtDlgP(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
 
 // Abort procedure of a printer device context: dispatches every pending message of
 // the thread (the cancel dialog's through IsDialogMessageA) and answers whether

@@ -24,7 +24,7 @@
 namespace quillet {
 namespace {
 
-static_assert(sizeof(PRINTDLGA) == 66, "PRINTDLGA must have its 32-bit size");
+static_assert(sizeof(PRINTDLGA) == (sizeof(void*) == 4 ? 66 : 120), "PRINTDLGA must have its Windows size");
 static_assert(kDmOrientation == DM_ORIENTATION && kDmPaperSize == DM_PAPERSIZE &&
                   kDmPaperLength == DM_PAPERLENGTH && kDmPaperWidth == DM_PAPERWIDTH && kDmScale == DM_SCALE &&
                   kDmCopies == DM_COPIES && kDmDefaultSource == DM_DEFAULTSOURCE && kDmCollate == DM_COLLATE &&

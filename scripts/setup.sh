@@ -18,6 +18,8 @@ packages=(
   cups cups-client printer-driver-cups-pdf poppler-utils
   python3
 )
+# The x64 library: its cross compiler, and 64-bit Wine beside the 32-bit one.
+packages+=(g++-mingw-w64-x86-64 wine64)
 command -v javac >/dev/null 2>&1 || packages+=(default-jdk-headless)
 
 missing=()

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up the machine (idempotently) and runs every test: the native unit tests
-# under AddressSanitizer and UndefinedBehaviorSanitizer, then the Windows build's
-# tests under Wine against the local CUPS printers. Fails when any test fails.
+# under AddressSanitizer and UndefinedBehaviorSanitizer, then the tests of both
+# Windows builds (32-bit and x64) under Wine against the local CUPS printers.
+# Fails when any test fails.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${QUILLET_BUILD:-$root/build}"
@@ -10,12 +11,16 @@ cd "$root"
 bash scripts/setup.sh
 bash scripts/printers.sh
 bash scripts/wine-prefix.sh
+bash scripts/wine-prefix.sh win64
 
 cmake -S . -B "$build/native" -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build "$build/native"
 cmake -S . -B "$build/win32" -G Ninja -DCMAKE_BUILD_TYPE=Release \
       -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" >/dev/null
 cmake --build "$build/win32"
+cmake -S . -B "$build/win64" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+      -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" >/dev/null
+cmake --build "$build/win64"
 
 log="$build/native-tests.log"
 if ! ctest --test-dir "$build/native" --output-on-failure -j "$(nproc)" >"$log" 2>&1; then
@@ -24,6 +29,9 @@ if ! ctest --test-dir "$build/native" --output-on-failure -j "$(nproc)" >"$log" 
   exit 1
 fi
 grep -E 'tests passed|Total Test time' "$log" | sed 's/^/native: /'
-# The Windows tests share one printer queue, one registry and one Wine server:
-# they run one at a time. This summary is the last thing the command prints.
-ctest --test-dir "$build/win32" --output-on-failure
+# The Windows tests share the printer queues, and those of one build a registry
+# and a Wine server: they run one at a time, the 32-bit build's first, then the
+# x64 build's (named x64.*), in one ctest run whose summary is the last thing the
+# command prints.
+printf 'subdirs("win32" "win64")\n' > "$build/CTestTestfile.cmake"
+ctest --test-dir "$build" --output-on-failure

@@ -1,5 +1,5 @@
 // QUILLETDLL.dll loaded the way a Java virtual machine loads it: LoadLibraryA, then
-// GetProcAddress by the exact exported names.
+// GetProcAddress by the exact exported names of the program's architecture.
 #ifndef QUILLET_TESTS_QUILLET_DLL_H
 #define QUILLET_TESTS_QUILLET_DLL_H
 
@@ -15,8 +15,8 @@ struct QuilletDll {
   using LaunchDocument = jboolean(JNICALL*)(JNIEnv*, jclass, jstring, jstring);
   using ShellExec = jboolean(JNICALL*)(JNIEnv*, jclass, jobjectArray);
   using ReadRegistryString = jstring(JNICALL*)(JNIEnv*, jclass, jint, jstring, jstring);
-  using AbrtDlgP = BOOL(CALLBACK*)(HWND, UINT, WPARAM, LPARAM);
-  using AbrtProc = BOOL(CALLBACK*)(HDC, int);
+  using AbrtDlgP = DLGPROC;
+  using AbrtProc = ABORTPROC;
 
   HMODULE module = nullptr;
   Quillet quillet = nullptr;

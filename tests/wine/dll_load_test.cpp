@@ -12,11 +12,16 @@ TEST(DllLoad, ExportsResolveByExactNames) {
   QuilletDll dll;
   ASSERT_NE(dll.module, nullptr) << "LoadLibraryA failed: " << GetLastError();
   EXPECT_TRUE(dll.ok());
-  EXPECT_EQ(GetProcAddress(dll.module, MAKEINTRESOURCEA(1)), reinterpret_cast<FARPROC>(dll.abrt_dlg_p));
-  EXPECT_EQ(GetProcAddress(dll.module, MAKEINTRESOURCEA(2)), reinterpret_cast<FARPROC>(dll.abrt_proc));
-  // No load-time hook and no undecorated copies of the native methods.
+  EXPECT_EQ(reinterpret_cast<void*>(GetProcAddress(dll.module, MAKEINTRESOURCEA(1))),
+            reinterpret_cast<void*>(dll.abrt_dlg_p));
+  EXPECT_EQ(reinterpret_cast<void*>(GetProcAddress(dll.module, MAKEINTRESOURCEA(2))),
+            reinterpret_cast<void*>(dll.abrt_proc));
+  // No load-time hook, and the native methods under one naming only.
   EXPECT_EQ(GetProcAddress(dll.module, "JNI_OnLoad"), nullptr);
   EXPECT_EQ(GetProcAddress(dll.module, "Java_doc_NativeWindows_quillet@12"), nullptr);
+#ifdef _WIN64
+  EXPECT_EQ(GetProcAddress(dll.module, "_Java_doc_NativeWindows_quillet@12"), nullptr);
+#endif
 }
 
 TEST(DllLoad, CancelDialogTemplateIsInTheDllResources) {

@@ -98,7 +98,7 @@ TEST(ShellRequest, FilledFromTheSplitCommand) {
     SHELLEXECUTEINFOA request;
     std::memset(&request, 0xCC, sizeof request);  // every member must be written
     FillShellRequest(request, r.verb, command);
-    EXPECT_EQ(request.cbSize, 60u);
+    EXPECT_EQ(request.cbSize, sizeof(void*) == 4 ? 60u : 112u);
     EXPECT_EQ(request.fMask, r.mask);
     EXPECT_EQ(request.hwnd, nullptr);
     EXPECT_EQ(request.lpVerb, r.verb);  // the caller's bytes: nullptr, "" or a verb
