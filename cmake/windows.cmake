@@ -126,7 +126,7 @@ endforeach()
 # the other architectures' build trees too (the common files are the same in each).
 install(PROGRAMS $<TARGET_FILE:QUILLETDLL> $<TARGET_FILE:quillet-print> DESTINATION ${quillet_dist_arch})
 install(FILES ${CMAKE_SOURCE_DIR}/doc/NativeWindows.java DESTINATION doc)
-install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs/ DESTINATION docs)
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs/ DESTINATION docs PATTERN "*.png" EXCLUDE)
 install(FILES ${CMAKE_SOURCE_DIR}/NOTICE.txt DESTINATION .)
 
 set(QUILLET_PACKAGE_WITH "" CACHE STRING "Build trees of other architectures to include in this build's package")
