@@ -4,8 +4,11 @@ exit statuses and standard error, a report printed to a PDF by a name outside
 the ANSI code page, and the release ZIP unpacked and run."""
 import glob
 import os
+import pty
 import re
+import select
 import shutil
+import signal
 import subprocess
 import tempfile
 import time
@@ -118,6 +121,51 @@ class QuilletPrint(unittest.TestCase):
             self.assertIn("WIDE NAME REPORT cli7", text)
         finally:
             os.remove(new[0])
+
+    def test_console_shows_pages_and_ctrl_c_cancels(self):
+        """On a console (a pseudo-terminal here) the page line is rewritten in
+        place; Ctrl+C drops the report being printed and ends the program."""
+        report = self.report("long.txt", "".join(f"LINE {i}\n" for i in range(20000)))
+        pid, fd = pty.fork()
+        if pid == 0:  # wine itself on the terminal (wine-run.sh would send the output to files)
+            home = os.path.expanduser("~/.cache/quillet")
+            os.environ["WINEPREFIX"] = (
+                os.environ.get("QUILLET_WINEPREFIX64", os.path.join(home, "wineprefix64"))
+                if os.environ["QUILLET_DIST_ARCH"] == "x64"
+                else os.environ.get("QUILLET_WINEPREFIX", os.path.join(home, "wineprefix")))
+            os.environ["WINEDEBUG"] = "-all"
+            os.execvp("wine", ["wine", os.path.join(BIN, "quillet-print.exe"), "-printer_id=Null",
+                               "-interactive=none", winpath(report)])
+        def read(wait):
+            if not select.select([fd], [], [], wait)[0]:
+                return None
+            try:
+                return os.read(fd, 4096)
+            except OSError:  # the terminal is closed
+                return b""
+
+        out, sent, status = b"", False, None
+        deadline = time.time() + 120
+        while status is None and time.time() < deadline:
+            out += read(0.2) or b""
+            if not sent and b": page 3" in out:
+                os.write(fd, b"\x03")
+                sent = True
+            done, code = os.waitpid(pid, os.WNOHANG)  # Wine's server may keep the terminal open
+            if done:
+                status = code
+        while (data := read(0.5)):
+            out += data
+        if status is None:  # hung: end it, and fail below
+            os.kill(pid, signal.SIGKILL)
+            status = os.waitpid(pid, 0)[1]
+        os.close(fd)
+        text = out.decode("utf-8", "replace")
+        self.assertTrue(sent, text)
+        self.assertEqual(os.waitstatus_to_exitcode(status), 1, text)
+        self.assertIn("\r" + winpath(report) + ": page 2", text)
+        self.assertIn(f"quillet-print: {winpath(report)}: cancelled", text)
+        self.assertIn("quillet-print: interrupted", text)
 
     def test_release_zip_unpacks_and_runs(self):
         subprocess.run(["cpack", "--config", os.environ["QUILLET_PACKAGE_CONFIG"], "-B", self.dir],
