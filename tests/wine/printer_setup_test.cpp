@@ -377,12 +377,16 @@ TEST_F(PrinterSetupTest, ReportOnTheCurrentPrinterGetsItsSettings) {
   EXPECT_LT(portrait_width, portrait_height);
   EXPECT_EQ(HeldMode().dmFields, static_cast<DWORD>(DM_ORIENTATION));  // 0x30A: no collation
 
+  // The context as the signed value of its 32-bit handle, the device mode's
+  // address in its full width (the block stays where it was locked).
   char expected[96];
-  std::snprintf(expected, sizeof expected, "CreateDC returned %d given a DevMode = %x\n",
-                static_cast<int>(reinterpret_cast<INT_PTR>(dc)), 0u);
+  void* address = GlobalLock(HeldDevMode());
+  GlobalUnlock(HeldDevMode());
+  std::snprintf(expected, sizeof expected, "CreateDC returned %d given a DevMode = %llx\n",
+                static_cast<int>(reinterpret_cast<INT_PTR>(dc)),
+                static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(address)));
   const std::string trace = TraceText();
-  const std::string prefix = std::string(expected).substr(0, std::string(expected).find("= ") + 2);
-  EXPECT_NE(trace.find(prefix), std::string::npos) << trace;
+  EXPECT_NE(trace.find(expected), std::string::npos) << trace;
   EXPECT_EQ(trace.find("job printer="), std::string::npos);  // no printer named: no comparison
 
   job.orientation = 2;
