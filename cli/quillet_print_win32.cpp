@@ -10,7 +10,6 @@
 #include <winspool.h>
 
 #include <atomic>
-#include <cstdio>
 #include <new>
 #include <string>
 #include <vector>
