@@ -29,21 +29,40 @@ add_custom_target(jni_header DEPENDS ${jni_header_dir}/doc_NativeWindows.h)
 # Static C and C++ runtimes: the DLL and the test programs import Windows DLLs only.
 set(static_runtime -static -static-libgcc -static-libstdc++)
 
+# The library's code in two parts: the core (printing, shell, registry, trace),
+# which both front ends link, and the JNI bridge, which only the DLL (and the
+# tests that call it) link.
 file(GLOB jni_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/jni/*.cpp)
-add_library(quillet_objs OBJECT ${core_sources} ${win32_sources} ${jni_sources})
+add_library(quillet_core_objs OBJECT ${core_sources} ${win32_sources})
+target_include_directories(quillet_core_objs PUBLIC ${CMAKE_SOURCE_DIR})
+target_compile_definitions(quillet_core_objs PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+add_library(quillet_objs OBJECT ${jni_sources})
 add_dependencies(quillet_objs jni_header)
 target_include_directories(quillet_objs PUBLIC
-  ${CMAKE_SOURCE_DIR} ${jni_header_dir} ${quillet_jni_md_dir} ${QUILLET_JDK_INCLUDE})
-target_compile_definitions(quillet_objs PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+  ${jni_header_dir} ${quillet_jni_md_dir} ${QUILLET_JDK_INCLUDE})
+target_link_libraries(quillet_objs PUBLIC quillet_core_objs)
 set(quillet_system_libs winspool comdlg32 gdi32 user32 shell32 ole32 advapi32 kernel32)
 
-add_library(QUILLETDLL SHARED $<TARGET_OBJECTS:quillet_objs>
+# The version the resources carry, from project().
+configure_file(${CMAKE_SOURCE_DIR}/res/version.h.in ${CMAKE_BINARY_DIR}/generated/quillet_version.h @ONLY)
+set(quillet_res_includes ${CMAKE_SOURCE_DIR}/res ${CMAKE_BINARY_DIR}/generated)
+
+add_library(QUILLETDLL SHARED $<TARGET_OBJECTS:quillet_core_objs> $<TARGET_OBJECTS:quillet_objs>
   ${quillet_def} ${CMAKE_SOURCE_DIR}/res/quillet.rc)
 set_target_properties(QUILLETDLL PROPERTIES PREFIX "" OUTPUT_NAME QUILLETDLL)
-target_include_directories(QUILLETDLL PRIVATE ${CMAKE_SOURCE_DIR}/res)
+target_include_directories(QUILLETDLL PRIVATE ${quillet_res_includes})
 target_link_libraries(QUILLETDLL PRIVATE ${quillet_system_libs})
 target_link_options(QUILLETDLL PRIVATE ${static_runtime}
   -Wl,--dynamicbase -Wl,--nxcompat ${quillet_arch_link})
+
+# quillet-print.exe: the command line front end over the same core, no JNI.
+# It carries the cancel dialog and a version resource of its own.
+add_executable(quillet-print ${cli_sources} ${cli_win32_sources} $<TARGET_OBJECTS:quillet_core_objs>
+  ${CMAKE_SOURCE_DIR}/res/quillet-print.rc)
+target_include_directories(quillet-print PRIVATE ${CMAKE_SOURCE_DIR} ${quillet_res_includes})
+target_compile_definitions(quillet-print PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+target_link_libraries(quillet-print PRIVATE ${quillet_system_libs} version)
+target_link_options(quillet-print PRIVATE ${static_runtime} -Wl,--dynamicbase -Wl,--nxcompat)
 
 # GoogleTest built from the distribution's sources with the cross compiler.
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
@@ -54,7 +73,7 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 # Shared helpers of the Wine tests (recording JNI environment, dialog answering).
 file(GLOB support_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/support/*.cpp)
 add_library(quillet_test_support STATIC ${support_sources})
-target_link_libraries(quillet_test_support PUBLIC gtest quillet_objs ${quillet_system_libs})
+target_link_libraries(quillet_test_support PUBLIC gtest quillet_core_objs quillet_objs ${quillet_system_libs})
 target_include_directories(quillet_test_support PUBLIC ${CMAKE_SOURCE_DIR}/tests)
 
 # Each tests/wine/<name>_test.cpp is a program of its own, linked with the library's
@@ -64,7 +83,7 @@ foreach(src IN LISTS wine_tests)
   get_filename_component(name ${src} NAME_WE)
   add_executable(${name} ${src} ${CMAKE_SOURCE_DIR}/res/quillet.rc)
   target_link_libraries(${name} PRIVATE quillet_test_support gtest_main)
-  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/res)
+  target_include_directories(${name} PRIVATE ${quillet_res_includes})
   target_link_options(${name} PRIVATE ${static_runtime})
   add_dependencies(${name} QUILLETDLL)
   add_test(NAME ${quillet_test_prefix}wine.${name} COMMAND ${name})
@@ -96,5 +115,27 @@ foreach(script IN LISTS e2e_tests)
   get_filename_component(name ${script} NAME_WE)
   add_test(NAME ${quillet_test_prefix}e2e.${name} COMMAND ${Python3_EXECUTABLE} ${script})
   set_tests_properties(${quillet_test_prefix}e2e.${name} PROPERTIES
-    ENVIRONMENT "QUILLET_BIN=${CMAKE_BINARY_DIR}/bin" TIMEOUT 900)
+    ENVIRONMENT "QUILLET_BIN=${CMAKE_BINARY_DIR}/bin;QUILLET_PACKAGE_CONFIG=${CMAKE_BINARY_DIR}/CPackConfig.cmake;QUILLET_DIST_ARCH=${quillet_dist_arch}"
+    TIMEOUT 900)
 endforeach()
+
+# The release: `cmake --install` and the CPack ZIP lay out one folder per
+# architecture (x86/, x64/), each with the DLL and quillet-print.exe, beside the
+# Java class, the documents and the licence notice that all of them share. A
+# build packages its own folder and, with QUILLET_PACKAGE_WITH, the install of
+# the other architectures' build trees too (the common files are the same in each).
+install(PROGRAMS $<TARGET_FILE:QUILLETDLL> $<TARGET_FILE:quillet-print> DESTINATION ${quillet_dist_arch})
+install(FILES ${CMAKE_SOURCE_DIR}/doc/NativeWindows.java DESTINATION doc)
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs/ DESTINATION docs PATTERN "*.png" EXCLUDE)
+install(FILES ${CMAKE_SOURCE_DIR}/NOTICE.txt DESTINATION .)
+
+set(QUILLET_PACKAGE_WITH "" CACHE STRING "Build trees of other architectures to include in this build's package")
+set(CPACK_GENERATOR ZIP)
+set(CPACK_PACKAGE_NAME quillet)
+set(CPACK_PACKAGE_VENDOR Orvo)
+set(CPACK_PACKAGE_FILE_NAME quillet-${PROJECT_VERSION}-windows)
+set(CPACK_INSTALL_CMAKE_PROJECTS "${CMAKE_BINARY_DIR};Quillet;ALL;/")
+foreach(tree IN LISTS QUILLET_PACKAGE_WITH)
+  list(APPEND CPACK_INSTALL_CMAKE_PROJECTS "${tree};Quillet;ALL;/")
+endforeach()
+include(CPack)

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "platform/message_box_win32.h"
 #include "platform/module_win32.h"
 #include "print/abort_dialog_win32.h"
 #include "print/printer_setup.h"
@@ -131,7 +132,7 @@ void GdiPrintDevice::SetPageLine(WindowHandle dialog, const char* text) {
   SetDlgItemTextA(static_cast<HWND>(dialog), IDC_PROGRESS, text);
 }
 
-void GdiPrintDevice::ShowError(const char* text) { MessageBoxA(nullptr, text, nullptr, MB_ICONERROR); }
+void GdiPrintDevice::ShowError(const char* text) { ShowMessageBox(text, nullptr, MB_ICONERROR); }
 
 void GdiPrintDevice::TranslateToOem(const char* text, char* out) { CharToOemA(text, out); }
 void GdiPrintDevice::TranslateToAnsi(const char* text, char* out) { OemToCharA(text, out); }

@@ -365,7 +365,8 @@ void SortOptionTable() {
 
 const OptionEntry* FindOption(const char* text) {
   OptionEntry key{};
-  std::strncpy(key.name, text, kNameSize);  // the first 20 bytes, terminated or not
+  // The first 20 bytes, terminated or not; the rest of the key stays zero.
+  std::memcpy(key.name, text, strnlen(text, kNameSize));
 
   // The probe order is fixed: it decides which row an abbreviation shared by
   // several names finds.

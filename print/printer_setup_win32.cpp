@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/handles_win32.h"
+#include "platform/message_box_win32.h"
 #include "print/devmode_fields.h"
 #include "print/printer_setup_win32.h"
 #include "trace/trace.h"
@@ -310,7 +311,7 @@ bool GetCurrentPrinterName(std::string& name) {
 bool GetPrinterDC(PrintJob& job) {
   job.dc = nullptr;
   if (!GetDevMode()) {
-    MessageBoxA(nullptr, "quillet", kNoDevModeCaption, MB_OK);
+    ShowMessageBox("quillet", kNoDevModeCaption, MB_OK);
     Trace("GetPrinterDC() no printer, report abandoned\n");
     return true;
   }
@@ -341,7 +342,7 @@ bool GetPrinterDC(PrintJob& job) {
     OpenedPrinter check(printer);
     if (check) break;
     const std::string text = OpenFailureText(check.error());
-    if (MessageBoxA(nullptr, text.c_str(), kCantOpenCaption, MB_RETRYCANCEL) != IDRETRY) {
+    if (ShowMessageBox(text.c_str(), kCantOpenCaption, MB_RETRYCANCEL) != IDRETRY) {
       Trace("GetPrinterDC() printer %s not opened, report abandoned\n", printer.c_str());
       return true;
     }

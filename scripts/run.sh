@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The main job: sets the machine up (idempotently), builds QUILLETDLL.dll for 32-bit
-# Windows and for x64, prints the sample reports through each on the local PDF
-# printer, and shows what came out.
+# The main job: sets the machine up (idempotently), builds QUILLETDLL.dll and
+# quillet-print.exe for 32-bit Windows and for x64, prints the sample reports with
+# each quillet-print.exe on the local PDF printer, writes a PNG preview of each
+# PDF's first page beside it, lists what came out, and packs the release ZIP.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 builds="${QUILLET_BUILD:-$root/build}"
@@ -27,24 +28,30 @@ args=(
 )
 want=3
 
-# run_one FOLDER TOOLCHAIN ARCH: build, check, print and show the PDFs of one DLL.
-run_one() {
+# build FOLDER TOOLCHAIN ARCH [CMAKE ARGUMENT...]: build and check one architecture.
+build() {
   local build="$builds/$1" toolchain="$2" arch="$3"
+  shift 3
   cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$toolchain" >/dev/null
-  cmake --build "$build" --target QUILLETDLL quillet_host
+        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$toolchain" "$@" >/dev/null
+  cmake --build "$build" --target QUILLETDLL quillet-print
   local dll="$build/bin/QUILLETDLL.dll"
   echo
-  echo "Built $dll ($arch, $(stat -c %s "$dll") bytes)"
+  echo "Built $dll and quillet-print.exe ($arch, $(stat -c %s "$dll") bytes)"
   "$arch-w64-mingw32-objdump" -p "$dll" | sed -n 's/^\s*DLL Name: /  imports /p'
   bash scripts/check-dll.sh "$dll" "$arch"
+}
 
+# print_samples FOLDER ARCH: print the samples with one quillet-print.exe, preview
+# and show the PDFs.
+print_samples() {
+  local exe="$builds/$1/bin/quillet-print.exe" arch="$2"
   local stamp
   stamp="$(mktemp)"
   echo
-  echo "Printing through the $arch DLL on $(bash scripts/wine-run.sh "$build/bin/quillet_host.exe" --printer-name | tr -d '\r'):"
+  echo "Printing with the $arch quillet-print.exe on $(bash scripts/wine-run.sh "$exe" --printer-name):"
   printf '  %s\n' "${args[@]}"
-  bash scripts/wine-run.sh "$build/bin/quillet_host.exe" "${args[@]}"
+  bash scripts/wine-run.sh "$exe" "${args[@]}"
 
   # The PDF printer converts in the background: wait for one PDF per report.
   for _ in $(seq 150); do
@@ -56,16 +63,27 @@ run_one() {
   mapfile -t pdfs < <(find "$outdir" -name '*.pdf' -newer "$stamp" -printf '%T@ %p\n' | sort -n | cut -d' ' -f2-)
   rm -f "$stamp"
   echo
-  echo "${#pdfs[@]} PDF(s) from the $arch DLL in $outdir:"
+  echo "${#pdfs[@]} PDF(s) from the $arch program in $outdir, each with a preview of its first page:"
   for pdf in "${pdfs[@]}"; do
+    pdftoppm -png -r 60 -f 1 -l 1 -singlefile "$pdf" "${pdf%.pdf}"
     echo
     echo "== $pdf"
+    echo "   preview ${pdf%.pdf}.png"
     pdfinfo "$pdf" | grep -E '^(Title|Pages|Page size|Page rot)' | sed 's/^/   /'
     echo "   first lines:"
     pdftotext -layout -l 1 "$pdf" - | sed '/^\s*$/d' | head -n 6 | sed 's/^/   | /'
   done
-  [ "${#pdfs[@]}" -ge "$want" ] || { echo "expected $want PDFs from the $arch DLL" >&2; exit 1; }
+  [ "${#pdfs[@]}" -ge "$want" ] || { echo "expected $want PDFs from the $arch program" >&2; exit 1; }
 }
 
-run_one win32 mingw-i686.cmake i686
-run_one win64 mingw-x86_64.cmake x86_64
+# The x64 tree first: the 32-bit build's package takes its install too.
+build win64 mingw-x86_64.cmake x86_64
+build win32 mingw-i686.cmake i686 -DQUILLET_PACKAGE_WITH="$builds/win64"
+print_samples win32 x86
+print_samples win64 x64
+
+echo
+cpack --config "$builds/win32/CPackConfig.cmake" -B "$builds/dist" >/dev/null
+zip="$(ls "$builds"/dist/quillet-*-windows.zip)"
+echo "Release: $zip"
+unzip -l "$zip" | sed -n 's/^ *[0-9]\+ \+[0-9-]\+ [0-9:]\+ \+\(.*[^/]\)$/  \1/p'

@@ -9,7 +9,8 @@
 # Wine may start helper processes (wineserver, explorer, services) that outlive
 # the program and inherit its standard output. A caller that reads the output to
 # its end (ctest) would wait for them too, so the program writes to a file that
-# is copied out once the program itself has ended.
+# is copied out once the program itself has ended. Standard output and standard
+# error stay apart.
 set -uo pipefail
 # Wine's server and services outlive the programs that start them and keep every
 # file they inherit open: a lock that the caller holds with flock(1) would stay
@@ -31,8 +32,10 @@ fi
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 out="$(mktemp)"
-trap 'rm -f "$out"' EXIT
-wine "$@" >"$out" 2>&1 </dev/null
+err="$(mktemp)"
+trap 'rm -f "$out" "$err"' EXIT
+wine "$@" >"$out" 2>"$err" </dev/null
 rc=$?
 cat "$out"
+cat "$err" >&2
 exit "$rc"

@@ -1,0 +1,73 @@
+// quillet-print, the command line front end: what a command line asks for, the
+// usage text, and how reports that did not print are told and counted. Portable:
+// the Win32 program (front_end_win32.cpp) runs what is planned here.
+#ifndef QUILLET_CLI_FRONT_END_H
+#define QUILLET_CLI_FRONT_END_H
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "print/print_driver.h"
+
+namespace quillet::cli {
+
+constexpr char kProgram[] = "quillet-print";
+
+// Exit statuses.
+constexpr int kExitOk = 0;          // every report was spooled (or there was none)
+constexpr int kExitFailed = 1;      // a report or a command failed, or Ctrl+C
+constexpr int kExitUsage = 2;       // the command line cannot be run as given
+
+// The program's own commands. They begin with "--", which no print option
+// does, so the option parser never sees them.
+enum class Command { kSetup, kPrinterName, kListPrinters, kHelp, kVersion };
+
+struct CommandInfo {
+  Command command;
+  const char* name;  // with its "--"
+  const char* description;
+};
+extern const CommandInfo kCommands[5];
+
+// One step of a command line, in command-line order: a command, or one print
+// call over a run of print arguments (options and reports) that no command
+// interrupts. Each print call starts from a fresh job, as one call of
+// quillet(String[]) does: a command ends the options given before it.
+struct Step {
+  std::optional<Command> command;
+  std::vector<std::size_t> arguments;       // print call: indices into the argument list
+  std::vector<std::size_t> unused_options;  // of those, the options no report follows
+};
+
+struct Plan {
+  std::vector<Step> steps;
+  std::string error;  // not empty: a usage error, and nothing is to run
+};
+
+// Plans a command line (the arguments after the program name). Usage errors:
+// an unknown "--" command; nothing to do (no report and no command).
+Plan PlanCommandLine(const std::vector<std::u16string>& arguments);
+
+// The usage text: synopsis, commands, and every print option of the option
+// table with the table's own description, in name order.
+std::string UsageText();
+
+// Why a report did not print, for the line on standard error. `system_text` is
+// the system's text for result.error (used for kNotOpened).
+std::string FailureText(const ReportResult& result, std::string_view system_text);
+
+// The warning for options that no report follows: they apply to nothing.
+std::u16string UnusedOptionsWarning(const std::vector<std::u16string>& arguments, const Step& step);
+
+// The progress line of a page: "<report>: page <n>".
+std::u16string ProgressLine(std::u16string_view report, int page);
+
+// A system message as one line: trailing line breaks, blanks and the final
+// full stop's line end removed, inner line breaks turned into blanks.
+std::string OneLine(std::string_view text);
+
+}  // namespace quillet::cli
+
+#endif

@@ -1,0 +1,194 @@
+#!/usr/bin/env python3
+"""quillet-print.exe under Wine against the local CUPS printers: its commands,
+exit statuses and standard error, a report printed to a PDF by a name outside
+the ANSI code page, and the release ZIP unpacked and run."""
+import glob
+import os
+import pty
+import re
+import select
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+import unittest
+import zipfile
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+BIN = os.environ["QUILLET_BIN"]
+WINE_RUN = os.path.join(ROOT, "scripts", "wine-run.sh")
+PDF_DIR = os.path.join(os.path.expanduser("~"), "PDF")
+
+
+def run(*args, exe=None):
+    """(exit status, stdout, stderr) of quillet-print.exe with these arguments."""
+    result = subprocess.run([WINE_RUN, exe or os.path.join(BIN, "quillet-print.exe"), *args],
+                            capture_output=True, timeout=120)
+    return result.returncode, result.stdout.decode("utf-8"), result.stderr.decode("utf-8")
+
+
+def winpath(path):
+    return "Z:" + path.replace("/", "\\")
+
+
+def project_version():
+    with open(os.path.join(ROOT, "CMakeLists.txt")) as f:
+        return re.search(r"project\(Quillet VERSION ([\d.]+)", f.read()).group(1)
+
+
+class QuilletPrint(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="quillet-cli-")
+
+    def tearDown(self):
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+    def report(self, name, text):
+        path = os.path.join(self.dir, name)
+        with open(path, "w", encoding="latin-1") as f:
+            f.write(text)
+        return path
+
+    def test_commands(self):
+        status, out, _ = run("--version")
+        self.assertEqual((status, out), (0, f"quillet-print (Quillet) {project_version()}.0\n"))
+
+        status, out, _ = run("--list-printers")
+        self.assertEqual(status, 0)
+        rows = {line.split("\t")[0]: line.split("\t")[1:] for line in out.splitlines()}
+        self.assertEqual(rows["PDF"][-1], "default")
+        self.assertEqual(len(rows["PDF"]), 3)  # port, driver, default
+        self.assertEqual(len(rows["Null"]), 2)  # port, driver
+
+        # Commands run in order, and --setup is not needed for the name.
+        status, out, _ = run("--printer-name", "--version")
+        self.assertEqual(status, 0)
+        self.assertEqual(out.splitlines()[0], "PDF")
+
+        status, out, _ = run("--help")
+        self.assertEqual(status, 0)
+        options = re.findall(r"^  -([a-z_]+)", out, re.M)
+        self.assertEqual(len(set(options)), 29)
+        self.assertIn("width of form - use 'i' or 'm' as a suffix", out)
+
+    def test_usage_errors_run_nothing(self):
+        report = self.report("never.txt", "NEVER\n")
+        for args in ([], ["-copies=2"], [winpath(report), "-disposition=scratch", "--no-such-command"]):
+            status, out, err = run(*args)
+            self.assertEqual(status, 2, args)
+            self.assertEqual(out, "")
+            self.assertIn("quillet-print: ", err)
+        self.assertTrue(os.path.exists(report))
+
+    def test_failed_reports_are_named_and_the_rest_still_print(self):
+        missing = winpath(os.path.join(self.dir, "missing.txt"))
+        good = winpath(self.report("good.txt", "GOOD\n"))
+        started = time.time()
+        status, _, err = run("-printer_id=Null", missing, good, "-printer_id=No Such Printer", good, "-copies=3")
+        self.assertLess(time.time() - started, 60)  # no box waits for an answer
+        self.assertEqual(status, 1)
+        lines = err.splitlines()
+        self.assertIn(f"quillet-print: {missing}: cannot open the report: ", err)
+        self.assertEqual(sum(line.startswith(f"quillet-print: {missing}: ") for line in lines), 1)
+        # The printer's box becomes a line, then the report's own line.
+        self.assertIn("quillet-print: Quillet - Can't Open Printer: ", err)
+        self.assertIn(f"quillet-print: {good}: not printed: no printer could be opened for it", lines)
+        self.assertIn("quillet-print: warning: no report follows -copies=3; it applies to nothing", lines)
+
+        status, _, err = run("-printer_id=Null", good)
+        self.assertEqual((status, err), (0, ""))
+
+    def test_report_named_outside_the_code_page_prints_to_pdf(self):
+        os.makedirs(PDF_DIR, exist_ok=True)
+        name = "Bericht \u540d \u00fc.txt"  # the CJK character has no place in code page 1252
+        path = os.path.join(self.dir, name)
+        with open(path, "w") as f:
+            f.write("WIDE NAME REPORT cli7\n")
+        before = set(glob.glob(os.path.join(PDF_DIR, "*.pdf")))
+        status, _, err = run(winpath(path))
+        self.assertEqual((status, err), (0, ""))
+        new = []
+        for _ in range(300):
+            new = sorted(set(glob.glob(os.path.join(PDF_DIR, "*.pdf"))) - before)
+            if new:
+                break
+            time.sleep(0.2)
+        self.assertEqual(len(new), 1)
+        time.sleep(0.5)
+        try:
+            text = subprocess.run(["pdftotext", new[0], "-"], capture_output=True, text=True, check=True).stdout
+            self.assertIn("WIDE NAME REPORT cli7", text)
+        finally:
+            os.remove(new[0])
+
+    def test_console_shows_pages_and_ctrl_c_cancels(self):
+        """On a console (a pseudo-terminal here) the page line is rewritten in
+        place; Ctrl+C drops the report being printed and ends the program."""
+        report = self.report("long.txt", "".join(f"LINE {i}\n" for i in range(20000)))
+        pid, fd = pty.fork()
+        if pid == 0:  # wine itself on the terminal (wine-run.sh would send the output to files)
+            home = os.path.expanduser("~/.cache/quillet")
+            os.environ["WINEPREFIX"] = (
+                os.environ.get("QUILLET_WINEPREFIX64", os.path.join(home, "wineprefix64"))
+                if os.environ["QUILLET_DIST_ARCH"] == "x64"
+                else os.environ.get("QUILLET_WINEPREFIX", os.path.join(home, "wineprefix")))
+            os.environ["WINEDEBUG"] = "-all"
+            os.execvp("wine", ["wine", os.path.join(BIN, "quillet-print.exe"), "-printer_id=Null",
+                               "-interactive=none", winpath(report)])
+        def read(wait):
+            if not select.select([fd], [], [], wait)[0]:
+                return None
+            try:
+                return os.read(fd, 4096)
+            except OSError:  # the terminal is closed
+                return b""
+
+        out, sent, status = b"", False, None
+        deadline = time.time() + 120
+        while status is None and time.time() < deadline:
+            out += read(0.2) or b""
+            if not sent and b": page 3" in out:
+                os.write(fd, b"\x03")
+                sent = True
+            done, code = os.waitpid(pid, os.WNOHANG)  # Wine's server may keep the terminal open
+            if done:
+                status = code
+        while (data := read(0.5)):
+            out += data
+        if status is None:  # hung: end it, and fail below
+            os.kill(pid, signal.SIGKILL)
+            status = os.waitpid(pid, 0)[1]
+        os.close(fd)
+        text = out.decode("utf-8", "replace")
+        self.assertTrue(sent, text)
+        self.assertEqual(os.waitstatus_to_exitcode(status), 1, text)
+        self.assertIn("\r" + winpath(report) + ": page 2", text)
+        self.assertIn(f"quillet-print: {winpath(report)}: cancelled", text)
+        self.assertIn("quillet-print: interrupted", text)
+
+    def test_release_zip_unpacks_and_runs(self):
+        subprocess.run(["cpack", "--config", os.environ["QUILLET_PACKAGE_CONFIG"], "-B", self.dir],
+                       check=True, capture_output=True, timeout=300)
+        [package] = glob.glob(os.path.join(self.dir, "quillet-*-windows.zip"))
+        unpacked = os.path.join(self.dir, "unpacked")
+        with zipfile.ZipFile(package) as z:
+            z.extractall(unpacked)
+        [top] = os.listdir(unpacked)
+        top = os.path.join(unpacked, top)
+        files = {os.path.relpath(os.path.join(d, f), top) for d, _, fs in os.walk(top) for f in fs}
+        self.assertLessEqual({"NOTICE.txt", "doc/NativeWindows.java", "docs/java.md", "docs/options.md"}, files)
+        arch = os.environ["QUILLET_DIST_ARCH"]
+        for folder in {arch} | {f.split("/")[0] for f in files if f.startswith(("x86/", "x64/"))}:
+            self.assertLessEqual({f"{folder}/QUILLETDLL.dll", f"{folder}/quillet-print.exe"}, files)
+        exe = os.path.join(top, arch, "quillet-print.exe")
+        with open(exe, "rb") as f:
+            self.assertNotIn(b"Java_doc_NativeWindows", f.read())  # no JNI in the program
+        os.chmod(exe, 0o755)
+        self.assertEqual(run("--version", exe=exe)[0], 0)
+        report = winpath(self.report("packaged.txt", "FROM THE PACKAGE\n"))
+        self.assertEqual(run("-printer_id=Null", report, exe=exe), (0, "", ""))
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)

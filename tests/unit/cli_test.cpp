@@ -1,0 +1,84 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cli/front_end.h"
+#include "print/options.h"
+
+namespace quillet::cli {
+namespace {
+
+using Args = std::vector<std::u16string>;
+using Indices = std::vector<std::size_t>;
+
+TEST(CliPlan, CommandsSplitThePrintArgumentsIntoCallsInOrder) {
+  const Args args = {u"-copies=2", u"a.txt", u"--setup", u"/ruler", u"b.txt", u"-pitch=8", u"--printer-name"};
+  const Plan plan = PlanCommandLine(args);
+  ASSERT_TRUE(plan.error.empty());
+  ASSERT_EQ(plan.steps.size(), 4u);
+  EXPECT_EQ(plan.steps[0].arguments, (Indices{0, 1}));
+  EXPECT_TRUE(plan.steps[0].unused_options.empty());
+  EXPECT_EQ(plan.steps[1].command, Command::kSetup);
+  EXPECT_EQ(plan.steps[2].arguments, (Indices{3, 4, 5}));
+  EXPECT_EQ(plan.steps[2].unused_options, Indices{5});  // no report after -pitch=8
+  EXPECT_EQ(plan.steps[3].command, Command::kPrinterName);
+  EXPECT_EQ(UnusedOptionsWarning(args, plan.steps[2]),
+            u"quillet-print: warning: no report follows -pitch=8; it applies to nothing");
+}
+
+TEST(CliPlan, UsageErrors) {
+  EXPECT_NE(PlanCommandLine({}).error, "");
+  EXPECT_NE(PlanCommandLine({u"-copies=2", u"/ruler"}).error, "");  // options only
+  const Plan unknown = PlanCommandLine({u"a.txt", u"--setupX"});
+  EXPECT_EQ(unknown.error, "unknown command --setupX");
+  EXPECT_TRUE(unknown.steps.empty());  // nothing runs, not even a.txt
+  EXPECT_EQ(PlanCommandLine({u"--h\u00e9lp"}).error, "unknown command --h\xc3\xa9lp");
+  EXPECT_NE(PlanCommandLine({u"--"}).error, "");
+  // A single dash is a print option (the empty one), not a command.
+  EXPECT_EQ(PlanCommandLine({u"-", u"a.txt"}).error, "");
+  // Commands alone, and reports whose names begin like anything but "--", run.
+  EXPECT_EQ(PlanCommandLine({u"--version"}).error, "");
+  EXPECT_EQ(PlanCommandLine({u"\"--x.txt\""}).error, "");
+}
+
+TEST(CliUsage, ListsEveryOptionWithItsTableDescriptionAndEveryCommand) {
+  const std::string usage = UsageText();
+  // Descriptions are wrapped: compare with the blanks and line breaks folded.
+  std::string folded;
+  for (char c : usage) {
+    const char d = (c == '\n') ? ' ' : c;
+    if (d == ' ' && !folded.empty() && folded.back() == ' ') continue;
+    folded.push_back(d);
+  }
+  for (const OptionEntry& entry : option_table) {
+    const std::string name(entry.name, strnlen(entry.name, sizeof entry.name));
+    EXPECT_NE(folded.find(" -" + name + " "), std::string::npos) << name;
+    if (entry.description != nullptr) {
+      EXPECT_NE(folded.find(entry.description), std::string::npos) << name;
+    }
+  }
+  for (const CommandInfo& info : kCommands) EXPECT_NE(folded.find(info.name), std::string::npos);
+  std::size_t start = 0;
+  while (start < usage.size()) {
+    const std::size_t end = usage.find('\n', start);
+    EXPECT_LE(end - start, 79u) << usage.substr(start, end - start);
+    start = end + 1;
+  }
+}
+
+TEST(CliFailure, EachOutcomeSaysWhyInOneLine) {
+  EXPECT_EQ(FailureText({ReportOutcome::kNotOpened, 2}, "The system cannot find\r\nthe file specified.\r\n"),
+            "cannot open the report: The system cannot find the file specified.");
+  EXPECT_EQ(FailureText({ReportOutcome::kNotOpened, 2}, ""), "cannot open the report");
+  for (ReportOutcome outcome : {ReportOutcome::kNoPrinter, ReportOutcome::kSpoolerFailed, ReportOutcome::kCancelled}) {
+    const std::string text = FailureText({outcome, 0}, "");
+    EXPECT_FALSE(text.empty());
+    EXPECT_EQ(text.find('\n'), std::string::npos);
+  }
+  EXPECT_EQ(ProgressLine(u"report.txt", 12), u"report.txt: page 12");
+}
+
+}  // namespace
+}  // namespace quillet::cli
