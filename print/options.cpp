@@ -365,7 +365,7 @@ void SortOptionTable() {
 
 const OptionEntry* FindOption(const char* text) {
   OptionEntry key{};
-  std::strncpy(key.name, text, kNameSize);  // the first 20 bytes, terminated or not
+  std::memcpy(key.name, text, NameLength(text));  // the first 20 bytes, terminated or not
 
   // The probe order is fixed: it decides which row an abbreviation shared by
   // several names finds.
