@@ -33,3 +33,8 @@ foreach(src IN LISTS bench_sources)
   add_executable(${name} ${src})
   target_link_libraries(${name} PRIVATE quillet_core)
 endforeach()
+
+option(QUILLET_FUZZ "Also build the libFuzzer targets of tests/fuzz (clang)" OFF)
+if(QUILLET_FUZZ)
+  include(${CMAKE_CURRENT_LIST_DIR}/fuzz.cmake)
+endif()
