@@ -1,5 +1,6 @@
 // Report bytes through the reader as the driver takes them: GetLine until the end of
-// the report, and DecodeLine and SplitRuns on every line that has positions.
+// the report, and DecodeLine with SplitRuns and SplitRawRuns on every line that has
+// positions.
 //
 // Input: 7 header bytes, then the report.
 //   [0] bit 0 raw mode, bit 1 a small line buffer, bit 2 a read error ends the data
@@ -43,17 +44,15 @@ long ReadSource(std::int32_t, void* buffer, unsigned size) {
   return static_cast<long>(n);
 }
 
-void CheckRuns(const DecodedLine& decoded, int char_width) {
-  const std::size_t length = std::strlen(decoded.chars);  // a NUL lies within the line, checked before
-  std::unique_ptr<TextRun[]> runs(new TextRun[kLineCapacity]);
-  const int n = SplitRuns(decoded, char_width, runs.get());
+// The runs cover the first `length` characters exactly, left to right, each as long
+// as its attribute lasts; an empty line has one empty run.
+void CheckRuns(const DecodedLine& decoded, std::size_t length, int char_width, const TextRun* runs, int n) {
   FUZZ_REQUIRE(n >= 1 && static_cast<std::size_t>(n) <= std::max<std::size_t>(length, 1));
   if (length == 0) {
     FUZZ_REQUIRE(n == 1 && runs[0].start == 0 && runs[0].length == 0 && runs[0].x == 0 &&
                  runs[0].attribute == decoded.attrs[0]);
     return;
   }
-  // The runs cover the line exactly, left to right, each as long as its attribute lasts.
   std::size_t at = 0;
   for (int r = 0; r < n; ++r) {
     const TextRun& run = runs[r];
@@ -69,24 +68,34 @@ void CheckRuns(const DecodedLine& decoded, int char_width) {
 
 // `line` holds at least `count` bytes; the decoder reads no more than those.
 void CheckDecoded(const char* line, int count, int char_width) {
-  std::unique_ptr<DecodedLine> decoded(new DecodedLine);
-  std::memset(decoded->chars, kUnwritten, sizeof decoded->chars);
-  std::memset(decoded->attrs, kUnwritten, sizeof decoded->attrs);
+  // One decoded line and one set of runs for every line, as in the driver. Bytes
+  // past the input's length are marked, as far as a 16-byte store could reach.
+  static DecodedLine* const decoded = new DecodedLine;
+  static TextRun* const runs = new TextRun[kLineCapacity];
+  const int marked = std::min(count + 33, kLineCapacity);
+  std::memset(decoded->chars, kUnwritten, static_cast<std::size_t>(marked));
+  std::memset(decoded->attrs, kUnwritten, static_cast<std::size_t>(marked));
   DecodeLine(line, count, *decoded);
 
-  // Never longer than the input: nothing written past its last position, and the
-  // terminator within it.
-  for (int k = count + 1; k < kLineCapacity; ++k)
+  // Never longer than the input: nothing written past its last position, the
+  // terminator after the last character, and no mark beyond it.
+  const int length = decoded->length;
+  FUZZ_REQUIRE(length >= 0 && length <= count && decoded->chars[length] == '\0');
+  for (int k = count + 1; k < marked; ++k)
     FUZZ_REQUIRE(static_cast<unsigned char>(decoded->chars[k]) == kUnwritten);
-  FUZZ_REQUIRE(std::memchr(decoded->chars, '\0', static_cast<std::size_t>(count) + 1) != nullptr);
   for (int k = 0; k <= count; ++k) FUZZ_REQUIRE(decoded->attrs[k] <= (ATTR_UNDERLINE | ATTR_BOLD));
+  for (int k = length; k <= count; ++k) FUZZ_REQUIRE(decoded->attrs[k] == 0);
   // Without a backspace the line comes out as it went in.
   if (std::memchr(line, '\b', static_cast<std::size_t>(count)) == nullptr) {
-    FUZZ_REQUIRE(std::memcmp(decoded->chars, line, static_cast<std::size_t>(count)) == 0);
-    FUZZ_REQUIRE(decoded->chars[count] == '\0');
-    for (int k = 0; k <= count; ++k) FUZZ_REQUIRE(decoded->attrs[k] == 0);
+    FUZZ_REQUIRE(length == count && std::memcmp(decoded->chars, line, static_cast<std::size_t>(count)) == 0);
+    for (int k = 0; k < count; ++k) FUZZ_REQUIRE(decoded->attrs[k] == 0);
   }
-  CheckRuns(*decoded, char_width);
+
+  // Printed text stops at the first NUL; a raw line goes out whole.
+  int n = SplitRuns(*decoded, char_width, runs);
+  CheckRuns(*decoded, std::strlen(decoded->chars), char_width, runs, n);
+  n = SplitRawRuns(*decoded, char_width, runs);
+  CheckRuns(*decoded, static_cast<std::size_t>(length), char_width, runs, n);
 }
 
 }  // namespace
