@@ -90,6 +90,16 @@ foreach(src IN LISTS helper_programs)
   add_dependencies(${name} QUILLETDLL)
 endforeach()
 
+# Benchmarks (bench/*.cpp) on the shipped build of the portable code: programs
+# run by hand under Wine (scripts/wine-run.sh), not tests.
+file(GLOB bench_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/*.cpp)
+foreach(src IN LISTS bench_sources)
+  get_filename_component(name ${src} NAME_WE)
+  add_executable(${name} ${src})
+  target_link_libraries(${name} PRIVATE quillet_objs ${quillet_system_libs})
+  target_link_options(${name} PRIVATE ${static_runtime})
+endforeach()
+
 # The export table and import list of the DLL, checked from the outside.
 add_test(NAME ${quillet_test_prefix}dll.exports
   COMMAND ${CMAKE_SOURCE_DIR}/scripts/check-dll.sh $<TARGET_FILE:QUILLETDLL> ${quillet_arch})
