@@ -1,6 +1,7 @@
-// Option texts as the print entry hands them over: each line of the input is one
-// argument without its lead character, applied in order to one job, list options
-// included. Afterwards the job goes into device modes of both generations.
+// Option texts as the print entry hands them over: the input is a sequence of
+// NUL-terminated arguments without their lead characters, applied in order to one
+// job, list options included. Afterwards the job goes into device modes of both
+// generations.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -99,7 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const char* p = reinterpret_cast<const char*>(data);
   const char* const end = p + size;
   for (;;) {
-    const char* stop = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+    const char* stop = static_cast<const char*>(std::memchr(p, '\0', static_cast<std::size_t>(end - p)));
     if (stop == nullptr) stop = end;
     const std::size_t n = static_cast<std::size_t>(stop - p);
     // Exactly the text and its terminator, so a write past it is seen.
