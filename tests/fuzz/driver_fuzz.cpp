@@ -78,9 +78,10 @@ class CheckingDevice : public PrintDevice {
   std::set<FontHandle> fonts;
   FontHandle selected = kOwnFont;
   std::size_t bytes_out = 0;
+  int pages = 0;  // pages started, as the listener was told of them
   int runs_out = 0;
 
-  std::int32_t OpenReport(const char*) override {
+  std::int32_t OpenReport(const char*, const char16_t*) override {
     FUZZ_REQUIRE(!opened);
     opened = true;
     return kFile;
@@ -255,6 +256,15 @@ class CheckingDevice : public PrintDevice {
 
 using namespace quillet;
 
+namespace {
+CheckingDevice* g_device = nullptr;
+
+// The listener hears of every page once, in order, as it is about to start.
+void OnPage(const PrintJob&, int page_no) {
+  FUZZ_REQUIRE(g_device->doc_open && !g_device->page_open && page_no == ++g_device->pages);
+}
+}  // namespace
+
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   SetReportReadForTesting(ReadSource);
   return 0;
@@ -284,11 +294,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   job.ansi = (data[0] >> 3) & 1;
   job.quiet = (data[0] >> 4) & 1;
   job.pitch = (data[0] & 0x80) ? data[6] : 0;
+  job.on_page = OnPage;
+  g_device = &device;
   device.quiet = job.quiet;
   device.raw = job.raw && device.passthrough;
   user_abort = 0;
 
-  PrintReport(job, device);
+  const ReportResult result = PrintReport(job, device);
 
   // Everything the report held is released, whatever way it ended.
   FUZZ_REQUIRE(device.opened && device.closed && device.dc_deleted);
@@ -297,12 +309,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_REQUIRE(device.dialog_made == device.dialog_gone);
   FUZZ_REQUIRE(cancel_dialog == nullptr && progress_window == nullptr);
   // A document that was started is ended or dropped; dropped exactly when a page
-  // call failed or the user cancelled.
+  // call failed or the user cancelled. The outcome says which.
   FUZZ_REQUIRE(!device.doc_open && !device.page_open);
-  if (device.starts[static_cast<int>(Spooler::kStartDoc)] > 0 && !(device.failing == Spooler::kStartDoc && device.failed)) {
-    const bool page_failed = device.failed && (device.failing == Spooler::kStartPage || device.failing == Spooler::kEndPage);
+  FUZZ_REQUIRE(device.starts[static_cast<int>(Spooler::kStartDoc)] == 1);
+  FUZZ_REQUIRE(device.pages == device.starts[static_cast<int>(Spooler::kStartPage)]);
+  if (device.failed && device.failing == Spooler::kStartDoc) {
+    FUZZ_REQUIRE(result.outcome == ReportOutcome::kSpoolerFailed && !device.aborted && !device.ended);
+  } else {
+    const bool page_failed =
+        device.failed && (device.failing == Spooler::kStartPage || device.failing == Spooler::kEndPage);
     FUZZ_REQUIRE(device.aborted == (page_failed || user_abort != 0));
     FUZZ_REQUIRE(device.ended == !device.aborted);
+    const ReportOutcome expected = user_abort ? ReportOutcome::kCancelled
+                                   : device.failed ? ReportOutcome::kSpoolerFailed
+                                                   : ReportOutcome::kSpooled;
+    FUZZ_REQUIRE(result.outcome == expected);
   }
   // Raw text goes out as pass-through only when the device has it.
   if (!device.passthrough) FUZZ_REQUIRE(job.raw == 0);

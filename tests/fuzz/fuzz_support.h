@@ -62,9 +62,9 @@ inline void EnterScratchFolder() {
 inline char NoSlash(char c) { return c == '/' ? '-' : c; }
 
 // Sorts the option table as every print call does, and takes the effect away from
-// `log`: it opens the named file for writing and, as the library does with trace
-// files, never closes it. Its row stays where it is, so the lookup is unchanged; it
-// now acts like `date` (accepted, no effect).
+// `log`: it would make any name in the input a trace file, written and flushed at
+// every later step. Its row stays where it is, so the lookup is unchanged; it now
+// acts like `date` (accepted, no effect).
 inline void PrepareOptionTable() {
   SortOptionTable();
   constexpr std::int32_t kLogId = 25;
