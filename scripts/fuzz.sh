@@ -31,6 +31,8 @@ if ! { CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_
   exit 1
 fi
 
+# tmp/ holds the targets' scratch folders; one left by a finding goes with the next run.
+rm -rf "$build/tmp"
 mkdir -p "$build/findings" "$build/logs" "$build/tmp"
 failed=()
 for t in "${targets[@]}"; do

@@ -38,5 +38,6 @@ fi
 clang_rt="libclang-rt-$(clang -dumpversion | cut -d. -f1)-dev"
 if ! dpkg-query -W -f='${Status}' "$clang_rt" 2>/dev/null | grep -q 'install ok installed'; then
   echo "setup: installing $clang_rt"
+  apt-get update -qq
   apt-get install -y -qq --no-install-recommends "$clang_rt" >/dev/null
 fi
