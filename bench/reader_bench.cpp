@@ -1,20 +1,20 @@
 // Throughput of the report reader against a plain buffered read of the same file.
+// Built natively and, as a 32-bit Windows program run under Wine, for the shipped
+// build of the reader (its file calls, compiler and flags).
 //
-// Writes a 100 MB report to /tmp (pages of 60 lines of varying length with some
+// Writes a 100 MB report to the temporary folder (pages of 60 lines of varying length with some
 // backspace overstrikes, CR LF line ends, a form feed after each page), then
 // times, best of three runs each:
 //   (a) fread in 64 KiB blocks, summing the bytes;
 //   (b) GetLine + DecodeLine + SplitRuns over the whole report.
 // It does so for a report with emphasis here and there, and again for one dense
-// with overstrikes. Usage: reader_bench [megabytes]
+// with overstrikes. Usage: reader_bench [megabytes [report path]]
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 #include "print/print_job.h"
 #include "print/report_file.h"
@@ -134,16 +134,25 @@ struct Result {
   std::uint64_t lines, backspaces, plain_sum, reader_sum;
 };
 
-Result Measure(std::size_t size, unsigned emphasis_rate) {
-  char path[] = "/tmp/quillet-bench-XXXXXX";
-  int fd = mkstemp(path);
-  if (fd < 0) std::exit(1);
+// The report's path: the one given, else a file in $TMPDIR, %TEMP% or /tmp.
+std::string ReportPath(int argc, char** argv) {
+  if (argc > 2) return argv[2];
+  for (const char* name : {"TMPDIR", "TEMP"}) {
+    if (const char* dir = std::getenv(name)) {
+      if (*dir != '\0') return std::string(dir) + "/quillet-reader-bench.txt";
+    }
+  }
+  return "/tmp/quillet-reader-bench.txt";
+}
+
+Result Measure(const char* path, std::size_t size, unsigned emphasis_rate) {
   std::uint64_t backspaces = 0;
   {
     std::string report = MakeReport(size, emphasis_rate);
     for (char c : report) backspaces += c == '\b';
-    if (write(fd, report.data(), report.size()) != static_cast<ssize_t>(report.size())) std::exit(1);
-    close(fd);
+    std::FILE* out = std::fopen(path, "wb");
+    if (out == nullptr || std::fwrite(report.data(), 1, report.size(), out) != report.size()) std::exit(1);
+    std::fclose(out);
   }
   std::FILE* probe = std::fopen(path, "rb");
   std::fseek(probe, 0, SEEK_END);
@@ -158,7 +167,7 @@ Result Measure(std::size_t size, unsigned emphasis_rate) {
     if (plain < best_plain) best_plain = plain;
     if (reader < best_reader) best_reader = reader;
   }
-  unlink(path);
+  std::remove(path);
   return {mb, mb / best_plain, mb / best_reader, lines, backspaces, plain_sum, reader_sum};
 }
 
@@ -167,13 +176,14 @@ Result Measure(std::size_t size, unsigned emphasis_rate) {
 int main(int argc, char** argv) {
   std::size_t megabytes = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 100;
   const std::size_t size = megabytes * 1000 * 1000;
+  const std::string path = ReportPath(argc, argv);
   struct Workload {
     const char* name;
     unsigned emphasis_rate;
   } workloads[] = {{"report (1 body word in 40 emphasised)", 40},
                    {"dense overstrikes (1 body word in 4)", 4}};
   for (const Workload& w : workloads) {
-    Result r = Measure(size, w.emphasis_rate);
+    Result r = Measure(path.c_str(), size, w.emphasis_rate);
     std::printf("%s: %.1f MB, %llu lines, %.1f%% backspaces, file in page cache\n", w.name, r.mb,
                 static_cast<unsigned long long>(r.lines), 100.0 * r.backspaces / (r.mb * 1e6));
     // The sums are printed so that neither pass can be optimised away.

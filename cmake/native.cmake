@@ -18,9 +18,23 @@ target_include_directories(quillet_unit_tests PRIVATE ${CMAKE_SOURCE_DIR} ${CMAK
 gtest_discover_tests(quillet_unit_tests
   PROPERTIES ENVIRONMENT "QUILLET_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/data")
 
+# The reader's portable loops, for processors without SSE2, under the same tests
+# (x86_64 always has SSE2, so the reader is told to leave it unused).
+add_executable(quillet_reader_portable_tests ${CMAKE_SOURCE_DIR}/tests/unit/report_reader_test.cpp
+               ${CMAKE_SOURCE_DIR}/print/report_reader.cpp)
+target_compile_definitions(quillet_reader_portable_tests PRIVATE QUILLET_NO_SSE2)
+target_link_libraries(quillet_reader_portable_tests PRIVATE quillet_core GTest::gtest_main)
+target_include_directories(quillet_reader_portable_tests PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests)
+gtest_discover_tests(quillet_reader_portable_tests TEST_PREFIX portable.)
+
 file(GLOB bench_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/*.cpp)
 foreach(src IN LISTS bench_sources)
   get_filename_component(name ${src} NAME_WE)
   add_executable(${name} ${src})
   target_link_libraries(${name} PRIVATE quillet_core)
 endforeach()
+
+option(QUILLET_FUZZ "Also build the libFuzzer targets of tests/fuzz (clang)" OFF)
+if(QUILLET_FUZZ)
+  include(${CMAKE_CURRENT_LIST_DIR}/fuzz.cmake)
+endif()

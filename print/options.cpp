@@ -202,11 +202,20 @@ void ReadConfigFile(PrintJob& job, const char* path, Nesting nesting) {
   ++nesting.config;
   nesting.chain = &open;
   char line[128];
-  while (std::fgets(line, sizeof line, file.get()) != nullptr) {
-    std::size_t len = std::strlen(line);
-    if (len > 0 && line[len - 1] == '\n') line[--len] = '\0';
-    // fgets stored at least one byte and a terminator, so line + 1 is always text:
-    // an empty line passes the empty text.
+  for (;;) {
+    // Each read takes at most 127 bytes and stops after an LF. The bytes are
+    // counted as they come: a line may hold NUL bytes (its lead character among
+    // them), so strlen would miss the LF at its end.
+    std::size_t len = 0;
+    for (int c; len + 1 < sizeof line && (c = std::getc(file.get())) != EOF;) {
+      line[len++] = static_cast<char>(c);
+      if (c == '\n') break;
+    }
+    if (len == 0) break;
+    line[len] = '\0';
+    if (line[len - 1] == '\n') line[--len] = '\0';
+    // At least one byte and a terminator, so line + 1 is always text: an empty
+    // line passes the empty text.
     ParseOption(job, line + 1, nesting);
   }
 }
@@ -365,8 +374,7 @@ void SortOptionTable() {
 
 const OptionEntry* FindOption(const char* text) {
   OptionEntry key{};
-  // The first 20 bytes, terminated or not; the rest of the key stays zero.
-  std::memcpy(key.name, text, strnlen(text, kNameSize));
+  std::memcpy(key.name, text, NameLength(text));  // the first 20 bytes, terminated or not
 
   // The probe order is fixed: it decides which row an abbreviation shared by
   // several names finds.

@@ -10,7 +10,11 @@
 #include <cstring>
 #include <new>
 
-#if defined(__SSE2__)
+// The SSE2 forms of the loops, wherever the compiler targets SSE2, unless the
+// build asks for the portable forms (QUILLET_NO_SSE2): those are what processors
+// without SSE2 run, so the tests build them too.
+#if defined(__SSE2__) && !defined(QUILLET_NO_SSE2)
+#define QUILLET_READER_SSE2 1
 #include <emmintrin.h>
 #endif
 
@@ -54,7 +58,7 @@ bool Refill(PrintJob& job) {
 template <char a, char b, char c>
 inline std::size_t CopyUntil(const unsigned char* src, std::size_t n, char* dst) {
   std::size_t k = 0;
-#if defined(__SSE2__)
+#if defined(QUILLET_READER_SSE2)
   const __m128i va = _mm_set1_epi8(a);
   const __m128i vb = _mm_set1_epi8(b);
   const __m128i vc = _mm_set1_epi8(c);
@@ -153,7 +157,7 @@ void DecodeLine(const char* line, int count, DecodedLine& out) {
   // The output is never longer than the input, so positions 0..count hold every
   // attribute that the line or its runs can reach; clearing the rest of the 512
   // would cost more than the decoding of a typical line.
-#if defined(__SSE2__)
+#if defined(QUILLET_READER_SSE2)
   for (int k = 0; k <= count; k += 16) {
     const int at = std::min(k, kLineCapacity - 16);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out.attrs + at), _mm_setzero_si128());
@@ -233,7 +237,7 @@ int SplitRuns(const DecodedLine& line, int char_width, TextRun* runs) {
     start = end;
   };
   constexpr std::size_t kLast = kLineCapacity - 1;  // the line ends here at the latest
-#if defined(__SSE2__)
+#if defined(QUILLET_READER_SSE2)
   // A run starts wherever an attribute differs from the one before it: compare
   // the attributes with themselves one position on, 16 at a time, and walk the
   // bits of the differences, until the chunk that holds the line's NUL. Loads

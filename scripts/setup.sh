@@ -16,7 +16,7 @@ packages=(
   g++-mingw-w64-i686 cmake ninja-build make g++ libgtest-dev
   wine wine32:i386 libcups2:i386
   cups cups-client printer-driver-cups-pdf poppler-utils
-  python3
+  python3 clang
 )
 # The x64 library: its cross compiler, and 64-bit Wine beside the 32-bit one.
 packages+=(g++-mingw-w64-x86-64 wine64)
@@ -32,4 +32,12 @@ if [ "${#missing[@]}" -gt 0 ]; then
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 else
   echo "setup: all packages present"
+fi
+
+# libFuzzer and the sanitizer runtimes of whichever clang the distribution installed.
+clang_rt="libclang-rt-$(clang -dumpversion | cut -d. -f1)-dev"
+if ! dpkg-query -W -f='${Status}' "$clang_rt" 2>/dev/null | grep -q 'install ok installed'; then
+  echo "setup: installing $clang_rt"
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "$clang_rt" >/dev/null
 fi

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up the machine (idempotently) and runs every test: the native unit tests
-# under AddressSanitizer and UndefinedBehaviorSanitizer, then the tests of both
-# Windows builds (32-bit and x64) under Wine against the local CUPS printers.
+# under AddressSanitizer and UndefinedBehaviorSanitizer, the fuzz targets for
+# 20 seconds each (scripts/fuzz.sh), then the tests of both Windows builds
+# (32-bit and x64) under Wine against the local CUPS printers.
 # Fails when any test fails.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -29,6 +30,8 @@ if ! ctest --test-dir "$build/native" --output-on-failure -j "$(nproc)" >"$log" 
   exit 1
 fi
 grep -E 'tests passed|Total Test time' "$log" | sed 's/^/native: /'
+# Every fuzz target for a bounded time: any finding fails the run.
+bash scripts/fuzz.sh 20
 # The Windows tests share the printer queues, and those of one build a registry
 # and a Wine server: they run one at a time, the 32-bit build's first, then the
 # x64 build's (named x64.*), in one ctest run whose summary is the last thing the
