@@ -3,6 +3,7 @@
 // file that exists when a call returns proves that the call waited.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <objbase.h>
 #include <shellapi.h>
 
 #include <atomic>
@@ -285,6 +286,61 @@ TEST_F(ShellTest, ProgramsInFoldersBeyondAsciiAreLaunched) {
     DeleteFileW((folder + L"\\sleep_then_write.exe").c_str());
     RemoveDirectoryW(folder.c_str());
   }
+}
+
+// Counts the COM initialisations of the thread it is registered on.
+class InitializeSpy : public IInitializeSpy {
+ public:
+  int initialized = 0;
+  int uninitialized = 0;
+  DWORD last_flags = 0;
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (iid == IID_IUnknown || iid == IID_IInitializeSpy) {
+      *out = this;
+      return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE PreInitialize(DWORD flags, DWORD) override {
+    last_flags = flags;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE PostInitialize(HRESULT result, DWORD, DWORD) override {
+    if (SUCCEEDED(result)) ++initialized;
+    return result;
+  }
+  HRESULT STDMETHODCALLTYPE PreUninitialize(DWORD) override {
+    ++uninitialized;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE PostUninitialize(DWORD) override { return S_OK; }
+};
+
+// The shell call runs in a single-threaded apartment, as the shell asks, and the
+// thread leaves it again; a thread already in another apartment stays there.
+TEST_F(ShellTest, ShellCallsRunInASingleThreadedApartment) {
+  InitializeSpy spy;
+  std::thread([&] {
+    ULARGE_INTEGER cookie{};
+    ASSERT_EQ(CoRegisterInitializeSpy(&spy, &cookie), S_OK);
+    LaunchDocument(dll_, "open", "/W " + Helper(0, Out("sta.txt")));
+    EXPECT_EQ(spy.initialized, 1);
+    EXPECT_EQ(spy.uninitialized, 1);
+    EXPECT_EQ(spy.last_flags, static_cast<DWORD>(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
+
+    ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
+    LaunchDocument(dll_, "open", "/W " + Helper(0, Out("mta.txt")));
+    EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_FALSE);  // still in the same apartment
+    CoUninitialize();
+    CoUninitialize();
+    CoRevokeInitializeSpy(cookie);
+  }).join();
+  EXPECT_TRUE(Exists(Out("sta.txt")));
+  EXPECT_TRUE(Exists(Out("mta.txt")));
 }
 
 TEST_F(ShellTest, FailedTakeGivesBackWhatIsHeldAndReturnsAtOnce) {
