@@ -1,6 +1,6 @@
 // quillet-print, the command line front end: what a command line asks for, the
 // usage text, and how reports that did not print are told and counted. Portable:
-// the Win32 program (front_end_win32.cpp) runs what is planned here.
+// the Win32 program (quillet_print_win32.cpp) runs what is planned here.
 #ifndef QUILLET_CLI_FRONT_END_H
 #define QUILLET_CLI_FRONT_END_H
 
