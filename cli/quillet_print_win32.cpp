@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "cli/front_end.h"
+#include "platform/handles_win32.h"
 #include "platform/message_box_win32.h"
 #include "platform/text.h"
 #include "platform/text_win32.h"
@@ -127,14 +128,9 @@ std::string SystemText(unsigned long error) {
       FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                      nullptr, error, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPWSTR>(&text), 0,
                      nullptr);
-  std::string result;
-  if (length > 0 && text != nullptr) {
-    result = Utf8FromUtf16(std::u16string(reinterpret_cast<const char16_t*>(text), length));
-  } else {
-    result = "error " + std::to_string(error);
-  }
-  if (text != nullptr) LocalFree(text);
-  return result;
+  const UniqueLocal owned(text);
+  if (length == 0 || text == nullptr) return "error " + std::to_string(error);
+  return Utf8FromUtf16(std::u16string(reinterpret_cast<const char16_t*>(text), length));
 }
 
 bool PrinterName() {
@@ -292,13 +288,13 @@ int main() {
   // The arguments as the system holds them, in UTF-16.
   int count = 0;
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &count);
+  const quillet::UniqueLocal owned(argv);
   if (argv == nullptr) {
     Complain(u"cannot read the command line");
     return kExitUsage;
   }
   std::vector<std::u16string> arguments;
   for (int i = 1; i < count; ++i) arguments.push_back(FromWide(argv[i]));
-  LocalFree(argv);
 
   try {
     return Run(arguments);

@@ -9,7 +9,7 @@ if(NOT QUILLET_SANITIZE)
   message(FATAL_ERROR "QUILLET_FUZZ needs QUILLET_SANITIZE")
 endif()
 
-add_library(quillet_fuzz_core STATIC ${core_sources} ${posix_sources})
+add_library(quillet_fuzz_core STATIC ${core_sources} ${core_posix_sources})
 target_include_directories(quillet_fuzz_core PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_options(quillet_fuzz_core PUBLIC -fsanitize=fuzzer-no-link)
 

@@ -5,7 +5,7 @@ if(QUILLET_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
-add_library(quillet_core STATIC ${core_sources} ${posix_sources} ${cli_sources})
+add_library(quillet_core STATIC ${core_sources} ${core_posix_sources} ${cli_sources})
 target_include_directories(quillet_core PUBLIC ${CMAKE_SOURCE_DIR})
 
 find_package(GTest REQUIRED)

@@ -40,7 +40,7 @@ set(static_runtime -static -static-libgcc -static-libstdc++)
 # which both front ends link, and the JNI bridge, which only the DLL (and the
 # tests that call it) link.
 file(GLOB jni_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/jni/*.cpp)
-add_library(quillet_core_objs OBJECT ${core_sources} ${win32_sources})
+add_library(quillet_core_objs OBJECT ${core_sources} ${core_win32_sources})
 target_include_directories(quillet_core_objs PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_definitions(quillet_core_objs PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
 add_library(quillet_objs OBJECT ${jni_sources})

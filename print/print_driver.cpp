@@ -50,6 +50,9 @@ class Report {
   bool PrintLines(DeviceContext dc);
   bool StartNewPage(DeviceContext dc);
   bool EndCurrentPage(DeviceContext dc, const char* failure_trace);
+  // A spooler call failed. Once the user has cancelled, that is the spooler
+  // giving up on the cancelled job.
+  static ReportOutcome Failed() { return user_abort ? ReportOutcome::kCancelled : ReportOutcome::kSpoolerFailed; }
   void Release();
 
   PrintJob& job_;
@@ -104,22 +107,18 @@ ReportOutcome Report::Print() {
 
   line_no_ = 0;
   page_no_ = 0;
-  // A spooler call that fails once the user has cancelled is the spooler
-  // giving up on the cancelled job.
-  if (!PrintLines(dc) || user_abort) return user_abort ? ReportOutcome::kCancelled : ReportOutcome::kSpoolerFailed;
+  if (!PrintLines(dc) || user_abort) return Failed();
 
   // One more ruler below the last line, on the last page while it is still open.
   // With no page open (an empty report, or one that ended with a form feed) there
   // is nothing to draw on: drawing there would make some drivers start a page.
   if (line_no_ > 0) {
     DrawRuler(job_, device_, line_height_ * line_no_);
-    if (!EndCurrentPage(dc, "EndPage (2) failed - exiting\n"))
-      return user_abort ? ReportOutcome::kCancelled : ReportOutcome::kSpoolerFailed;
+    if (!EndCurrentPage(dc, "EndPage (2) failed - exiting\n")) return Failed();
   }
 
   document_open_ = false;
-  if (CheckPrintResult(device_, "EndDoc", device_.EndDocument(dc)))
-    return user_abort ? ReportOutcome::kCancelled : ReportOutcome::kSpoolerFailed;
+  if (CheckPrintResult(device_, "EndDoc", device_.EndDocument(dc))) return Failed();
   return ReportOutcome::kSpooled;
 }
 
@@ -253,7 +252,6 @@ FontHandle ReportFonts::For(std::uint8_t attribute) const {
 }
 
 ReportResult PrintReport(PrintJob& job, PrintDevice& device) {
-  ReportResult result;
   if (job.report_path == nullptr) return {ReportOutcome::kNotOpened, 0};
   job.file = device.OpenReport(job.report_path, job.report_path_wide);
   job.input.Reset();
@@ -264,8 +262,7 @@ ReportResult PrintReport(PrintJob& job, PrintDevice& device) {
     return {ReportOutcome::kNotOpened, error};
   }
   Report report(job, device);
-  result.outcome = report.Print();
-  return result;
+  return {report.Print(), 0};
 }
 
 void DisposeReport(PrintJob& job) {
