@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "print/print_job.h"
-#include "print/report_file.h"
-#include "print/report_reader.h"
+#include "job/print_job.h"
+#include "platform/file.h"
+#include "report/report_reader.h"
 
 namespace {
 

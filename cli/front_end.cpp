@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "platform/text.h"
-#include "print/options.h"
+#include "job/options.h"
 
 namespace quillet::cli {
 

@@ -22,7 +22,7 @@
 #include "print/abort_dialog.h"
 #include "print/print_entry.h"
 #include "print/print_lock.h"
-#include "print/printer_setup.h"
+#include "printer/printer_setup.h"
 
 namespace quillet::cli {
 namespace {

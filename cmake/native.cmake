@@ -11,7 +11,7 @@ target_include_directories(quillet_core PUBLIC ${CMAKE_SOURCE_DIR})
 find_package(GTest REQUIRED)
 include(GoogleTest)
 
-file(GLOB unit_tests CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.cpp)
+file(GLOB_RECURSE unit_tests CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.cpp)
 add_executable(quillet_unit_tests ${unit_tests})
 target_link_libraries(quillet_unit_tests PRIVATE quillet_core GTest::gtest_main)
 target_include_directories(quillet_unit_tests PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests)
@@ -20,8 +20,8 @@ gtest_discover_tests(quillet_unit_tests
 
 # The reader's portable loops, for processors without SSE2, under the same tests
 # (x86_64 always has SSE2, so the reader is told to leave it unused).
-add_executable(quillet_reader_portable_tests ${CMAKE_SOURCE_DIR}/tests/unit/report_reader_test.cpp
-               ${CMAKE_SOURCE_DIR}/print/report_reader.cpp)
+add_executable(quillet_reader_portable_tests ${CMAKE_SOURCE_DIR}/tests/unit/report/report_reader_test.cpp
+               ${CMAKE_SOURCE_DIR}/report/report_reader.cpp)
 target_compile_definitions(quillet_reader_portable_tests PRIVATE QUILLET_NO_SSE2)
 target_link_libraries(quillet_reader_portable_tests PRIVATE quillet_core GTest::gtest_main)
 target_include_directories(quillet_reader_portable_tests PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests)

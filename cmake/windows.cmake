@@ -85,7 +85,7 @@ target_include_directories(quillet_test_support PUBLIC ${CMAKE_SOURCE_DIR}/tests
 
 # Each tests/wine/<name>_test.cpp is a program of its own, linked with the library's
 # objects (to reach internal routines) and able to load the DLL by path.
-file(GLOB wine_tests CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/*_test.cpp)
+file(GLOB_RECURSE wine_tests CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/*_test.cpp)
 foreach(src IN LISTS wine_tests)
   get_filename_component(name ${src} NAME_WE)
   add_executable(${name} ${src} ${CMAKE_SOURCE_DIR}/res/quillet.rc)

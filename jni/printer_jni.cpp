@@ -7,7 +7,7 @@
 #include "jni/export_boundary.h"
 #include "jni/jni_strings.h"
 #include "print/print_lock.h"
-#include "print/printer_setup.h"
+#include "printer/printer_setup.h"
 
 extern "C" JNIEXPORT jboolean JNICALL Java_doc_NativeWindows_quillet_1setup(JNIEnv*, jclass) {
   using namespace quillet;

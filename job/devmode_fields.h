@@ -2,14 +2,14 @@
 // settings of one device mode over to another printer's. Templates over the
 // device-mode type: any struct with the member names of DEVMODEA will do, so the
 // rules are built for Windows on DEVMODEA and tested natively on a stand-in.
-#ifndef QUILLET_PRINT_DEVMODE_FIELDS_H
-#define QUILLET_PRINT_DEVMODE_FIELDS_H
+#ifndef QUILLET_JOB_DEVMODE_FIELDS_H
+#define QUILLET_JOB_DEVMODE_FIELDS_H
 
 #include <cstddef>
 #include <cstdint>
 
-#include "print/paper_sizes.h"
-#include "print/print_job.h"
+#include "job/paper_sizes.h"
+#include "job/print_job.h"
 
 namespace quillet {
 

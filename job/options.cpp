@@ -1,4 +1,4 @@
-#include "print/options.h"
+#include "job/options.h"
 
 #include <cctype>
 #include <cstdint>
@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "print/report_file.h"
+#include "platform/file.h"
 #include "trace/trace.h"
 
 namespace quillet {

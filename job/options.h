@@ -1,11 +1,11 @@
 // Job options: the table of the 29 named options, its lookup, and Parse_Arg, which
 // applies one option text ("copies=2", a configuration-file line, a list token) to a job.
-#ifndef QUILLET_PRINT_OPTIONS_H
-#define QUILLET_PRINT_OPTIONS_H
+#ifndef QUILLET_JOB_OPTIONS_H
+#define QUILLET_JOB_OPTIONS_H
 
 #include <cstdint>
 
-#include "print/print_job.h"
+#include "job/print_job.h"
 
 namespace quillet {
 

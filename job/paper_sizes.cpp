@@ -1,4 +1,4 @@
-#include "print/paper_sizes.h"
+#include "job/paper_sizes.h"
 
 #include <cmath>
 

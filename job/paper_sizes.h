@@ -1,7 +1,7 @@
 // The paper-size table: Windows form names and the platform paper ids and sizes
 // that the device mode takes for them.
-#ifndef QUILLET_PRINT_PAPER_SIZES_H
-#define QUILLET_PRINT_PAPER_SIZES_H
+#ifndef QUILLET_JOB_PAPER_SIZES_H
+#define QUILLET_JOB_PAPER_SIZES_H
 
 #include <cstdint>
 

@@ -1,8 +1,8 @@
 // The record of one print call: which printer, form, paper, font and options the
 // reports of that call are printed with. Filled by Parse_Arg, read by printer
 // selection, the report reader and the print driver.
-#ifndef QUILLET_PRINT_PRINT_JOB_H
-#define QUILLET_PRINT_PRINT_JOB_H
+#ifndef QUILLET_JOB_PRINT_JOB_H
+#define QUILLET_JOB_PRINT_JOB_H
 
 #include <cstddef>
 #include <cstdint>

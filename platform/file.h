@@ -1,8 +1,8 @@
 // The few file calls the report reader, the driver and the option parser need,
 // with one implementation on the Win32 file API and one on POSIX for native tests
 // and tools.
-#ifndef QUILLET_PRINT_REPORT_FILE_H
-#define QUILLET_PRINT_REPORT_FILE_H
+#ifndef QUILLET_PLATFORM_FILE_H
+#define QUILLET_PLATFORM_FILE_H
 
 #include <cstdint>
 #include <cstdio>

@@ -1,5 +1,5 @@
 // Report file calls on POSIX, for native builds (tests, benchmarks, tools).
-#include "print/report_file.h"
+#include "platform/file.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,6 +1,6 @@
 // Report file calls on the Win32 file API: _lopen, _lread and _lclose, with the
 // wide forms of the same opens for names the ANSI code page cannot spell.
-#include "print/report_file.h"
+#include "platform/file.h"
 
 #include <windows.h>
 

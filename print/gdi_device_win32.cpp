@@ -7,8 +7,8 @@
 #include "platform/message_box_win32.h"
 #include "platform/module_win32.h"
 #include "print/abort_dialog_win32.h"
-#include "print/printer_setup.h"
-#include "print/report_file.h"
+#include "printer/printer_setup.h"
+#include "platform/file.h"
 #include "res/resource.h"
 
 namespace quillet {

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "print/print_job.h"
+#include "job/print_job.h"
 
 namespace quillet {
 

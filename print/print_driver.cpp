@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "print/abort_dialog.h"
-#include "print/report_file.h"
-#include "print/report_reader.h"
+#include "platform/file.h"
+#include "report/report_reader.h"
 #include "trace/trace.h"
 
 namespace quillet {

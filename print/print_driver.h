@@ -8,7 +8,7 @@
 #include <cstdint>
 
 #include "print/print_device.h"
-#include "print/print_job.h"
+#include "job/print_job.h"
 
 namespace quillet {
 

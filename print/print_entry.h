@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "print/print_driver.h"
-#include "print/print_job.h"
+#include "job/print_job.h"
 
 namespace quillet {
 

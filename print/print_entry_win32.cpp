@@ -2,10 +2,10 @@
 #include <cstring>
 #include <vector>
 
-#include "print/options.h"
+#include "job/options.h"
 #include "print/print_driver.h"
 #include "print/print_entry.h"
-#include "print/printer_setup.h"
+#include "printer/printer_setup.h"
 #include "trace/trace.h"
 
 namespace quillet {

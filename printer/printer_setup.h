@@ -1,11 +1,11 @@
 // The current printer: a device mode and device names held for the life of the
 // process, and the preparation of a printer device context for one report.
-#ifndef QUILLET_PRINT_PRINTER_SETUP_H
-#define QUILLET_PRINT_PRINTER_SETUP_H
+#ifndef QUILLET_PRINTER_PRINTER_SETUP_H
+#define QUILLET_PRINTER_PRINTER_SETUP_H
 
 #include <string>
 
-#include "print/print_job.h"
+#include "job/print_job.h"
 
 namespace quillet {
 

@@ -1,7 +1,7 @@
 // Printer selection on the spooler and the common print dialog: the held device
 // mode and device names, the Print Setup dialog, and the device context of a
 // report.
-#include "print/printer_setup.h"
+#include "printer/printer_setup.h"
 
 #include <windows.h>
 #include <commdlg.h>
@@ -17,8 +17,8 @@
 
 #include "platform/handles_win32.h"
 #include "platform/message_box_win32.h"
-#include "print/devmode_fields.h"
-#include "print/printer_setup_win32.h"
+#include "job/devmode_fields.h"
+#include "printer/printer_setup_win32.h"
 #include "trace/trace.h"
 
 namespace quillet {

@@ -1,7 +1,7 @@
 // Win32 side of printer selection: the pieces that tests and the JNI glue reach
 // with Windows types.
-#ifndef QUILLET_PRINT_PRINTER_SETUP_WIN32_H
-#define QUILLET_PRINT_PRINTER_SETUP_WIN32_H
+#ifndef QUILLET_PRINTER_PRINTER_SETUP_WIN32_H
+#define QUILLET_PRINTER_PRINTER_SETUP_WIN32_H
 
 #include <windows.h>
 #include <commdlg.h>

@@ -4,7 +4,7 @@
 // file in blocks of ReportInput::kBlockSize and copies a line's plain bytes 16 at
 // a time while it looks for the next line feed, form feed or carriage return.
 // DecodeLine copies the stretches between backspaces the same way.
-#include "print/report_reader.h"
+#include "report/report_reader.h"
 
 #include <algorithm>
 #include <cstring>
@@ -18,7 +18,7 @@
 #include <emmintrin.h>
 #endif
 
-#include "print/report_file.h"
+#include "platform/file.h"
 #include "trace/trace.h"
 
 namespace quillet {

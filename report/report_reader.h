@@ -1,11 +1,11 @@
 // Reading a line-printer report one line at a time, and decoding backspace
 // overstrikes into characters with underline and bold attributes.
-#ifndef QUILLET_PRINT_REPORT_READER_H
-#define QUILLET_PRINT_REPORT_READER_H
+#ifndef QUILLET_REPORT_REPORT_READER_H
+#define QUILLET_REPORT_REPORT_READER_H
 
 #include <cstdint>
 
-#include "print/print_job.h"
+#include "job/print_job.h"
 
 namespace quillet {
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "fuzz_support.h"
-#include "print/options.h"
+#include "job/options.h"
 
 namespace {
 

@@ -27,8 +27,8 @@
 #include "print/abort_dialog.h"
 #include "print/print_device.h"
 #include "print/print_driver.h"
-#include "print/report_file.h"
-#include "print/report_reader.h"
+#include "platform/file.h"
+#include "report/report_reader.h"
 
 namespace quillet {
 namespace {

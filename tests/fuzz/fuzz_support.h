@@ -12,8 +12,8 @@
 #include <dirent.h>
 #include <unistd.h>
 
-#include "print/options.h"
-#include "print/print_job.h"
+#include "job/options.h"
+#include "job/print_job.h"
 
 // Unlike assert, never compiled out.
 #define FUZZ_REQUIRE(cond) ((cond) ? (void)0 : ::quillet::fuzz::Fail(#cond, __FILE__, __LINE__))

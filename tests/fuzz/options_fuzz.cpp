@@ -8,8 +8,8 @@
 #include <memory>
 
 #include "fuzz_support.h"
-#include "print/devmode_fields.h"
-#include "print/options.h"
+#include "job/devmode_fields.h"
+#include "job/options.h"
 
 namespace quillet {
 namespace {

@@ -15,8 +15,8 @@
 #include <string>
 
 #include "fuzz_support.h"
-#include "print/report_file.h"
-#include "print/report_reader.h"
+#include "platform/file.h"
+#include "report/report_reader.h"
 
 namespace quillet {
 namespace {

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "cli/front_end.h"
-#include "print/options.h"
+#include "job/options.h"
 
 namespace quillet::cli {
 namespace {

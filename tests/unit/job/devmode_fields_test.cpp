@@ -6,8 +6,8 @@
 #include <set>
 #include <string>
 
-#include "print/devmode_fields.h"
-#include "print/paper_sizes.h"
+#include "job/devmode_fields.h"
+#include "job/paper_sizes.h"
 
 namespace quillet {
 namespace {

@@ -1,4 +1,4 @@
-#include "print/options.h"
+#include "job/options.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

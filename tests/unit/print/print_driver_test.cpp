@@ -15,7 +15,7 @@
 #include <unistd.h>
 
 #include "print/abort_dialog.h"
-#include "print/report_file.h"
+#include "platform/file.h"
 #include "trace/trace.h"
 
 namespace quillet {

@@ -1,4 +1,4 @@
-#include "print/report_reader.h"
+#include "report/report_reader.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 
 #include <unistd.h>
 
-#include "print/report_file.h"
+#include "platform/file.h"
 #include "trace/trace.h"
 
 namespace quillet {

@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "doc_NativeWindows.h"
-#include "print/printer_setup.h"
-#include "print/printer_setup_win32.h"
+#include "printer/printer_setup.h"
+#include "printer/printer_setup_win32.h"
 #include "support/fake_jni.h"
 #include "support/quillet_dll.h"
 #include "support/window_answerer.h"
