@@ -107,19 +107,26 @@ double ReaderPass(const char* path, std::uint64_t& checksum, std::uint64_t& line
   job.file = quillet::ReportOpen(path);
   if (job.file == quillet::kReportOpenError) std::exit(1);
   job.input.Reset();
-  char buffer[quillet::kLineCapacity];
+  quillet::ReportLine line;
   quillet::DecodedLine decoded;
+  quillet::UnicodeLine unicode;
   quillet::TextRun runs[quillet::kLineCapacity];
   std::uint64_t sum = 0;
   std::uint64_t count_lines = 0;
   for (;;) {
     std::int32_t status;
-    int count = quillet::GetLine(job, buffer, sizeof buffer, &status);
+    int count = quillet::GetLine(job, line, &status);
     if (status == quillet::CTL_EOF) break;
     ++count_lines;
     if (count == 0) continue;
-    quillet::DecodeLine(buffer, count, decoded);
-    int n = quillet::SplitRuns(decoded, 50, runs);
+    int n;
+    if (line.unicode) {
+      quillet::DecodeUnicodeLine(line.text, count, unicode);
+      n = quillet::SplitRuns(unicode, 50, runs);
+    } else {
+      quillet::DecodeLine(line.text, count, decoded);
+      n = quillet::SplitRuns(decoded, 50, runs);
+    }
     for (int i = 0; i < n; ++i) sum += runs[i].length * (runs[i].attribute + 1) + runs[i].x;
   }
   quillet::ReportClose(job.file);

@@ -16,14 +16,29 @@ namespace quillet {
 // Whoever stores a new handle in PrintJob::file calls Reset(); GetLine also drops
 // the read-ahead by itself when PrintJob::file no longer names `handle`.
 struct ReportInput {
-  static constexpr std::size_t kBlockSize = 64 * 1024;
-  std::unique_ptr<unsigned char[]> block;  // allocated at the first read
+  static constexpr std::size_t kBlockSize = 64 * 1024;  // bytes asked of the file per read
+  // Room in front of the data of `block`: a line that reads past its last
+  // position before it knows that it is not UTF-8 gives those bytes back there.
+  static constexpr std::size_t kGiveBack = 2048;
+  // How the report's bytes are read, settled at its first line (report_reader.h).
+  enum class Text : std::uint8_t { kUnknown, kBytes, kUtf16LE, kUtf16BE };
+
+  std::unique_ptr<unsigned char[]> block;  // kGiveBack + kBlockSize, allocated at the first read
   std::size_t pos = 0;                     // next unread byte in block
   std::size_t end = 0;                     // bytes of block that hold data; when all are
                                            // used, the file is asked again
   std::int32_t handle = 0;                 // the file the bytes in block came from
+  Text text = Text::kUnknown;
+  // A UTF-16 report's bytes as read, before they become UTF-8 in `block`.
+  std::unique_ptr<unsigned char[]> wide;   // kBlockSize, allocated at the mark
+  std::size_t wide_pos = 0;
+  std::size_t wide_end = 0;
 
-  void Reset() { pos = end = 0; }
+  void Reset() {
+    pos = end = 0;
+    text = Text::kUnknown;
+    wide_pos = wide_end = 0;
+  }
 };
 
 // Field order and sizes follow the job record the rest of the system knows.

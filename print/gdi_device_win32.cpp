@@ -1,5 +1,6 @@
 // The print driver's device on GDI, the spooler and the Win32 user interface. Each
-// call is the Win32 call of the same purpose, with the ANSI forms throughout.
+// call is the Win32 call of the same purpose, with the ANSI forms throughout but
+// for the text of Unicode lines.
 #include "print/gdi_device_win32.h"
 
 #include <cstring>
@@ -111,6 +112,13 @@ void GdiPrintDevice::SetTransparentText(DeviceContext dc) { SetBkMode(Dc(dc), TR
 
 void GdiPrintDevice::PutText(DeviceContext dc, int x, int y, const char* text, int length) {
   TextOutA(Dc(dc), x, y, text, length);
+}
+
+void GdiPrintDevice::PutWideText(DeviceContext dc, int x, int y, const char16_t* text, int length,
+                                 const int* advances) {
+  static_assert(sizeof(wchar_t) == sizeof(char16_t), "UTF-16 units are WCHARs");
+  ExtTextOutW(Dc(dc), x, y, 0, nullptr, reinterpret_cast<const wchar_t*>(text), static_cast<UINT>(length),
+              advances);
 }
 
 void GdiPrintDevice::PassThrough(DeviceContext dc, const unsigned char* block, int) {

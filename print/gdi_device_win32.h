@@ -47,6 +47,8 @@ class GdiPrintDevice final : public PrintDevice {
   void SetTransparentText(DeviceContext dc) override;
 
   void PutText(DeviceContext dc, int x, int y, const char* text, int length) override;
+  void PutWideText(DeviceContext dc, int x, int y, const char16_t* text, int length,
+                   const int* advances) override;
   void PassThrough(DeviceContext dc, const unsigned char* block, int block_size) override;
   void MoveTo(DeviceContext dc, int x, int y) override;
   void LineTo(DeviceContext dc, int x, int y) override;

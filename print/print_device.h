@@ -89,6 +89,9 @@ class PrintDevice {
   virtual void SetTransparentText(DeviceContext dc) = 0;
 
   virtual void PutText(DeviceContext dc, int x, int y, const char* text, int length) = 0;
+  // Unicode text, each unit advancing by its entry of `advances` (length entries).
+  virtual void PutWideText(DeviceContext dc, int x, int y, const char16_t* text, int length,
+                           const int* advances) = 0;
   // Sends a pass-through block: a 16-bit little-endian byte count and the bytes;
   // block_size is the size of the whole block.
   virtual void PassThrough(DeviceContext dc, const unsigned char* block, int block_size) = 0;

@@ -156,10 +156,10 @@ void Report::MakeFonts(DeviceContext dc) {
 bool Report::PrintLines(DeviceContext dc) {
   if (user_abort) return true;
   do {
-    char line[kLineCapacity];
+    ReportLine line;
     std::int32_t status = CTL_NONE;
-    const int count = GetLine(job_, line, kLineCapacity, &status);
-    Trace("GetLine returned %s\n", line);
+    const int count = GetLine(job_, line, &status);
+    Trace("GetLine returned %s\n", line.text);
     if (status == CTL_EOF) {
       Trace("GetLine found CTL_EOF\n");
       break;
@@ -171,9 +171,20 @@ bool Report::PrintLines(DeviceContext dc) {
     }
     if (line_no_ == 0 && !StartNewPage(dc)) return false;
 
-    if (count > 0) {
+    if (count > 0 && line.unicode) {
+      UnicodeLine decoded;
+      DecodeUnicodeLine(line.text, count, decoded);
+      TextRun runs[kLineCapacity];
+      const int run_count = SplitRuns(decoded, char_width_, runs);
+      const int y = line_height_ * line_no_;
+      for (int r = 0; r < run_count; ++r) {
+        OutputRun(job_, device_, fonts_, runs[r].attribute, runs[r].x, y, decoded.chars + runs[r].start,
+                  runs[r].length, char_width_);
+      }
+      ++line_no_;
+    } else if (count > 0) {
       DecodedLine decoded;
-      DecodeLine(line, count, decoded);
+      DecodeLine(line.text, count, decoded);
       TextRun runs[kLineCapacity];
       // Raw lines go to the printer byte for byte, NUL bytes included; printed
       // text ends at its first NUL.
@@ -331,6 +342,29 @@ void OutputRun(const PrintJob& job, PrintDevice& device, const ReportFonts& font
     }
   }
   device.PutText(job.dc, x, y, out, length);
+}
+
+void OutputRun(const PrintJob& job, PrintDevice& device, const ReportFonts& fonts, std::uint8_t attribute,
+               int x, int y, const char32_t* text, int length, int char_width) {
+  // Every character takes one column of the grid, whatever its glyph's own width
+  // or the font the system draws it from. A character beyond U+FFFF is two UTF-16
+  // units, and the second advances nothing.
+  char16_t units[2 * kLineCapacity];
+  int advances[2 * kLineCapacity];
+  int n = 0;
+  for (int k = 0; k < length && k < kLineCapacity; ++k) {
+    const char32_t c = text[k];
+    advances[n] = char_width;
+    if (c >= 0x10000 && c <= 0x10FFFF) {
+      units[n++] = static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+      advances[n] = 0;
+      units[n++] = static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+    } else {
+      units[n++] = static_cast<char16_t>(c);
+    }
+  }
+  device.SelectFont(job.dc, fonts.For(attribute));
+  device.PutWideText(job.dc, x, y, units, n, advances);
 }
 
 int MulDiv(int a, int b, int c) {

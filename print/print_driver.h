@@ -69,6 +69,11 @@ struct ReportFonts {
 void OutputRun(const PrintJob& job, PrintDevice& device, const ReportFonts& fonts, std::uint8_t attribute,
                int x, int y, const char* text, int length);
 
+// Puts one run of a decoded Unicode line on the page through the device's
+// Unicode text call, each character advancing `char_width`.
+void OutputRun(const PrintJob& job, PrintDevice& device, const ReportFonts& fonts, std::uint8_t attribute,
+               int x, int y, const char32_t* text, int length, int char_width);
+
 // a * b / c in 64 bits, rounded half away from zero; -1 when c is 0 or the result
 // does not fit in 31 bits and a sign (as the Win32 MulDiv).
 int MulDiv(int a, int b, int c);

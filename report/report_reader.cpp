@@ -2,23 +2,19 @@
 //
 // GetLine behaves as if it read the report one byte per call, but it takes the
 // file in blocks of ReportInput::kBlockSize and copies a line's plain bytes 16 at
-// a time while it looks for the next line feed, form feed or carriage return.
-// DecodeLine copies the stretches between backspaces the same way.
+// a time while it looks for the next line feed, form feed or carriage return,
+// noting on the way whether any byte lies beyond ASCII: only a line that has
+// one is looked at again as UTF-8. DecodeLine copies the stretches between
+// backspaces the same way.
 #include "report/report_reader.h"
 
 #include <algorithm>
 #include <cstring>
 #include <new>
 
-// The SSE2 forms of the loops, wherever the compiler targets SSE2, unless the
-// build asks for the portable forms (QUILLET_NO_SSE2): those are what processors
-// without SSE2 run, so the tests build them too.
-#if defined(__SSE2__) && !defined(QUILLET_NO_SSE2)
-#define QUILLET_READER_SSE2 1
-#include <emmintrin.h>
-#endif
-
 #include "platform/file.h"
+#include "report/reader_simd.h"
+#include "report/report_text.h"
 #include "trace/trace.h"
 
 namespace quillet {
@@ -36,27 +32,107 @@ ReportReadFunction g_read = ReportRead;
 // terminator or line-feed position, another backspace) never replaces one.
 inline bool IsStruckCharacter(char c) { return c != '\0' && c != kLineFeed && c != kBackspace; }
 
-// Refills job.input from the file. False at the end of the data or on a read error
-// (an error ends the report like the end of the data does).
-bool Refill(PrintJob& job) {
+// Reads more of the file into job.input: after the bytes still unread in the
+// block, or, when they are all used, into the whole block again. False at the end
+// of the data or on a read error (an error ends the report like the end of the
+// data does).
+bool ReadBytes(PrintJob& job) {
   ReportInput& in = job.input;
-  in.pos = in.end = 0;
   if (!in.block) {
-    in.block.reset(new (std::nothrow) unsigned char[ReportInput::kBlockSize]);
+    in.block.reset(new (std::nothrow) unsigned char[ReportInput::kGiveBack + ReportInput::kBlockSize]);
     if (!in.block) return false;
   }
-  long got = g_read(job.file, in.block.get(), static_cast<unsigned>(ReportInput::kBlockSize));
+  if (in.pos == in.end) in.pos = in.end = ReportInput::kGiveBack;
+  const std::size_t room = ReportInput::kGiveBack + ReportInput::kBlockSize - in.end;
+  if (room == 0) return false;
+  const long got = g_read(job.file, in.block.get() + in.end, static_cast<unsigned>(room));
   if (got <= 0) return false;
-  in.end = std::min(static_cast<std::size_t>(got), ReportInput::kBlockSize);
+  in.end += std::min(static_cast<std::size_t>(got), room);
   return true;
+}
+
+// The next block of a UTF-16 report, as UTF-8. Reads the file whenever fewer than
+// two code units are left over from the last read.
+bool RefillUtf16(PrintJob& job) {
+  ReportInput& in = job.input;
+  constexpr std::size_t kTake = ReportInput::kBlockSize / 2;  // at most 1.5 times as much UTF-8
+  in.pos = in.end = ReportInput::kGiveBack;
+  const bool big_endian = in.text == ReportInput::Text::kUtf16BE;
+  for (;;) {
+    bool at_end = false;
+    std::size_t left = in.wide_end - in.wide_pos;
+    if (left < 4) {
+      std::memmove(in.wide.get(), in.wide.get() + in.wide_pos, left);
+      in.wide_pos = 0;
+      in.wide_end = left;
+      const std::size_t room = ReportInput::kBlockSize - left;
+      const long got = g_read(job.file, in.wide.get() + left, static_cast<unsigned>(room));
+      if (got > 0) {
+        in.wide_end += std::min(static_cast<std::size_t>(got), room);
+      } else {
+        at_end = true;
+      }
+      left = in.wide_end;
+    }
+    std::size_t used = 0;
+    in.end += Utf8FromUtf16Bytes(in.wide.get() + in.wide_pos, std::min(left, kTake), big_endian, at_end,
+                                 in.block.get() + in.end, ReportInput::kBlockSize, &used);
+    in.wide_pos += used;
+    if (in.end > in.pos) return true;
+    if (at_end) return false;
+  }
+}
+
+// Refills job.input once all of it is used. False at the end of the data.
+bool Refill(PrintJob& job) {
+  switch (job.input.text) {
+    case ReportInput::Text::kUtf16LE:
+    case ReportInput::Text::kUtf16BE:
+      return RefillUtf16(job);
+    default:
+      return ReadBytes(job);
+  }
+}
+
+// Settles how the report's bytes are read, at its first line: with detection,
+// a byte-order mark is looked for and dropped.
+void ReadByteOrderMark(PrintJob& job, bool detect) {
+  ReportInput& in = job.input;
+  in.text = ReportInput::Text::kBytes;
+  if (!detect) return;
+  while (in.end - in.pos < 3 && ReadBytes(job)) {
+  }
+  const unsigned char* p = in.block ? in.block.get() + in.pos : nullptr;
+  const std::size_t have = in.end - in.pos;
+  const char* name = nullptr;
+  if (have >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF) {
+    in.pos += 3;
+    name = "UTF-8";
+  } else if (have >= 2 && ((p[0] == 0xFF && p[1] == 0xFE) || (p[0] == 0xFE && p[1] == 0xFF))) {
+    in.text = p[0] == 0xFF ? ReportInput::Text::kUtf16LE : ReportInput::Text::kUtf16BE;
+    name = p[0] == 0xFF ? "UTF-16LE" : "UTF-16BE";
+    in.wide.reset(new (std::nothrow) unsigned char[ReportInput::kBlockSize]);
+    if (!in.wide) {
+      in.text = ReportInput::Text::kBytes;  // no memory: nothing more of this report is read
+      in.pos = in.end;
+      return;
+    }
+    // What was read after the mark is UTF-16 still to be decoded.
+    in.wide_pos = 0;
+    in.wide_end = have - 2;
+    std::memcpy(in.wide.get(), p + 2, in.wide_end);
+    in.pos = in.end;
+  }
+  if (name != nullptr) Trace("GetLine: %s report (byte-order mark)\n", name);
 }
 
 // Copies bytes from src to dst until the first byte equal to a, b or c, looking
 // at no more than n bytes; returns how many were copied (the index of that byte,
 // or n). dst must have room for n bytes. Bytes after the stop byte may be written
-// to dst too, within those n.
-template <char a, char b, char c>
-inline std::size_t CopyUntil(const unsigned char* src, std::size_t n, char* dst) {
+// to dst too, within those n. With kNoteBeyondAscii, *beyond_ascii becomes
+// nonzero when a copied byte lies beyond ASCII.
+template <char a, char b, char c, bool kNoteBeyondAscii = false>
+inline std::size_t CopyUntil(const unsigned char* src, std::size_t n, char* dst, unsigned* beyond_ascii = nullptr) {
   std::size_t k = 0;
 #if defined(QUILLET_READER_SSE2)
   const __m128i va = _mm_set1_epi8(a);
@@ -67,7 +143,12 @@ inline std::size_t CopyUntil(const unsigned char* src, std::size_t n, char* dst)
     _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + k), v);
     __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, va), _mm_cmpeq_epi8(v, vb)),
                                _mm_cmpeq_epi8(v, vc));
-    if (int mask = _mm_movemask_epi8(hit)) return k + __builtin_ctz(static_cast<unsigned>(mask));
+    if (int mask = _mm_movemask_epi8(hit)) {
+      const unsigned at = __builtin_ctz(static_cast<unsigned>(mask));
+      if (kNoteBeyondAscii) *beyond_ascii |= static_cast<unsigned>(_mm_movemask_epi8(v)) & ((1u << at) - 1);
+      return k + at;
+    }
+    if (kNoteBeyondAscii) *beyond_ascii |= static_cast<unsigned>(_mm_movemask_epi8(v));
   }
   if (k < n && n >= 16) {
     // The last few bytes: take the final 16 again. Those before k were copied
@@ -78,15 +159,81 @@ inline std::size_t CopyUntil(const unsigned char* src, std::size_t n, char* dst)
     __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, va), _mm_cmpeq_epi8(v, vb)),
                                _mm_cmpeq_epi8(v, vc));
     unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hit)) >> (k - base);
-    return mask != 0 ? k + __builtin_ctz(mask) : n;
+    const std::size_t copied = mask != 0 ? k + __builtin_ctz(mask) : n;
+    if (kNoteBeyondAscii) {
+      const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(v)) >> (k - base);
+      *beyond_ascii |= high & ((1u << (copied - k)) - 1);  // copied - k < 16 here
+    }
+    return copied;
   }
 #endif
+  unsigned seen = 0;
   for (; k < n; ++k) {
     char byte = static_cast<char>(src[k]);
     if (byte == a || byte == b || byte == c) break;
     dst[k] = byte;
+    seen |= static_cast<unsigned char>(byte);
   }
+  if (kNoteBeyondAscii) *beyond_ascii |= seen & 0x80;
   return k;
+}
+
+// A line whose bytes filled its positions, all of them UTF-8 so far, holds fewer
+// characters than positions: it reads on, a byte at a time, up to max_positions
+// characters or the line's end. A byte that breaks UTF-8 makes it a line of ANSI
+// bytes after all: it keeps its first max_positions bytes, as it would have
+// without the look ahead, and gives the rest back to the input for the next line.
+void ContinueUtf8Line(PrintJob& job, ReportLine& line, int max_positions, Utf8Checker checker,
+                      std::int32_t* status) {
+  ReportInput& in = job.input;
+  int stored = line.count;
+  int positions = line.positions;
+  bool valid = true;
+  for (;;) {
+    if (positions == max_positions && !checker.InSequence()) break;
+    if (in.pos == in.end && !Refill(job)) {
+      valid = !checker.InSequence();
+      break;
+    }
+    const unsigned char byte = in.block[in.pos];
+    if (byte == kCarriageReturn) {
+      ++in.pos;
+      continue;
+    }
+    if (byte == kLineFeed || byte == kFormFeed) {
+      valid = !checker.InSequence();
+      if (!valid) break;
+      ++in.pos;
+      if (byte == kFormFeed) {
+        *status = CTL_FORM_FEED;
+      } else {
+        line.text[stored++] = job.raw ? kLineFeed : '\0';
+        ++positions;
+      }
+      break;
+    }
+    const bool begins = !checker.InSequence();
+    if (!checker.Take(byte)) {
+      valid = false;
+      break;
+    }
+    ++in.pos;
+    line.text[stored++] = static_cast<char>(byte);
+    positions += begins;
+  }
+  if (valid) {
+    line.count = stored;
+    line.positions = positions;
+    line.unicode = true;
+    return;
+  }
+  // The give-back room in front of the block holds every byte a line can read
+  // past its positions, and the bytes given back were taken from the block (or,
+  // after a refill, lie in front of the data): they fit before in.pos.
+  const std::size_t back = static_cast<std::size_t>(stored - max_positions);
+  in.pos -= back;
+  std::memcpy(in.block.get() + in.pos, line.text + max_positions, back);
+  line.count = line.positions = max_positions;
 }
 
 }  // namespace
@@ -97,35 +244,42 @@ ReportReadFunction SetReportReadForTesting(ReportReadFunction read) {
   return previous;
 }
 
-int GetLine(PrintJob& job, char* buffer, int capacity, std::int32_t* status) {
+int GetLine(PrintJob& job, ReportLine& line, std::int32_t* status, int max_positions) {
   *status = CTL_NONE;
-  if (capacity < 1) {  // not even room for the terminator
-    *status = CTL_EOF;
-    return 0;
-  }
-  buffer[capacity - 1] = '\0';
+  max_positions = std::clamp(max_positions, 0, kLinePositions);
+  char* const buffer = line.text;
+  line.unicode = false;
 
   ReportInput& in = job.input;
   if (in.handle != job.file) {
     in.Reset();
     in.handle = job.file;
   }
+  // With -raw the bytes go to the printer untouched, and with -oem or -ansi the
+  // caller has said what they are: neither a mark nor UTF-8 is looked for.
+  const bool detect = !job.raw && !job.oem && !job.ansi;
+  if (in.text == ReportInput::Text::kUnknown) ReadByteOrderMark(job, detect);
 
-  const int max_positions = capacity - 1;
   int stored = 0;
+  unsigned beyond_ascii = 0;
+  bool full = false;
   for (;;) {
     // A full line ends here and the byte after it stays in the file for the next
     // call. So no byte is ever lost (a form feed right after 511 characters still
     // breaks the page), at the price that a line of exactly 511 characters and
     // its line feed come back as that line followed by an empty line.
-    if (stored == max_positions) break;
+    if (stored == max_positions) {
+      full = true;
+      break;
+    }
     if (in.pos == in.end && !Refill(job)) break;
 
     // Never look further than the positions left: a carriage return takes none,
     // so after one the loop comes back for more.
     std::size_t window = std::min(in.end - in.pos, static_cast<std::size_t>(max_positions - stored));
     const unsigned char* p = in.block.get() + in.pos;
-    std::size_t plain = CopyUntil<kLineFeed, kFormFeed, kCarriageReturn>(p, window, buffer + stored);
+    std::size_t plain =
+        CopyUntil<kLineFeed, kFormFeed, kCarriageReturn, true>(p, window, buffer + stored, &beyond_ascii);
     stored += static_cast<int>(plain);
     in.pos += plain;
     if (plain == window) continue;
@@ -143,13 +297,31 @@ int GetLine(PrintJob& job, char* buffer, int capacity, std::int32_t* status) {
     }
     break;
   }
-  buffer[stored] = '\0';
+  line.count = line.positions = stored;
 
-  if (stored == 0 && *status == CTL_NONE) {
+  // An ASCII line is the same text in either reading. Any other is a Unicode
+  // line when its bytes are valid UTF-8, which text in an ANSI code page with a
+  // letter beyond ASCII almost never is.
+  if (beyond_ascii != 0 && detect) {
+    Utf8Checker checker;
+    int continuations = 0;
+    if (CheckUtf8(buffer, static_cast<std::size_t>(stored), checker, &continuations)) {
+      if (full) {
+        line.positions = stored - continuations;
+        ContinueUtf8Line(job, line, max_positions, checker, status);
+      } else if (!checker.InSequence()) {
+        line.positions = stored - continuations;
+        line.unicode = true;
+      }
+    }
+  }
+  buffer[line.count] = '\0';
+
+  if (line.count == 0 && *status == CTL_NONE) {
     Trace("GetLine: found EOF - GetLastError() = %d\n", static_cast<int>(LastSystemError()));
     *status = CTL_EOF;
   }
-  return stored;
+  return line.count;
 }
 
 void DecodeLine(const char* line, int count, DecodedLine& out) {
@@ -278,22 +450,108 @@ int SplitRuns(const DecodedLine& line, int char_width, TextRun* runs) {
   return 1;
 }
 
-int SplitRawRuns(const DecodedLine& line, int char_width, TextRun* runs) {
-  const int length = std::clamp(line.length, 0, kLineCapacity - 1);
-  if (length == 0) {
-    runs[0] = TextRun{0, 0, line.attrs[0], 0};
+namespace {
+
+// The runs of equal attribute over the first `length` characters; an empty line
+// has one run, of length 0.
+int SplitAttributeRuns(const std::uint8_t* attrs, int length, int char_width, TextRun* runs) {
+  if (length <= 0) {
+    runs[0] = TextRun{0, 0, attrs[0], 0};
     return 1;
   }
   int count = 0;
   int start = 0;
-  for (int k = 1; k <= length; ++k) {
-    if (k == length || line.attrs[k] != line.attrs[start]) {
-      runs[count++] = TextRun{start, k - start, line.attrs[start],
-                              static_cast<int>(static_cast<long long>(start) * char_width)};
-      start = k;
+  auto add_run = [&](int end) {
+    runs[count++] = TextRun{start, end - start, attrs[start],
+                            static_cast<int>(static_cast<long long>(start) * char_width)};
+    start = end;
+  };
+#if defined(QUILLET_READER_SSE2)
+  // As SplitRuns, with the length known: loads stay inside the 512-byte array.
+  for (int base = 0; base < length; base += 16) {
+    const __m128i current = _mm_loadu_si128(reinterpret_cast<const __m128i*>(attrs + base));
+    const __m128i previous = base == 0 ? _mm_slli_si128(current, 1)
+                                       : _mm_loadu_si128(reinterpret_cast<const __m128i*>(attrs + base - 1));
+    unsigned starts = ~static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(current, previous))) & 0xFFFFu;
+    if (base == 0) starts &= ~1u;
+    if (length - base < 16) starts &= (1u << (length - base)) - 1;
+    for (; starts != 0; starts &= starts - 1) add_run(base + __builtin_ctz(starts));
+  }
+#else
+  for (int k = 1; k < length; ++k) {
+    if (attrs[k] != attrs[k - 1]) add_run(k);
+  }
+#endif
+  add_run(length);
+  return count;
+}
+
+}  // namespace
+
+int SplitRawRuns(const DecodedLine& line, int char_width, TextRun* runs) {
+  return SplitAttributeRuns(line.attrs, std::clamp(line.length, 0, kLineCapacity - 1), char_width, runs);
+}
+
+void DecodeUnicodeLine(const char* text, int count, UnicodeLine& out) {
+  count = std::clamp(count, 0, kLineTextSize - 1);
+  const int decoded = DecodeUtf8(text, count, out.chars, kLineCapacity - 1);
+  std::memset(out.attrs, 0, static_cast<std::size_t>(decoded) + 1);
+  int j = decoded;
+  if (std::memchr(text, kBackspace, static_cast<std::size_t>(count)) != nullptr) {
+    // The overstrike rules of DecodeLine, on characters, in place: the output
+    // never gets ahead of the input.
+    char32_t* const c = out.chars;
+    j = 0;
+    for (int i = 0; i < decoded;) {
+      if (c[i] != U'\b') {
+        c[j++] = c[i++];
+        continue;
+      }
+      const char32_t next = i + 1 < decoded ? c[i + 1] : U'\0';
+      if (next == U'_') {
+        if (j > 0) out.attrs[j - 1] |= ATTR_UNDERLINE;
+        i += 2;
+      } else if (j > 0 && next == c[j - 1]) {
+        out.attrs[j - 1] |= ATTR_BOLD;
+        i += 2;
+      } else if (j > 0 && c[j - 1] == U'_' && next != U'\0' && next != U'\n' && next != U'\b') {
+        c[j - 1] = next;
+        out.attrs[j - 1] |= ATTR_UNDERLINE;
+        i += 2;
+      } else if (next == U'm' || next == U'w') {
+        c[j++] = U'\u00B7';
+        i += 2;
+      } else {
+        i += 1;
+      }
     }
   }
-  return count;
+  out.chars[j] = U'\0';
+  out.length = j;
+}
+
+int SplitRuns(const UnicodeLine& line, int char_width, TextRun* runs) {
+  // Printed text ends at the first NUL, which the terminator guarantees.
+  int length = 0;
+  const int last = std::clamp(line.length, 0, kLineCapacity - 1);
+#if defined(QUILLET_READER_SSE2)
+  const __m128i zero = _mm_setzero_si128();
+  for (;; length += 4) {
+    const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.chars + length));
+    if (const int ends = _mm_movemask_epi8(_mm_cmpeq_epi32(four, zero))) {
+      length += __builtin_ctz(static_cast<unsigned>(ends)) / 4;
+      break;
+    }
+    if (length + 4 > last) {
+      length = last;
+      break;
+    }
+  }
+  length = std::min(length, last);
+#else
+  while (length < last && line.chars[length] != U'\0') ++length;
+#endif
+  return SplitAttributeRuns(line.attrs, length, char_width, runs);
 }
 
 }  // namespace quillet

@@ -18,15 +18,36 @@ constexpr std::int32_t CTL_EOF = 2;        // nothing stored and the data is at 
 constexpr std::uint8_t ATTR_UNDERLINE = 1;
 constexpr std::uint8_t ATTR_BOLD = 2;
 
-constexpr int kLineCapacity = 512;  // the driver's line buffer: 511 positions + NUL
+constexpr int kLineCapacity = 512;                     // a decoded line: 511 characters + NUL
+constexpr int kLinePositions = kLineCapacity - 1;      // positions of a line at most
+constexpr int kLineTextSize = 4 * kLinePositions + 1;  // 511 characters of UTF-8 + NUL
 
-// Reads the next line of job.file into buffer (capacity bytes) and returns the
-// number of positions stored (at most capacity - 1); sets *status. A line feed
-// takes the last position, as NUL or, with job.raw, as itself; carriage returns
-// are dropped; a form feed ends the line unstored. buffer[count] and
-// buffer[capacity - 1] are NUL. The file is read ahead into job.input, so the
-// code that opens a report calls job.input.Reset() with the new handle.
-int GetLine(PrintJob& job, char* buffer, int capacity, std::int32_t* status);
+// One line of a report, as GetLine returns it.
+struct ReportLine {
+  // The line's positions, NUL-terminated: one byte each, or, when `unicode` is
+  // set, the UTF-8 of one character each. A line feed takes the last position,
+  // as NUL or, with job.raw, as itself.
+  char text[kLineTextSize];
+  int count = 0;          // bytes of text before the terminator
+  int positions = 0;      // characters: count, unless `unicode`
+  bool unicode = false;   // text is UTF-8 with at least one character beyond ASCII
+};
+
+// Reads the next line of job.file into `line` and returns its byte count (0 when
+// it holds no position); sets *status. Carriage returns are dropped; a form feed
+// ends the line unstored; a line holds at most max_positions positions (a
+// character is never split).
+//
+// How the bytes are read is settled at the report's first line. With job.raw,
+// job.oem or job.ansi they are taken as they are. Otherwise a byte-order mark
+// there is dropped, and it decides: UTF-16 (either byte order) is turned into
+// UTF-8 before the line rules apply; after a UTF-8 mark, or with no mark, each
+// line whose bytes are valid UTF-8 and hold a character beyond ASCII is a
+// Unicode line, and every other line is bytes of the ANSI code page.
+//
+// The file is read ahead into job.input, so the code that opens a report calls
+// job.input.Reset() with the new handle.
+int GetLine(PrintJob& job, ReportLine& line, std::int32_t* status, int max_positions = kLinePositions);
 
 struct DecodedLine {
   char chars[kLineCapacity];            // output characters, NUL-terminated
@@ -34,7 +55,7 @@ struct DecodedLine {
   int length = 0;                       // output characters, NUL bytes among them included
 };
 
-// Decodes the first `count` bytes of a line from GetLine (count > 0):
+// Decodes the first `count` bytes of an ANSI line from GetLine (count > 0):
 //   c BS _        c underlined
 //   c BS c        c bold
 //   _ BS c        c underlined (the order text tools on Unix-like systems write)
@@ -62,6 +83,23 @@ int SplitRuns(const DecodedLine& line, int char_width, TextRun* runs);
 // The same over all line.length characters, NUL bytes included: the runs of a
 // raw line, whose every byte goes to the printer.
 int SplitRawRuns(const DecodedLine& line, int char_width, TextRun* runs);
+
+// A decoded Unicode line: one code point per column.
+struct UnicodeLine {
+  char32_t chars[kLineCapacity];        // output characters, NUL-terminated
+  std::uint8_t attrs[kLineCapacity];    // one attribute byte per character
+  int length = 0;                       // output characters, NUL characters among them included
+};
+
+// Decodes the first `count` bytes of a Unicode line from GetLine (UTF-8) with the
+// overstrikes of DecodeLine applied to characters: "é", backspace, "é" is a bold
+// "é". The middle dot is U+00B7. Never more characters come out than went in,
+// and never more than 511. attrs is cleared through the terminator's position.
+void DecodeUnicodeLine(const char* text, int count, UnicodeLine& out);
+
+// The runs of a Unicode line, as SplitRuns: up to its first NUL, x on the grid
+// of one column per character.
+int SplitRuns(const UnicodeLine& line, int char_width, TextRun* runs);
 
 }  // namespace quillet
 

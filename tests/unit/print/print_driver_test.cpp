@@ -16,6 +16,7 @@
 
 #include "print/abort_dialog.h"
 #include "platform/file.h"
+#include "platform/text.h"
 #include "trace/trace.h"
 
 namespace quillet {
@@ -128,6 +129,13 @@ class RecordingDevice : public PrintDevice {
     calls.push_back("Text " + Name(selected_) + " " + std::to_string(x) + "," + std::to_string(y) + " " +
                     std::string(text, length));
     if (after_text) after_text();
+  }
+  // Unicode text as UTF-8, with each unit's advance.
+  void PutWideText(DeviceContext, int x, int y, const char16_t* text, int length, const int* advances) override {
+    std::string dx;
+    for (int k = 0; k < length; ++k) dx += (k ? "," : "") + std::to_string(advances[k]);
+    calls.push_back("TextW " + Name(selected_) + " " + std::to_string(x) + "," + std::to_string(y) + " " +
+                    Utf8FromUtf16(std::u16string_view(text, length)) + " [" + dx + "]");
   }
   void PassThrough(DeviceContext, const unsigned char* block, int size) override {
     blocks.emplace_back(reinterpret_cast<const char*>(block), size);

@@ -37,30 +37,35 @@ class TempFile {
 };
 
 struct Line {
-  std::string bytes;  // the `count` positions returned
+  std::string bytes;  // the `count` bytes returned
   std::int32_t status;
-  bool operator==(const Line& o) const { return bytes == o.bytes && status == o.status; }
+  bool unicode = false;
+  bool operator==(const Line& o) const { return bytes == o.bytes && status == o.status && unicode == o.unicode; }
 };
 std::ostream& operator<<(std::ostream& os, const Line& l) {
-  return os << testing::PrintToString(l.bytes) << "/" << l.status;
+  return os << testing::PrintToString(l.bytes) << "/" << l.status << (l.unicode ? "/unicode" : "");
 }
 
-// Reads lines up to CTL_EOF, checking the terminators of every returned buffer.
+// Reads lines up to CTL_EOF, checking the terminator and the counts of every line.
 std::vector<Line> ReadAll(PrintJob& job) {
   std::vector<Line> lines;
   for (int guard = 0; guard < 100000; ++guard) {
-    char buffer[kLineCapacity];
-    std::memset(buffer, '#', sizeof buffer);
+    ReportLine line;
+    std::memset(line.text, '#', sizeof line.text);
     std::int32_t status = -1;
-    int count = GetLine(job, buffer, kLineCapacity, &status);
-    EXPECT_TRUE(count >= 0 && count < kLineCapacity);
-    EXPECT_EQ(buffer[count], '\0');
-    EXPECT_EQ(buffer[kLineCapacity - 1], '\0');
+    int count = GetLine(job, line, &status);
+    EXPECT_EQ(count, line.count);
+    EXPECT_TRUE(line.positions >= 0 && line.positions <= kLinePositions);
+    EXPECT_EQ(line.text[count], '\0');
     if (status == CTL_EOF) {
       EXPECT_EQ(count, 0);
       return lines;
     }
-    lines.push_back({std::string(buffer, count), status});
+    // A character is a position: one byte each, or one UTF-8 sequence each.
+    int starts = 0;
+    for (int k = 0; k < count; ++k) starts += (line.text[k] & 0xC0) != 0x80 || !line.unicode;
+    EXPECT_EQ(line.positions, starts);
+    lines.push_back({std::string(line.text, count), status, line.unicode});
   }
   ADD_FAILURE() << "no CTL_EOF";
   return lines;
@@ -124,6 +129,7 @@ TEST(GetLine, SplitsReportsIntoLinesAndPages) {
   unlink(trace_path);
 }
 
+
 // Scripted reads for the seam: each call takes the next chunk; past the script, -1.
 std::vector<std::string> g_chunks;
 std::size_t g_next_chunk = 0;
@@ -140,6 +146,77 @@ long ScriptedRead(std::int32_t, void* buffer, unsigned size) {
 long CountingRead(std::int32_t handle, void* buffer, unsigned size) {
   g_read_sizes.push_back(size);
   return ReportRead(handle, buffer, size);
+}
+
+// UTF-16 bytes of `text`, in either byte order.
+std::string Utf16(std::u16string_view text, bool big_endian) {
+  std::string bytes;
+  for (char16_t unit : text) {
+    const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+    bytes += big_endian ? std::string{high, low} : std::string{low, high};
+  }
+  return bytes;
+}
+
+std::string Times(int n, const std::string& piece) {
+  std::string out;
+  for (int k = 0; k < n; ++k) out += piece;
+  return out;
+}
+
+TEST(GetLine, ReadsUnicodeLinesAsUtf8AndOtherLinesAsBytes) {
+  const std::int32_t N = CTL_NONE, F = CTL_FORM_FEED;
+  const bool U = true;
+  const std::string e = u8"é", long_line = Times(300, e);
+  struct Case {
+    const char* name;
+    std::string input;
+    std::vector<Line> lines;
+    bool raw = false, oem = false;
+  } cases[] = {
+      {"UTF-8 line", u8"Grüße – 12,50 €\r\nplain\n", {{u8"Grüße – 12,50 €\0"s, N, U}, {"plain\0"s, N}}},
+      {"code page 1252", "Gr\xFC\xDF" "e \x80\n", {{"Gr\xFC\xDF" "e \x80\0"s, N}}},
+      {"UTF-8, then a byte that is not", e + "\xE9\n", {{e + "\xE9\0"s, N}}},
+      {"overlong, surrogate, beyond U+10FFFF", "\xC0\xAF\n\xED\xA0\x80\f\xF4\x90\x80\x80",
+       {{"\xC0\xAF\0"s, N}, {"\xED\xA0\x80", F}, {"\xF4\x90\x80\x80", N}}},
+      {"character cut by the line's end", "\xC3\n\xC3\f\xC3", {{"\xC3\0"s, N}, {"\xC3", F}, {"\xC3", N}}},
+      {"UTF-8 mark", "\xEF\xBB\xBF" + e + "\nx\n", {{e + "\0"s, N, U}, {"x\0"s, N}}},
+      {"UTF-16LE: zero bytes are no NUL, U+0000 is", Utf16(u"\uFEFFé\r\n\fx\0y"s, false),
+       {{e + "\0"s, N, U}, {"", F}, {"x\0y"s, N}}},
+      {"UTF-16BE: a pair, lone surrogates, an odd byte", Utf16(u"\uFEFF😀\xDC00" u"a\xD800"s, true) + "\x0A",
+       {{u8"😀\uFFFDa\uFFFD\uFFFD", N, U}}},
+      {"-oem: bytes as they are", "\xEF\xBB\xBF" + e + "\n", {{"\xEF\xBB\xBF" + e + "\0"s, N}}, false, true},
+      {"-raw: bytes as they are", "\xFF\xFE" + e + "\n", {{"\xFF\xFE" + e + "\n", N}}, true},
+      {"511 characters, the last of two bytes", std::string(510, 'a') + e + "\n",
+       {{std::string(510, 'a') + e, N, U}, {"\0"s, N}}},
+      {"511 characters of two, three and four bytes", Times(170, u8"é€😀") + "x" + "yz\n",
+       {{Times(170, u8"é€😀") + "x", N, U}, {"yz\0"s, N}}},
+      {"a long UTF-8 line", long_line + "\n", {{long_line + "\0"s, N, U}}},
+      {"a long line that breaks UTF-8 late keeps 511 bytes", long_line + "\xE9\n",
+       {{long_line.substr(0, 511), N}, {long_line.substr(511) + "\xE9\0"s, N}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    PrintJob job;
+    job.raw = c.raw;
+    job.oem = c.oem;
+    TempFile report(c.input);
+    job.file = ReportOpen(report.path());
+    EXPECT_EQ(ReadAll(job), c.lines);
+    ReportClose(job.file);
+    // The same a byte per read: marks, UTF-16 units and characters split between reads.
+    g_chunks.clear();
+    for (char byte : c.input) g_chunks.push_back(std::string(1, byte));
+    g_chunks.push_back("");
+    g_next_chunk = 0;
+    ReportReadFunction previous = SetReportReadForTesting(ScriptedRead);
+    PrintJob by_bytes;
+    by_bytes.raw = c.raw;
+    by_bytes.oem = c.oem;
+    by_bytes.file = 5;
+    EXPECT_EQ(ReadAll(by_bytes), c.lines);
+    SetReportReadForTesting(previous);
+  }
 }
 
 TEST(GetLine, ReadsTheFileInBlocksOf64KiB) {
@@ -215,19 +292,19 @@ TEST(GetLine, ReadErrorEndsTheData) {
   SetReportReadForTesting(previous);
 }
 
-TEST(GetLine, OneByteBufferHoldsNoPositionAndEndsTheReport) {
+TEST(GetLine, NoRoomForAPositionEndsTheReport) {
   TempFile report("abc\n");
   char trace_path[] = "/tmp/quillet-trace-XXXXXX";
   close(mkstemp(trace_path));
   OpenTraceFile(trace_path);
   PrintJob job;
   job.file = ReportOpen(report.path());
-  char buffer[2] = {'#', '#'};
+  ReportLine report_line;
+  report_line.text[0] = '#';
   std::int32_t status = -1;
-  EXPECT_EQ(GetLine(job, buffer, 1, &status), 0);
+  EXPECT_EQ(GetLine(job, report_line, &status, 0), 0);
   EXPECT_EQ(status, CTL_EOF);
-  EXPECT_EQ(buffer[0], '\0');
-  EXPECT_EQ(buffer[1], '#');
+  EXPECT_EQ(report_line.text[0], '\0');
   ReportClose(job.file);
   ResetTraceForTesting();
   std::ifstream trace(trace_path);
@@ -241,9 +318,9 @@ TEST(GetLine, NewHandleDropsTheReadAheadOfTheLastReport) {
   TempFile first("one\ntwo\n"), second("three\n");
   PrintJob job;
   job.file = ReportOpen(first.path());
-  char buffer[kLineCapacity];
+  ReportLine line;
   std::int32_t status;
-  EXPECT_EQ(GetLine(job, buffer, kLineCapacity, &status), 4);
+  EXPECT_EQ(GetLine(job, line, &status), 4);
   std::int32_t other = ReportOpen(second.path());
   std::swap(job.file, other);
   EXPECT_EQ(ReadAll(job), (std::vector<Line>{{"three\0"s, CTL_NONE}}));
