@@ -261,13 +261,13 @@ class DriverTest : public testing::Test {
 };
 
 TEST_F(DriverTest, TwoLineReportCallSequence) {
-  Print("ab\r\ncd\n");
+  Print("ab\r\nc\xE9\n");  // a letter of code page 1252: the same calls as ASCII
   const std::vector<std::string> expected = {
       "OpenReport", "GetPrinterDC", "TextMetrics", "TextFace",
       "MakeFont F1", "MakeFont F2", "MakeFont F3", "MakeFont F4",
       "Select F1", "TextMetrics", "Caps 10", "CreateCancelDialog", "SetAbortProc", "Transparent",
       "StartDoc " + report_, "PageLine " + report_ + " (page 1)", "StartPage",
-      "Select F1", "Text F1 0,0 ab", "Select F1", "Text F1 0,20 cd",
+      "Select F1", "Text F1 0,0 ab", "Select F1", "Text F1 0,20 c\xE9",
       "EndPage", "EndDoc",
       // Released: the dialog, the context's own font back, the fonts, the context, the file.
       "DestroyWindow", "Select stock", "DeleteFont F1", "DeleteFont F2", "DeleteFont F3", "DeleteFont F4",
@@ -280,7 +280,7 @@ TEST_F(DriverTest, TwoLineReportCallSequence) {
   log.erase(log.find(eof_line), log.find('\n', log.find(eof_line)) + 1 - log.find(eof_line));
   EXPECT_EQ(log, "GetLine returned ab\n"
                  "Printing " + report_ + " (page 1)\n"
-                 "GetLine returned cd\n"
+                 "GetLine returned c\xE9\n"
                  "GetLine returned \n"
                  "GetLine found CTL_EOF\n");
 }
@@ -293,6 +293,36 @@ TEST_F(DriverTest, RunsTakeTheirAttributesFontAndSitOnTheGrid) {
                                         "Text F3 0,20 x", "Text F4 10,20 y",
                                         "Text F1 0,40 ",  // an empty line still takes its row
                                         "Text F4 0,60 z"}));
+}
+
+TEST_F(DriverTest, EachLineTakesTheTextCallOfItsKind) {
+  struct Case {
+    const char* name;
+    std::string report;
+    std::vector<std::string> text;  // the text calls
+    std::string trace = "";         // in the trace, when given
+    bool oem = false;
+  } cases[] = {
+      {"code page 1252, overstrikes included: the ANSI call", "Gr\xFC\xDF" "e\n\xE9\b\xE9\b_x\n",
+       {"Text F1 0,0 Gr\xFC\xDF" "e", "Text F3 0,20 \xE9", "Text F1 10,20 x"}, "GetLine returned Gr\xFC\xDF" "e\n"},
+      {"UTF-8: the Unicode call, a column per character", u8"Grüße – €\n",
+       {u8"TextW F1 0,0 Grüße – € [10,10,10,10,10,10,10,10,10]"}, u8"GetLine returned Grüße – €\n"},
+      {"overstrikes on characters", u8"é\bé ü\b_😀x\n",
+       {u8"TextW F4 0,0 é [10]", u8"TextW F1 10,0   [10]", u8"TextW F2 20,0 ü [10]",
+        u8"TextW F1 30,0 😀x [10,0,10]"}},
+      {"UTF-16 with a mark, traced as UTF-8", "\xFF\xFEZ\0o\0\xEB\0\n\0"s, {u8"TextW F1 0,0 Zoë [10,10,10]"},
+       u8"GetLine: UTF-16LE report (byte-order mark)\nGetLine returned Zoë\n"},
+      {"-oem: UTF-8 bytes are bytes", u8"é\n", {"ToOem \xC3\xA9", "Text F1 0,0 \xC3\xA9"}, "", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    device_ = RecordingDevice();
+    job_.oem = c.oem;
+    OpenTraceFile((dir_ + "/trace.log").c_str());
+    Print(c.report);
+    EXPECT_EQ(device_.Only({"Text", "TextW", "ToOem"}), c.text);
+    EXPECT_NE(TraceLog().find(c.trace), std::string::npos) << TraceLog();
+  }
 }
 
 TEST_F(DriverTest, FontsFollowThePitchAndFaceOptions) {

@@ -328,10 +328,6 @@ TEST(GetLine, NewHandleDropsTheReadAheadOfTheLastReport) {
   ReportClose(other);
 }
 
-struct Decoded {
-  std::string chars;
-  std::vector<std::uint8_t> attrs;
-};
 
 TEST(DecodeLine, CombinesOverstrikes) {
   const std::uint8_t U = ATTR_UNDERLINE, B = ATTR_BOLD;
@@ -377,24 +373,35 @@ TEST(DecodeLine, CombinesOverstrikes) {
   }
 }
 
-// The decoding rules applied one byte at a time, for comparing on random lines.
-Decoded DecodeByBytes(const std::string& line) {
-  Decoded d;
+template <class Text>
+struct Decoded {
+  Text chars;
+  std::vector<std::uint8_t> attrs;
+};
+
+// The decoding rules applied one character at a time (a byte of an ANSI line, a
+// code point of a Unicode one), for comparing on random lines.
+template <class Text>
+Decoded<Text> DecodeByCharacters(const Text& line) {
+  using Char = typename Text::value_type;
+  const Char nul = 0, underscore = '_', backspace = '\b';
+  Decoded<Text> d;
   for (std::size_t i = 0; i < line.size();) {
-    char b = line[i];
-    char n = i + 1 < line.size() ? line[i + 1] : '\0';
+    Char b = line[i];
+    Char n = i + 1 < line.size() ? line[i + 1] : nul;
     bool has_prev = !d.chars.empty();
-    if (b != '\b') {
+    if (b != backspace) {
       d.chars += b, d.attrs.push_back(0), i += 1;
-    } else if (n == '_') {
+    } else if (n == underscore) {
       if (has_prev) d.attrs.back() |= ATTR_UNDERLINE;
       i += 2;
     } else if (has_prev && n == d.chars.back()) {
       d.attrs.back() |= ATTR_BOLD, i += 2;
-    } else if (has_prev && d.chars.back() == '_' && i + 1 < line.size() && n != '\0' && n != '\n' && n != '\b') {
+    } else if (has_prev && d.chars.back() == underscore && i + 1 < line.size() && n != nul && n != Char('\n') &&
+               n != backspace) {
       d.chars.back() = n, d.attrs.back() |= ATTR_UNDERLINE, i += 2;
-    } else if (n == 'm' || n == 'w') {
-      d.chars += '\xB7', d.attrs.push_back(0), i += 2;
+    } else if (n == Char('m') || n == Char('w')) {
+      d.chars += static_cast<Char>(0xB7), d.attrs.push_back(0), i += 2;  // a middle dot
     } else {
       i += 1;
     }
@@ -409,10 +416,59 @@ TEST(DecodeLine, MatchesByteAtATimeDecodingOnRandomLines) {
     std::string line;
     int length = 1 + std::rand() % 100;
     for (int k = 0; k < length; ++k) line += alphabet[std::rand() % (sizeof alphabet)];
-    Decoded want = DecodeByBytes(line);
+    Decoded<std::string> want = DecodeByCharacters(line);
     DecodedLine out;
     DecodeLine(line.data(), length, out);
     ASSERT_EQ(std::string(out.chars, want.chars.size() + 1), want.chars + '\0') << line;
+    ASSERT_EQ(std::vector<std::uint8_t>(out.attrs, out.attrs + want.attrs.size()), want.attrs) << line;
+  }
+}
+
+TEST(DecodeUnicodeLine, CombinesOverstrikesOnCharacters) {
+  const std::uint8_t U = ATTR_UNDERLINE, B = ATTR_BOLD;
+  struct Case {
+    std::string input;
+    std::u32string chars;
+    std::vector<std::uint8_t> attrs;
+  } cases[] = {
+      {u8"é\bé ü\b_ _\bñ", U"é ü ñ", {B, 0, U, 0, U}},
+      {u8"€\b€\b_😀\b😀x\bw", U"€😀x\u00B7", {U | B, B, 0, 0}},
+      {u8"é\bè", U"éè", {0, 0}},
+      {"\xC3\xA9\xE9\x80\xF0\x9F\x98", U"é\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD", {0, 0, 0, 0, 0, 0}},
+      {std::string(600, 'x'), std::u32string(511, U'x'), std::vector<std::uint8_t>(511)},  // never past 511
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.input));
+    UnicodeLine out;
+    std::memset(static_cast<void*>(&out), 0xFF, sizeof out);
+    DecodeUnicodeLine(c.input.data(), static_cast<int>(c.input.size()), out);
+    EXPECT_EQ(std::u32string(out.chars, c.chars.size() + 1), c.chars + U'\0');
+    EXPECT_EQ(out.length, static_cast<int>(c.chars.size()));
+    std::vector<std::uint8_t> attrs = c.attrs;
+    attrs.push_back(0);  // the terminator's position is cleared too
+    EXPECT_EQ(std::vector<std::uint8_t>(out.attrs, out.attrs + attrs.size()), attrs);
+  }
+}
+
+TEST(DecodeUnicodeLine, MatchesCharacterAtATimeDecodingOnRandomLines) {
+  std::srand(778);
+  // Pieces of a line in UTF-8 and the characters they are.
+  const std::pair<std::string, std::u32string> pieces[] = {
+      {"a", U"a"}, {"m", U"m"}, {"_", U"_"}, {"w", U"w"}, {"\n", U"\n"}, {"\b", U"\b"}, {"\b", U"\b"},
+      {"\0"s, U"\0"s}, {u8"é", U"é"}, {u8"€", U"€"}, {u8"😀", U"😀"}, {"abcdefghijklmnopq", U"abcdefghijklmnopq"}};
+  for (int round = 0; round < 2000; ++round) {
+    std::string line;
+    std::u32string chars;
+    const std::size_t length = 1 + std::rand() % 300;
+    while (chars.size() < length) {
+      const auto& piece = pieces[std::rand() % (sizeof pieces / sizeof pieces[0])];
+      line += piece.first;
+      chars += piece.second;
+    }
+    Decoded<std::u32string> want = DecodeByCharacters(chars);
+    UnicodeLine out;
+    DecodeUnicodeLine(line.data(), static_cast<int>(line.size()), out);
+    ASSERT_EQ(std::u32string(out.chars, want.chars.size() + 1), want.chars + U'\0') << line;
     ASSERT_EQ(std::vector<std::uint8_t>(out.attrs, out.attrs + want.attrs.size()), want.attrs) << line;
   }
 }
@@ -422,6 +478,7 @@ TEST(SplitRuns, GroupsEqualAttributesOnTheGrid) {
     std::string input;  // a line as GetLine returns it, decoded first
     int char_width;
     std::vector<std::vector<int>> runs;  // start, length, attribute, x
+    bool unicode_only = false;  // ASCII rows go through both decoders
   } cases[] = {
       {"AB\b_C", 50, {{0, 1, 0, 0}, {1, 1, 1, 50}, {2, 1, 0, 100}}},
       {"\0"s, 50, {{0, 0, 0, 0}}},                 // empty line: one empty run
@@ -433,16 +490,25 @@ TEST(SplitRuns, GroupsEqualAttributesOnTheGrid) {
          return s;
        }(), 3, {{0, 13, 2, 0}, {13, 1, 3, 39}, {14, 6, 2, 42}}},
       {std::string(511, 'w'), 2, {{0, 511, 0, 0}}},
+      {u8"xé\b_€\0y"s, 10, {{0, 1, 0, 0}, {1, 1, 1, 10}, {2, 1, 0, 20}}, true},  // columns, not bytes
+      {Times(508, u8"é") + u8"é\bé", 2, {{0, 508, 0, 0}, {508, 1, 2, 1016}}, true},  // 511 in, 509 out
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.input));
-    DecodedLine line;
-    DecodeLine(c.input.data(), static_cast<int>(c.input.size()), line);
     TextRun runs[kLineCapacity];
-    int n = SplitRuns(line, c.char_width, runs);
-    std::vector<std::vector<int>> got;
-    for (int i = 0; i < n; ++i) got.push_back({runs[i].start, runs[i].length, runs[i].attribute, runs[i].x});
-    EXPECT_EQ(got, c.runs);
+    auto runs_of = [&](int n) {
+      std::vector<std::vector<int>> got;
+      for (int i = 0; i < n; ++i) got.push_back({runs[i].start, runs[i].length, runs[i].attribute, runs[i].x});
+      return got;
+    };
+    if (!c.unicode_only) {
+      DecodedLine line;
+      DecodeLine(c.input.data(), static_cast<int>(c.input.size()), line);
+      EXPECT_EQ(runs_of(SplitRuns(line, c.char_width, runs)), c.runs);
+    }
+    UnicodeLine unicode;
+    DecodeUnicodeLine(c.input.data(), static_cast<int>(c.input.size()), unicode);
+    EXPECT_EQ(runs_of(SplitRuns(unicode, c.char_width, runs)), c.runs);
   }
 }
 
