@@ -70,6 +70,7 @@ class CheckingDevice : public PrintDevice {
   int cancel_at = 0;   // runs of text before the user cancels, 0: never
   bool quiet = false;
   bool raw = false;  // the text goes out as pass-through blocks
+  bool bytes_only = false;  // -oem, -ansi or -raw: no Unicode text
 
   // What happened.
   bool opened = false, closed = false, dc_deleted = false, dialog_made = false, dialog_gone = false;
@@ -191,6 +192,29 @@ class CheckingDevice : public PrintDevice {
     FUZZ_REQUIRE(std::memchr(text, '\0', static_cast<std::size_t>(length)) == nullptr);
     Counted(length);
   }
+  void PutWideText(DeviceContext dc, int x, int y, const char16_t* text, int length, const int* advances) override {
+    OnPage(dc, y);
+    FUZZ_REQUIRE(!raw && !bytes_only);  // only text whose bytes were left to be read as UTF-8 or UTF-16
+    FUZZ_REQUIRE(length >= 0 && length < 2 * kLineCapacity);
+    // One column per character: a surrogate pair is one character, and no
+    // surrogate comes alone.
+    const auto high = [](char16_t u) { return u >= 0xD800 && u < 0xDC00; };
+    const auto low = [](char16_t u) { return u >= 0xDC00 && u < 0xE000; };
+    const int width = metrics.ave_char_width;
+    int characters = 0;
+    for (int k = 0; k < length; ++k) {
+      FUZZ_REQUIRE(text[k] != 0);
+      if (high(text[k])) FUZZ_REQUIRE(k + 1 < length && low(text[k + 1]));
+      if (low(text[k])) {
+        FUZZ_REQUIRE(k > 0 && high(text[k - 1]) && advances[k] == 0);
+      } else {
+        FUZZ_REQUIRE(advances[k] == width);
+        ++characters;
+      }
+    }
+    if (width > 0) FUZZ_REQUIRE(x % width == 0 && x / width + characters < kLineCapacity);
+    Counted(characters);
+  }
   void PassThrough(DeviceContext dc, const unsigned char* block, int block_size) override {
     OnPage(dc, -1);
     FUZZ_REQUIRE(raw && block_size >= 2);
@@ -298,6 +322,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   g_device = &device;
   device.quiet = job.quiet;
   device.raw = job.raw && device.passthrough;
+  device.bytes_only = job.oem || job.ansi || device.raw;
   user_abort = 0;
 
   const ReportResult result = PrintReport(job, device);

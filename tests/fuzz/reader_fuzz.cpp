@@ -1,10 +1,11 @@
 // Report bytes through the reader as the driver takes them: GetLine until the end of
-// the report, and DecodeLine with SplitRuns and SplitRawRuns on every line that has
-// positions.
+// the report, and DecodeLine with SplitRuns and SplitRawRuns on every ANSI line that
+// has positions, DecodeUnicodeLine with SplitRuns on every Unicode line.
 //
 // Input: 7 header bytes, then the report.
-//   [0] bit 0 raw mode, bit 1 a small line buffer, bit 2 a read error ends the data
-//   [1] capacity of the small buffer, 1 to 32 bytes (else the driver's 512)
+//   [0] bit 0 raw mode, bit 1 a short line, bit 2 a read error ends the data,
+//       bit 3 -oem (the bytes are taken as they are)
+//   [1] positions of the short line, 0 to 31 (else the driver's 511)
 //   [2] character width
 //   [3..6] the sizes the file hands out per read, in turn (0: as much as asked)
 #include <algorithm>
@@ -16,7 +17,9 @@
 
 #include "fuzz_support.h"
 #include "platform/file.h"
+#include "platform/text.h"
 #include "report/report_reader.h"
+#include "report/report_text.h"
 
 namespace quillet {
 namespace {
@@ -46,7 +49,8 @@ long ReadSource(std::int32_t, void* buffer, unsigned size) {
 
 // The runs cover the first `length` characters exactly, left to right, each as long
 // as its attribute lasts; an empty line has one empty run.
-void CheckRuns(const DecodedLine& decoded, std::size_t length, int char_width, const TextRun* runs, int n) {
+template <class Line>
+void CheckRuns(const Line& decoded, std::size_t length, int char_width, const TextRun* runs, int n) {
   FUZZ_REQUIRE(n >= 1 && static_cast<std::size_t>(n) <= std::max<std::size_t>(length, 1));
   if (length == 0) {
     FUZZ_REQUIRE(n == 1 && runs[0].start == 0 && runs[0].length == 0 && runs[0].x == 0 &&
@@ -66,12 +70,17 @@ void CheckRuns(const DecodedLine& decoded, std::size_t length, int char_width, c
   FUZZ_REQUIRE(at == length);
 }
 
+TextRun* Runs() {
+  static TextRun* const runs = new TextRun[kLineCapacity];
+  return runs;
+}
+
 // `line` holds at least `count` bytes; the decoder reads no more than those.
 void CheckDecoded(const char* line, int count, int char_width) {
   // One decoded line and one set of runs for every line, as in the driver. Bytes
   // past the input's length are marked, as far as a 16-byte store could reach.
   static DecodedLine* const decoded = new DecodedLine;
-  static TextRun* const runs = new TextRun[kLineCapacity];
+  TextRun* const runs = Runs();
   const int marked = std::min(count + 33, kLineCapacity);
   std::memset(decoded->chars, kUnwritten, static_cast<std::size_t>(marked));
   std::memset(decoded->attrs, kUnwritten, static_cast<std::size_t>(marked));
@@ -98,6 +107,25 @@ void CheckDecoded(const char* line, int count, int char_width) {
   CheckRuns(*decoded, static_cast<std::size_t>(length), char_width, runs, n);
 }
 
+// The same for a Unicode line of `characters` characters from the reader, or
+// for any bytes (`characters` their count, `valid` false).
+void CheckDecodedUnicode(const char* text, int count, int characters, bool valid, int char_width) {
+  static UnicodeLine* const decoded = new UnicodeLine;
+  std::memset(static_cast<void*>(decoded), kUnwritten, sizeof *decoded);
+  DecodeUnicodeLine(text, count, *decoded);
+  // Never more characters out than went in, nor more than 511; the attributes
+  // cleared through every position that a character of the line took.
+  const int length = decoded->length;
+  const int in = std::min(characters, kLineCapacity - 1);
+  FUZZ_REQUIRE(length >= 0 && length <= in && decoded->chars[length] == U'\0');
+  for (int k = 0; k <= length; ++k) FUZZ_REQUIRE(decoded->attrs[k] <= (ATTR_UNDERLINE | ATTR_BOLD));
+  for (int k = length; k <= (valid ? in : length); ++k) FUZZ_REQUIRE(decoded->attrs[k] == 0);
+  std::size_t printed = 0;
+  while (decoded->chars[printed] != U'\0') ++printed;
+  const int n = SplitRuns(*decoded, char_width, Runs());
+  CheckRuns(*decoded, printed, char_width, Runs(), n);
+}
+
 }  // namespace
 }  // namespace quillet
 
@@ -111,7 +139,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < kHeader) return 0;
   const bool raw = data[0] & 1;
-  const int capacity = (data[0] & 2) ? 1 + data[1] % 32 : kLineCapacity;
+  const bool oem = data[0] & 8;
+  const int max_positions = (data[0] & 2) ? data[1] % 32 : kLinePositions;
   const int char_width = data[2];
   g_source = Source{};
   g_source.data = data + kHeader;
@@ -119,13 +148,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   g_source.error_at_end = data[0] & 4;
   std::memcpy(g_source.chunks, data + 3, 4);
 
-  // The report as the lines must give it back: carriage returns and form feeds
-  // gone, each line feed as the last position of its line (itself in raw mode,
-  // else NUL).
+  // The text of the report: its bytes, or without detection (raw, oem) the bytes
+  // after a UTF-8 mark, or after a UTF-16 mark the UTF-8 of its characters.
+  const bool detect = !raw && !oem;
+  std::string text(reinterpret_cast<const char*>(g_source.data), g_source.size);
+  bool utf16 = false;
+  if (detect && text.rfind("\xEF\xBB\xBF", 0) == 0) {
+    text.erase(0, 3);
+  } else if (detect && (text.rfind("\xFF\xFE", 0) == 0 || text.rfind("\xFE\xFF", 0) == 0)) {
+    utf16 = true;
+    const bool big_endian = text[0] == '\xFE';
+    std::u16string units;
+    for (std::size_t i = 2; i + 1 < text.size(); i += 2) {
+      const auto first = static_cast<unsigned char>(text[i]), second = static_cast<unsigned char>(text[i + 1]);
+      units += static_cast<char16_t>(big_endian ? first << 8 | second : second << 8 | first);
+    }
+    const bool odd = text.size() % 2 != 0;
+    text = Utf8FromUtf16(units) + (odd ? "\xEF\xBF\xBD" : "");
+  }
+  // The lines as they must give it back: carriage returns and form feeds gone,
+  // each line feed as the last position of its line (itself in raw mode, else NUL).
   std::string expected;
   std::size_t form_feeds = 0;
-  for (std::size_t i = 0; i < g_source.size; ++i) {
-    const char c = static_cast<char>(g_source.data[i]);
+  for (const char c : text) {
     if (c == '\f') ++form_feeds;
     if (c == '\r' || c == '\f') continue;
     expected += c == '\n' && !raw ? '\0' : c;
@@ -133,51 +178,75 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   PrintJob job;
   job.raw = raw;
+  job.oem = oem;
   job.file = 1;
   job.input.Reset();
   job.input.handle = job.file;
-  std::unique_ptr<char[]> buffer(new char[capacity]);  // exactly the capacity the reader is told
+  static ReportLine* const line = new ReportLine;
   std::string lines;
   std::size_t form_feed_lines = 0;
   bool must_end = false;  // the last line ended with the data
   for (std::size_t calls = 0;; ++calls) {
     FUZZ_REQUIRE(calls <= g_source.size + 1);  // every line but the last takes at least a byte
+    std::memset(line->text, kUnwritten, sizeof line->text);
     std::int32_t status = -1;
-    const int count = GetLine(job, buffer.get(), capacity, &status);
+    const int count = GetLine(job, *line, &status, max_positions);
     FUZZ_REQUIRE(status == CTL_NONE || status == CTL_FORM_FEED || status == CTL_EOF);
-    FUZZ_REQUIRE(count >= 0 && count <= capacity - 1);
-    FUZZ_REQUIRE(buffer[count] == '\0' && buffer[capacity - 1] == '\0');
+    FUZZ_REQUIRE(count == line->count && count >= 0 && line->text[count] == '\0');
+    FUZZ_REQUIRE(line->positions >= 0 && line->positions <= max_positions && line->positions <= count);
+    FUZZ_REQUIRE(count <= 4 * max_positions);
     if (status == CTL_EOF) {
       FUZZ_REQUIRE(count == 0);
       break;
     }
     FUZZ_REQUIRE(!must_end);
     FUZZ_REQUIRE(count > 0 || status == CTL_FORM_FEED);
-    const char* line = buffer.get();
+    const char* bytes = line->text;
+    bool beyond_ascii = false;
+    int starts = 0;
     for (int k = 0; k < count; ++k) {
-      FUZZ_REQUIRE(line[k] != '\r' && line[k] != '\f');
-      if (line[k] == '\n') FUZZ_REQUIRE(raw && k == count - 1);
+      FUZZ_REQUIRE(bytes[k] != '\r' && bytes[k] != '\f');
+      if (bytes[k] == '\n') FUZZ_REQUIRE(raw && k == count - 1);
+      beyond_ascii |= (bytes[k] & 0x80) != 0;
+      starts += (bytes[k] & 0xC0) != 0x80;
     }
-    // A line cut short of a full buffer, with no line feed at its end and no form
+    // A Unicode line is valid UTF-8 with a character beyond ASCII, one position
+    // per character. An ANSI line is a byte per position; when it ended before
+    // it was full, it is not such UTF-8 (nor, in a UTF-16 report, anything but ASCII).
+    Utf8Checker checker;
+    int continuations = 0;
+    const bool utf8 = CheckUtf8(bytes, static_cast<std::size_t>(count), checker, &continuations) &&
+                      !checker.InSequence();
+    if (line->unicode) {
+      FUZZ_REQUIRE(detect && utf8 && beyond_ascii && line->positions == starts);
+    } else {
+      FUZZ_REQUIRE(line->positions == count);
+      if (detect && count < max_positions) FUZZ_REQUIRE(!(utf8 && beyond_ascii));
+      if (utf16) FUZZ_REQUIRE(!beyond_ascii);
+    }
+    // A line cut short of its positions, with no line feed at its end and no form
     // feed after it, is the last one.
-    if (status == CTL_NONE && count < capacity - 1 && line[count - 1] != (raw ? '\n' : '\0')) must_end = true;
+    if (status == CTL_NONE && line->positions < max_positions && bytes[count - 1] != (raw ? '\n' : '\0'))
+      must_end = true;
     if (status == CTL_FORM_FEED) ++form_feed_lines;
-    lines.append(line, static_cast<std::size_t>(count));
-    if (count > 0) CheckDecoded(line, count, char_width);
+    lines.append(bytes, static_cast<std::size_t>(count));
+    if (count > 0 && line->unicode) CheckDecodedUnicode(bytes, count, line->positions, true, char_width);
+    if (count > 0 && !line->unicode) CheckDecoded(bytes, count, char_width);
   }
-  if (capacity > 1) {
+  if (max_positions > 0) {
     FUZZ_REQUIRE(lines == expected);
     FUZZ_REQUIRE(form_feed_lines == form_feeds);
   } else {
     FUZZ_REQUIRE(lines.empty());  // no room for a position: the report ends at once
   }
 
-  // The decoder takes any bytes, not only those the reader lets through.
+  // The decoders take any bytes, not only those the reader lets through.
   const int direct = static_cast<int>(std::min<std::size_t>(g_source.size, kLineCapacity - 1));
   if (direct > 0) {
     std::unique_ptr<char[]> copy(new char[direct]);
     std::memcpy(copy.get(), g_source.data, static_cast<std::size_t>(direct));
     CheckDecoded(copy.get(), direct, char_width);
+    CheckDecodedUnicode(copy.get(), direct, direct, false, char_width);
   }
   return 0;
 }
