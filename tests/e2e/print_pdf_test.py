@@ -41,6 +41,32 @@ def pdf_info(pdf):
             "height": round(float(size.group(2))), "rot": int(info.get("Page rot", "0").strip())}
 
 
+def word_boxes(pdf, word):
+    """(x0, y0, x1, y1) in points of each occurrence of `word` on the first page."""
+    out = subprocess.run(["pdftotext", "-bbox", "-f", "1", "-l", "1", pdf, "-"], capture_output=True,
+                         text=True, check=True).stdout
+    pattern = r'<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">' + re.escape(word) + "</word>"
+    return [tuple(map(float, box)) for box in re.findall(pattern, out)]
+
+
+def underlined(pdf, box, dpi=150):
+    """Whether a dark line runs under the whole of the word in `box`, on the first page."""
+    stem = pdf[:-4] + "-gray"
+    subprocess.run(["pdftoppm", "-gray", "-r", str(dpi), "-f", "1", "-l", "1", "-singlefile", pdf, stem],
+                   check=True)
+    with open(stem + ".pgm", "rb") as f:
+        data = f.read()
+    os.remove(stem + ".pgm")
+    _, width, height, _, pixels = data.split(maxsplit=4)  # P5 width height 255 bytes
+    width = int(width)
+    x0, y0, x1, y1 = (round(v * dpi / 72) for v in box)
+    for y in range(y0, min(y1 + 6, int(height))):
+        row = pixels[y * width + x0:y * width + x1]
+        if sum(1 for p in row if p < 128) >= 0.9 * len(row):
+            return True
+    return False
+
+
 def pdf_pages(pdf):
     text = subprocess.run(["pdftotext", "-layout", pdf, "-"], capture_output=True, text=True,
                           check=True).stdout
@@ -150,6 +176,49 @@ class PrintToPdf(unittest.TestCase):
         text = pdf_pages(pdf)[0]
         self.assertIn("HEAD", text)
         self.assertIn("BOLD", text)
+
+
+    def test_unicode_reports_print_their_characters(self):
+        table = ("Name            City             Amount €\n"
+                 "Zoë Ångström    Ærøskøbing         12,50\n"
+                 "Σοφία Παππά     Θεσσαλονίκη       640,00\n"
+                 "Юлия Фёдорова   Санкт-Петербург  1000,75\n")
+        # Bold É Ö Д, underlined ü ñ ç, then the same three plain.
+        strikes = "É\bÉÖ\bÖ Д\bД ü\b_ñ\b_ç\b_\nüñç\n"
+        latin = "Grüße – 12,50 € für Zoë Ærøskøbing\n"
+        text = latin + "Αθήνα · Москва\n" + table + strikes
+        printed = latin + "Αθήνα · Москва\n" + table + "ÉÖ Д üñç\nüñç\n"
+        encodings = {"utf8-plain": lambda t: t.encode("utf-8"),
+                     "utf8-mark": lambda t: b"\xef\xbb\xbf" + t.encode("utf-8"),
+                     "utf16le-mark": lambda t: ("\ufeff" + t).encode("utf-16-le"),
+                     "utf16be-mark": lambda t: ("\ufeff" + t).encode("utf-16-be"),
+                     "cp1252-bytes": lambda t: t.encode("cp1252")}
+        args = ["-pitch=10"]
+        for name, encode in encodings.items():
+            body = latin if name.startswith("cp1252") else text
+            args.append(winpath(self.report(f"{name}.txt", encode(f"MARK {name}\n" + body))))
+        pdfs = self.print_reports(args, len(encodings), [f"MARK {name}" for name in encodings])
+
+        # Read on the report's own grid (the width of a column from where "City"
+        # starts), each page is the text in every encoding, columns where the file
+        # has them; the code page 1252 file prints its letters as ANSI text.
+        pitch = word_boxes(pdfs[0], "City")[0][0] / 16
+        for name, pdf in zip(encodings, pdfs):
+            page = subprocess.run(["pdftotext", "-layout", "-fixed", str(pitch), "-l", "1", pdf, "-"],
+                                  capture_output=True, text=True, check=True).stdout
+            lines = [line.rstrip() for line in page.split("\f")[0].splitlines()]
+            self.assertEqual(lines[0], f"MARK {name}")
+            if name.startswith("cp1252"):
+                self.assertEqual([line.split() for line in lines[1:]], [latin.split()])
+            else:
+                self.assertEqual(lines[1:], printed.splitlines(), name)
+
+        # Accented letters struck over come out in the bold font and underlined.
+        fonts = subprocess.run(["pdffonts", pdfs[0]], capture_output=True, text=True, check=True).stdout
+        self.assertRegex(fonts, r"Bold")
+        marked, plain = word_boxes(pdfs[0], "üñç")
+        self.assertTrue(underlined(pdfs[0], marked))
+        self.assertFalse(underlined(pdfs[0], plain))
 
 
 if __name__ == "__main__":

@@ -161,7 +161,9 @@ TEST_F(GdiDriverTest, ReportSpoolsToThePdfPrinterAndLeavesNothingBehind) {
   WindowAnswerer answerer(&AnswerBoxesOnly);
   job_.ruler = 1;
   job_.pitch = 10;
-  Print("Quillet driver test\r\nUnder\b_l\b_i\b_n\b_e\b_d and B\bBo\bol\bld\bd\n\fPage two\n", &PdfPrinterDc);
+  Print(u8"Quillet driver test\r\nUnder\b_l\b_i\b_n\b_e\b_d and B\bBo\bol\bld\bd\nGrüße – 12,50 € Ä\bÄ\n"
+        "\fPage two\n",
+        &PdfPrinterDc);
 
   for (const SeenWindow& box : answerer.seen()) ADD_FAILURE() << "box \"" << box.caption << "\": " << box.text;
   ASSERT_EQ(log_.dialogs.size(), 1u);
