@@ -21,6 +21,7 @@ gtest_discover_tests(quillet_unit_tests
 # The reader's portable loops, for processors without SSE2, under the same tests
 # (x86_64 always has SSE2, so the reader is told to leave it unused).
 add_executable(quillet_reader_portable_tests ${CMAKE_SOURCE_DIR}/tests/unit/report/report_reader_test.cpp
+               ${CMAKE_SOURCE_DIR}/tests/unit/report/report_text_test.cpp
                ${CMAKE_SOURCE_DIR}/report/report_reader.cpp ${CMAKE_SOURCE_DIR}/report/report_text.cpp)
 target_compile_definitions(quillet_reader_portable_tests PRIVATE QUILLET_NO_SSE2)
 target_link_libraries(quillet_reader_portable_tests PRIVATE quillet_core GTest::gtest_main)

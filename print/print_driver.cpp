@@ -3,6 +3,7 @@
 // the release of everything a report holds, on every way out.
 #include "print/print_driver.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "print/abort_dialog.h"
 #include "platform/file.h"
 #include "report/report_reader.h"
+#include "report/report_text.h"
 #include "trace/trace.h"
 
 namespace quillet {
@@ -173,13 +175,14 @@ bool Report::PrintLines(DeviceContext dc) {
 
     if (count > 0 && line.unicode) {
       UnicodeLine decoded;
-      DecodeUnicodeLine(line.text, count, decoded);
+      DecodeUnicodeLine(line.text, count, line.positions, decoded);
       TextRun runs[kLineCapacity];
       const int run_count = SplitRuns(decoded, char_width_, runs);
       const int y = line_height_ * line_no_;
+      const char* text = decoded.text;  // the runs follow each other in it
       for (int r = 0; r < run_count; ++r) {
-        OutputRun(job_, device_, fonts_, runs[r].attribute, runs[r].x, y, decoded.chars + runs[r].start,
-                  runs[r].length, char_width_);
+        text = OutputRun(job_, device_, fonts_, runs[r].attribute, runs[r].x, y, text,
+                         decoded.text + decoded.bytes, runs[r].length, char_width_);
       }
       ++line_no_;
     } else if (count > 0) {
@@ -344,27 +347,18 @@ void OutputRun(const PrintJob& job, PrintDevice& device, const ReportFonts& font
   device.PutText(job.dc, x, y, out, length);
 }
 
-void OutputRun(const PrintJob& job, PrintDevice& device, const ReportFonts& fonts, std::uint8_t attribute,
-               int x, int y, const char32_t* text, int length, int char_width) {
+const char* OutputRun(const PrintJob& job, PrintDevice& device, const ReportFonts& fonts, std::uint8_t attribute,
+                      int x, int y, const char* text, const char* end, int length, int char_width) {
   // Every character takes one column of the grid, whatever its glyph's own width
   // or the font the system draws it from. A character beyond U+FFFF is two UTF-16
   // units, and the second advances nothing.
   char16_t units[2 * kLineCapacity];
   int advances[2 * kLineCapacity];
-  int n = 0;
-  for (int k = 0; k < length && k < kLineCapacity; ++k) {
-    const char32_t c = text[k];
-    advances[n] = char_width;
-    if (c >= 0x10000 && c <= 0x10FFFF) {
-      units[n++] = static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-      advances[n] = 0;
-      units[n++] = static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-    } else {
-      units[n++] = static_cast<char16_t>(c);
-    }
-  }
+  const int n = Utf16FromCharacters(text, end, std::clamp(length, 0, kLineCapacity - 1), units);
+  for (int k = 0; k < n; ++k) advances[k] = units[k] >= 0xDC00 && units[k] < 0xE000 ? 0 : char_width;
   device.SelectFont(job.dc, fonts.For(attribute));
   device.PutWideText(job.dc, x, y, units, n, advances);
+  return text;
 }
 
 int MulDiv(int a, int b, int c) {

@@ -70,9 +70,11 @@ void OutputRun(const PrintJob& job, PrintDevice& device, const ReportFonts& font
                int x, int y, const char* text, int length);
 
 // Puts one run of a decoded Unicode line on the page through the device's
-// Unicode text call, each character advancing `char_width`.
-void OutputRun(const PrintJob& job, PrintDevice& device, const ReportFonts& fonts, std::uint8_t attribute,
-               int x, int y, const char32_t* text, int length, int char_width);
+// Unicode text call, each character advancing `char_width`: the `length`
+// characters of UTF-8 text from `text` on (not past `end`). Returns where the
+// next run begins.
+const char* OutputRun(const PrintJob& job, PrintDevice& device, const ReportFonts& fonts, std::uint8_t attribute,
+                      int x, int y, const char* text, const char* end, int length, int char_width);
 
 // a * b / c in 64 bits, rounded half away from zero; -1 when c is 0 or the result
 // does not fit in 31 bits and a sign (as the Win32 MulDiv).

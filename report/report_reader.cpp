@@ -126,6 +126,18 @@ void ReadByteOrderMark(PrintJob& job, bool detect) {
   if (name != nullptr) Trace("GetLine: %s report (byte-order mark)\n", name);
 }
 
+// Sets attrs[0] to attrs[last] (last < kLineCapacity) to 0, and maybe a few after.
+inline void ClearAttributes(std::uint8_t* attrs, int last) {
+#if defined(QUILLET_READER_SSE2)
+  for (int k = 0; k <= last; k += 16) {
+    const int at = std::min(k, kLineCapacity - 16);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(attrs + at), _mm_setzero_si128());
+  }
+#else
+  std::memset(attrs, 0, static_cast<std::size_t>(last) + 1);
+#endif
+}
+
 // Copies bytes from src to dst until the first byte equal to a, b or c, looking
 // at no more than n bytes; returns how many were copied (the index of that byte,
 // or n). dst must have room for n bytes. Bytes after the stop byte may be written
@@ -329,14 +341,7 @@ void DecodeLine(const char* line, int count, DecodedLine& out) {
   // The output is never longer than the input, so positions 0..count hold every
   // attribute that the line or its runs can reach; clearing the rest of the 512
   // would cost more than the decoding of a typical line.
-#if defined(QUILLET_READER_SSE2)
-  for (int k = 0; k <= count; k += 16) {
-    const int at = std::min(k, kLineCapacity - 16);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out.attrs + at), _mm_setzero_si128());
-  }
-#else
-  std::memset(out.attrs, 0, count + 1);
-#endif
+  ClearAttributes(out.attrs, count);
 
   int i = 0;
   int j = 0;
@@ -492,66 +497,113 @@ int SplitRawRuns(const DecodedLine& line, int char_width, TextRun* runs) {
   return SplitAttributeRuns(line.attrs, std::clamp(line.length, 0, kLineCapacity - 1), char_width, runs);
 }
 
-void DecodeUnicodeLine(const char* text, int count, UnicodeLine& out) {
+namespace {
+
+// The end of the character that begins at text[i] (of n bytes).
+inline int CharacterEnd(const char* text, int i, int n) {
+  ++i;
+  while (i < n && (text[i] & 0xC0) == 0x80) ++i;
+  return i;
+}
+
+}  // namespace
+
+void DecodeUnicodeLine(const char* text, int count, int characters, UnicodeLine& out) {
   count = std::clamp(count, 0, kLineTextSize - 1);
-  const int decoded = DecodeUtf8(text, count, out.chars, kLineCapacity - 1);
-  std::memset(out.attrs, 0, static_cast<std::size_t>(decoded) + 1);
-  int j = decoded;
-  if (std::memchr(text, kBackspace, static_cast<std::size_t>(count)) != nullptr) {
-    // The overstrike rules of DecodeLine, on characters, in place: the output
-    // never gets ahead of the input.
-    char32_t* const c = out.chars;
-    j = 0;
-    for (int i = 0; i < decoded;) {
-      if (c[i] != U'\b') {
-        c[j++] = c[i++];
+  // Copied as it is up to the first backspace: with none, nothing changes.
+  const int plain = static_cast<int>(CopyUntil<kBackspace, kBackspace, kBackspace>(
+      reinterpret_cast<const unsigned char*>(text), static_cast<std::size_t>(count), out.text));
+  if (plain == count && characters >= 0 && characters < kLineCapacity) {
+    out.text[count] = '\0';
+    ClearAttributes(out.attrs, characters);
+    out.bytes = count;
+    out.length = characters;
+    return;
+  }
+
+  // The overstrike rules of DecodeLine on characters; `last` is where the last
+  // character put out begins, so it can be compared, marked or replaced.
+  char* const o = out.text;
+  int i = 0;     // next byte of the line
+  int j = 0;     // next byte out
+  int n = 0;     // characters out
+  int last = 0;  // where the last character out begins (when n > 0)
+  auto put = [&](const char* bytes, int size) {
+    last = j;
+    for (int k = 0; k < size; ++k) o[j++] = bytes[k];
+    out.attrs[n++] = 0;
+  };
+  while (i < count && n < kLineCapacity - 1) {
+    if (text[i] != kBackspace) {
+      // The text up to the next backspace goes across whole (CopyUntil writes
+      // no further than the line's own length, and j never passes i).
+      const int end = i + static_cast<int>(CopyUntil<kBackspace, kBackspace, kBackspace>(
+                              reinterpret_cast<const unsigned char*>(text) + i, static_cast<std::size_t>(count - i), o + j));
+      const int characters_here = CountCharacters(text + i, end - i);
+      if (n + characters_here < kLineCapacity) {
+        int final = end - 1;  // where its last character begins
+        while (final > i && (text[final] & 0xC0) == 0x80) --final;
+        for (int k = 0; k < characters_here; ++k) out.attrs[n + k] = 0;
+        last = j + (final - i);
+        j += end - i;
+        n += characters_here;
+        i = end;
         continue;
       }
-      const char32_t next = i + 1 < decoded ? c[i + 1] : U'\0';
-      if (next == U'_') {
-        if (j > 0) out.attrs[j - 1] |= ATTR_UNDERLINE;
-        i += 2;
-      } else if (j > 0 && next == c[j - 1]) {
-        out.attrs[j - 1] |= ATTR_BOLD;
-        i += 2;
-      } else if (j > 0 && c[j - 1] == U'_' && next != U'\0' && next != U'\n' && next != U'\b') {
-        c[j - 1] = next;
-        out.attrs[j - 1] |= ATTR_UNDERLINE;
-        i += 2;
-      } else if (next == U'm' || next == U'w') {
-        c[j++] = U'\u00B7';
-        i += 2;
-      } else {
-        i += 1;
-      }
+    }
+    const int end = CharacterEnd(text, i, count);
+    if (text[i] != kBackspace || end != i + 1) {
+      put(text + i, end - i);
+      i = end;
+      continue;
+    }
+    // A backspace at i, and the character after it: after the last position,
+    // the NUL that ends the line.
+    const int next = i + 1;
+    const int next_end = next < count ? CharacterEnd(text, next, count) : next + 1;
+    const int size = next_end - next;
+    const char* const after = next < count ? text + next : "";
+    const bool one_byte = size == 1;
+    if (one_byte && *after == '_') {
+      if (n > 0) out.attrs[n - 1] |= ATTR_UNDERLINE;
+      i = next_end;
+    } else if (n > 0 && size == j - last && std::memcmp(after, o + last, static_cast<std::size_t>(size)) == 0) {
+      out.attrs[n - 1] |= ATTR_BOLD;
+      i = next_end;
+    } else if (n > 0 && j - last == 1 && o[last] == '_' &&
+               !(one_byte && (*after == '\0' || *after == kLineFeed || *after == kBackspace))) {
+      // Underscore first: the character replaces the underscore.
+      j = last;
+      --n;
+      const std::uint8_t marks = out.attrs[n];
+      put(after, size);
+      out.attrs[n - 1] = marks | ATTR_UNDERLINE;
+      i = next_end;
+    } else if (one_byte && (*after == 'm' || *after == 'w')) {
+      put("\xC2\xB7", 2);  // a middle dot
+      i = next_end;
+    } else {
+      i = next;  // the backspace alone is dropped
     }
   }
-  out.chars[j] = U'\0';
-  out.length = j;
+  o[j] = '\0';
+  out.attrs[n] = 0;
+  out.bytes = j;
+  out.length = n;
 }
 
 int SplitRuns(const UnicodeLine& line, int char_width, TextRun* runs) {
-  // Printed text ends at the first NUL, which the terminator guarantees.
-  int length = 0;
-  const int last = std::clamp(line.length, 0, kLineCapacity - 1);
-#if defined(QUILLET_READER_SSE2)
-  const __m128i zero = _mm_setzero_si128();
-  for (;; length += 4) {
-    const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.chars + length));
-    if (const int ends = _mm_movemask_epi8(_mm_cmpeq_epi32(four, zero))) {
-      length += __builtin_ctz(static_cast<unsigned>(ends)) / 4;
-      break;
-    }
-    if (length + 4 > last) {
-      length = last;
-      break;
-    }
+  // Printed text ends at the first NUL: the characters before it. Most often
+  // that is the line feed's place, the last.
+  const int bytes = std::clamp(line.bytes, 0, kLineTextSize - 1);
+  const char* const nul = static_cast<const char*>(std::memchr(line.text, '\0', static_cast<std::size_t>(bytes)));
+  int length = line.length;
+  if (nul == line.text + bytes - 1) {
+    length = line.length - 1;
+  } else if (nul != nullptr) {
+    length = CountCharacters(line.text, static_cast<int>(nul - line.text));
   }
-  length = std::min(length, last);
-#else
-  while (length < last && line.chars[length] != U'\0') ++length;
-#endif
-  return SplitAttributeRuns(line.attrs, length, char_width, runs);
+  return SplitAttributeRuns(line.attrs, std::clamp(length, 0, kLineCapacity - 1), char_width, runs);
 }
 
 }  // namespace quillet

@@ -84,21 +84,27 @@ int SplitRuns(const DecodedLine& line, int char_width, TextRun* runs);
 // raw line, whose every byte goes to the printer.
 int SplitRawRuns(const DecodedLine& line, int char_width, TextRun* runs);
 
-// A decoded Unicode line: one code point per column.
+// A decoded Unicode line: its characters in UTF-8 (a character takes one column
+// whatever its bytes), one attribute per character.
 struct UnicodeLine {
-  char32_t chars[kLineCapacity];        // output characters, NUL-terminated
+  char text[kLineTextSize];             // the characters, NUL-terminated (a NUL character is a zero byte)
   std::uint8_t attrs[kLineCapacity];    // one attribute byte per character
-  int length = 0;                       // output characters, NUL characters among them included
+  int length = 0;                       // characters, NUL characters among them included
+  int bytes = 0;                        // bytes of text before its terminator
 };
 
 // Decodes the first `count` bytes of a Unicode line from GetLine (UTF-8) with the
 // overstrikes of DecodeLine applied to characters: "é", backspace, "é" is a bold
 // "é". The middle dot is U+00B7. Never more characters come out than went in,
 // and never more than 511. attrs is cleared through the terminator's position.
-void DecodeUnicodeLine(const char* text, int count, UnicodeLine& out);
+// Characters begin where CountCharacters (report_text.h) says, which for valid
+// UTF-8 (all that GetLine gives) is where its characters begin.
+// `characters` is the line's character count (ReportLine::positions).
+void DecodeUnicodeLine(const char* text, int count, int characters, UnicodeLine& out);
 
 // The runs of a Unicode line, as SplitRuns: up to its first NUL, x on the grid
-// of one column per character.
+// of one column per character. The runs follow each other in the text: the first
+// begins at its first byte.
 int SplitRuns(const UnicodeLine& line, int char_width, TextRun* runs);
 
 }  // namespace quillet

@@ -55,12 +55,16 @@ class Utf8Checker {
 // characters begun are n minus those).
 bool CheckUtf8(const char* bytes, std::size_t n, Utf8Checker& checker, int* continuations);
 
-// Decodes UTF-8 into code points, at most `max` of them, and returns how many it
-// wrote. A byte that begins no valid sequence decodes to U+FFFD on its own, so
-// there are never more code points than bytes. `out` has room for `max` code
-// points; with SSE2 it may be written up to 15 past the last one returned, within
-// those `max`.
-int DecodeUtf8(const char* bytes, int n, char32_t* out, int max);
+// Characters of UTF-8 text: a character begins at the first byte and at every
+// byte that does not continue one (10xxxxxx). For valid UTF-8 those are its
+// characters; any other bytes are counted the same way.
+int CountCharacters(const char* text, int n);
+
+// The next `characters` characters of UTF-8 text, up to `end` at most, in UTF-16:
+// a character beyond U+FFFF as a surrogate pair, one whose bytes are not valid
+// UTF-8 as U+FFFD (characters begin as CountCharacters says). Moves `text` past
+// them and returns the UTF-16 units written; `out` has room for two per character.
+int Utf16FromCharacters(const char*& text, const char* end, int characters, char16_t* out);
 
 // UTF-16 code units in little- or big-endian bytes turned into UTF-8. Takes
 // whole units from `in` (n bytes) while `out` has room for a character (`room`

@@ -70,6 +70,26 @@ void CheckRuns(const Line& decoded, std::size_t length, int char_width, const Te
   FUZZ_REQUIRE(at == length);
 }
 
+// UTF-8 checked one byte at a time, against which CheckUtf8 is measured too:
+// whether every byte may come where it stands, whether a character is left open
+// at the end, and the continuation bytes.
+struct Utf8Reading {
+  bool accepted = true;
+  bool open = false;
+  int continuations = 0;
+};
+Utf8Reading ReadUtf8(const char* bytes, std::size_t n) {
+  Utf8Reading reading;
+  Utf8Checker checker;
+  for (std::size_t i = 0; i < n && reading.accepted; ++i) {
+    const bool continuation = checker.InSequence();
+    reading.accepted = checker.Take(static_cast<unsigned char>(bytes[i]));
+    reading.continuations += continuation;
+  }
+  reading.open = checker.InSequence();
+  return reading;
+}
+
 TextRun* Runs() {
   static TextRun* const runs = new TextRun[kLineCapacity];
   return runs;
@@ -108,22 +128,33 @@ void CheckDecoded(const char* line, int count, int char_width) {
 }
 
 // The same for a Unicode line of `characters` characters from the reader, or
-// for any bytes (`characters` their count, `valid` false).
-void CheckDecodedUnicode(const char* text, int count, int characters, bool valid, int char_width) {
+// for any bytes (`characters` their count).
+void CheckDecodedUnicode(const char* text, int count, int characters, int char_width) {
   static UnicodeLine* const decoded = new UnicodeLine;
   std::memset(static_cast<void*>(decoded), kUnwritten, sizeof *decoded);
-  DecodeUnicodeLine(text, count, *decoded);
-  // Never more characters out than went in, nor more than 511; the attributes
-  // cleared through every position that a character of the line took.
+  DecodeUnicodeLine(text, count, characters, *decoded);
+  // Never more characters out than went in, nor more than 511, nor more bytes;
+  // the attributes cleared through the terminator's position.
   const int length = decoded->length;
-  const int in = std::min(characters, kLineCapacity - 1);
-  FUZZ_REQUIRE(length >= 0 && length <= in && decoded->chars[length] == U'\0');
-  for (int k = 0; k <= length; ++k) FUZZ_REQUIRE(decoded->attrs[k] <= (ATTR_UNDERLINE | ATTR_BOLD));
-  for (int k = length; k <= (valid ? in : length); ++k) FUZZ_REQUIRE(decoded->attrs[k] == 0);
-  std::size_t printed = 0;
-  while (decoded->chars[printed] != U'\0') ++printed;
+  FUZZ_REQUIRE(length >= 0 && length <= std::min(characters, kLineCapacity - 1));
+  FUZZ_REQUIRE(decoded->bytes >= 0 && decoded->bytes <= count && decoded->text[decoded->bytes] == '\0');
+  FUZZ_REQUIRE(CountCharacters(decoded->text, decoded->bytes) == length);
+  for (int k = 0; k <= length; ++k) FUZZ_REQUIRE(decoded->attrs[k] <= (k < length ? 3 : 0));
+  // Without a backspace the line comes out as it went in.
+  if (std::memchr(text, '\b', static_cast<std::size_t>(count)) == nullptr && characters < kLineCapacity)
+    FUZZ_REQUIRE(decoded->bytes == count && std::memcmp(decoded->text, text, static_cast<std::size_t>(count)) == 0);
+  // The runs end at the first NUL, and every character of them turns into UTF-16.
+  const std::size_t printed_bytes = std::strlen(decoded->text);
+  const int printed = CountCharacters(decoded->text, static_cast<int>(printed_bytes));
   const int n = SplitRuns(*decoded, char_width, Runs());
-  CheckRuns(*decoded, printed, char_width, Runs(), n);
+  CheckRuns(*decoded, static_cast<std::size_t>(printed), char_width, Runs(), n);
+  const char* at = decoded->text;
+  static char16_t units[2 * kLineCapacity];
+  for (int r = 0; r < n; ++r) {
+    const int made = Utf16FromCharacters(at, decoded->text + decoded->bytes, Runs()[r].length, units);
+    FUZZ_REQUIRE(made >= Runs()[r].length && made <= 2 * Runs()[r].length);
+  }
+  FUZZ_REQUIRE(at == decoded->text + printed_bytes);
 }
 
 }  // namespace
@@ -213,10 +244,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // A Unicode line is valid UTF-8 with a character beyond ASCII, one position
     // per character. An ANSI line is a byte per position; when it ended before
     // it was full, it is not such UTF-8 (nor, in a UTF-16 report, anything but ASCII).
-    Utf8Checker checker;
-    int continuations = 0;
-    const bool utf8 = CheckUtf8(bytes, static_cast<std::size_t>(count), checker, &continuations) &&
-                      !checker.InSequence();
+    const Utf8Reading reading = ReadUtf8(bytes, static_cast<std::size_t>(count));
+    const bool utf8 = reading.accepted && !reading.open;
     if (line->unicode) {
       FUZZ_REQUIRE(detect && utf8 && beyond_ascii && line->positions == starts);
     } else {
@@ -230,7 +259,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       must_end = true;
     if (status == CTL_FORM_FEED) ++form_feed_lines;
     lines.append(bytes, static_cast<std::size_t>(count));
-    if (count > 0 && line->unicode) CheckDecodedUnicode(bytes, count, line->positions, true, char_width);
+    if (count > 0 && line->unicode) CheckDecodedUnicode(bytes, count, line->positions, char_width);
     if (count > 0 && !line->unicode) CheckDecoded(bytes, count, char_width);
   }
   if (max_positions > 0) {
@@ -240,13 +269,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_REQUIRE(lines.empty());  // no room for a position: the report ends at once
   }
 
-  // The decoders take any bytes, not only those the reader lets through.
+  // CheckUtf8 agrees with the byte-at-a-time rules, a character left open
+  // included; the decoders take any bytes, not only those the reader lets through.
+  {
+    const char* all = reinterpret_cast<const char*>(g_source.data);
+    const Utf8Reading reading = ReadUtf8(all, g_source.size);
+    Utf8Checker checker;
+    int continuations = 0;
+    FUZZ_REQUIRE(CheckUtf8(all, g_source.size, checker, &continuations) == reading.accepted);
+    if (reading.accepted) FUZZ_REQUIRE(checker.InSequence() == reading.open && continuations == reading.continuations);
+  }
   const int direct = static_cast<int>(std::min<std::size_t>(g_source.size, kLineCapacity - 1));
   if (direct > 0) {
     std::unique_ptr<char[]> copy(new char[direct]);
     std::memcpy(copy.get(), g_source.data, static_cast<std::size_t>(direct));
     CheckDecoded(copy.get(), direct, char_width);
-    CheckDecodedUnicode(copy.get(), direct, direct, false, char_width);
+    CheckDecodedUnicode(copy.get(), direct, CountCharacters(copy.get(), direct), char_width);
   }
   return 0;
 }

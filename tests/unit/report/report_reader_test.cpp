@@ -6,12 +6,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
 #include <unistd.h>
 
 #include "platform/file.h"
+#include "report/report_text.h"
 #include "trace/trace.h"
 
 namespace quillet {
@@ -428,22 +430,23 @@ TEST(DecodeUnicodeLine, CombinesOverstrikesOnCharacters) {
   const std::uint8_t U = ATTR_UNDERLINE, B = ATTR_BOLD;
   struct Case {
     std::string input;
-    std::u32string chars;
+    std::string text;  // the decoded characters, UTF-8
     std::vector<std::uint8_t> attrs;
   } cases[] = {
-      {u8"é\bé ü\b_ _\bñ", U"é ü ñ", {B, 0, U, 0, U}},
-      {u8"€\b€\b_😀\b😀x\bw", U"€😀x\u00B7", {U | B, B, 0, 0}},
-      {u8"é\bè", U"éè", {0, 0}},
-      {"\xC3\xA9\xE9\x80\xF0\x9F\x98", U"é\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD", {0, 0, 0, 0, 0, 0}},
-      {std::string(600, 'x'), std::u32string(511, U'x'), std::vector<std::uint8_t>(511)},  // never past 511
+      {u8"é\bé ü\b_ _\bñ", u8"é ü ñ", {B, 0, U, 0, U}},
+      {u8"€\b€\b_😀\b😀x\bw", u8"€😀x·", {U | B, B, 0, 0}},
+      {u8"é\bè\0\b\0"s, u8"éè\0"s, {0, 0, B}},  // the NUL after the line's end
+      {std::string(600, 'x'), std::string(511, 'x'), std::vector<std::uint8_t>(511)},  // never past 511
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.input));
     UnicodeLine out;
     std::memset(static_cast<void*>(&out), 0xFF, sizeof out);
-    DecodeUnicodeLine(c.input.data(), static_cast<int>(c.input.size()), out);
-    EXPECT_EQ(std::u32string(out.chars, c.chars.size() + 1), c.chars + U'\0');
-    EXPECT_EQ(out.length, static_cast<int>(c.chars.size()));
+    DecodeUnicodeLine(c.input.data(), static_cast<int>(c.input.size()),
+                      CountCharacters(c.input.data(), static_cast<int>(c.input.size())), out);
+    EXPECT_EQ(std::string(out.text, c.text.size() + 1), c.text + '\0');
+    EXPECT_EQ(out.bytes, static_cast<int>(c.text.size()));
+    EXPECT_EQ(out.length, static_cast<int>(c.attrs.size()));
     std::vector<std::uint8_t> attrs = c.attrs;
     attrs.push_back(0);  // the terminator's position is cleared too
     EXPECT_EQ(std::vector<std::uint8_t>(out.attrs, out.attrs + attrs.size()), attrs);
@@ -452,10 +455,15 @@ TEST(DecodeUnicodeLine, CombinesOverstrikesOnCharacters) {
 
 TEST(DecodeUnicodeLine, MatchesCharacterAtATimeDecodingOnRandomLines) {
   std::srand(778);
-  // Pieces of a line in UTF-8 and the characters they are.
+  // Pieces of a line: their UTF-8, and the characters they are.
   const std::pair<std::string, std::u32string> pieces[] = {
       {"a", U"a"}, {"m", U"m"}, {"_", U"_"}, {"w", U"w"}, {"\n", U"\n"}, {"\b", U"\b"}, {"\b", U"\b"},
       {"\0"s, U"\0"s}, {u8"é", U"é"}, {u8"€", U"€"}, {u8"😀", U"😀"}, {"abcdefghijklmnopq", U"abcdefghijklmnopq"}};
+  std::map<char32_t, std::string> utf8;
+  for (const auto& piece : pieces) {
+    if (piece.second.size() == 1) utf8[piece.second[0]] = piece.first;
+  }
+  utf8[U'\u00B7'] = u8"·";
   for (int round = 0; round < 2000; ++round) {
     std::string line;
     std::u32string chars;
@@ -465,10 +473,13 @@ TEST(DecodeUnicodeLine, MatchesCharacterAtATimeDecodingOnRandomLines) {
       line += piece.first;
       chars += piece.second;
     }
-    Decoded<std::u32string> want = DecodeByCharacters(chars);
+    const Decoded<std::u32string> want = DecodeByCharacters(chars);
+    std::string want_text;
+    for (char32_t c : want.chars) want_text += c >= U'a' && c <= U'q' ? std::string(1, static_cast<char>(c)) : utf8[c];
     UnicodeLine out;
-    DecodeUnicodeLine(line.data(), static_cast<int>(line.size()), out);
-    ASSERT_EQ(std::u32string(out.chars, want.chars.size() + 1), want.chars + U'\0') << line;
+    DecodeUnicodeLine(line.data(), static_cast<int>(line.size()), static_cast<int>(chars.size()), out);
+    ASSERT_EQ(std::string(out.text, out.bytes), want_text) << line;
+    ASSERT_EQ(out.length, static_cast<int>(want.chars.size())) << line;
     ASSERT_EQ(std::vector<std::uint8_t>(out.attrs, out.attrs + want.attrs.size()), want.attrs) << line;
   }
 }
@@ -507,7 +518,8 @@ TEST(SplitRuns, GroupsEqualAttributesOnTheGrid) {
       EXPECT_EQ(runs_of(SplitRuns(line, c.char_width, runs)), c.runs);
     }
     UnicodeLine unicode;
-    DecodeUnicodeLine(c.input.data(), static_cast<int>(c.input.size()), unicode);
+    DecodeUnicodeLine(c.input.data(), static_cast<int>(c.input.size()),
+                      CountCharacters(c.input.data(), static_cast<int>(c.input.size())), unicode);
     EXPECT_EQ(runs_of(SplitRuns(unicode, c.char_width, runs)), c.runs);
   }
 }
