@@ -499,6 +499,13 @@ int SplitRawRuns(const DecodedLine& line, int char_width, TextRun* runs) {
 
 namespace {
 
+inline bool SameBytes(const char* a, const char* b, int size) {
+  for (int k = 0; k < size; ++k) {
+    if (a[k] != b[k]) return false;
+  }
+  return true;
+}
+
 // The end of the character that begins at text[i] (of n bytes).
 inline int CharacterEnd(const char* text, int i, int n) {
   ++i;
@@ -518,6 +525,7 @@ void DecodeUnicodeLine(const char* text, int count, int characters, UnicodeLine&
     ClearAttributes(out.attrs, characters);
     out.bytes = count;
     out.length = characters;
+    out.plain = true;
     return;
   }
 
@@ -534,12 +542,47 @@ void DecodeUnicodeLine(const char* text, int count, int characters, UnicodeLine&
     out.attrs[n++] = 0;
   };
   while (i < count && n < kLineCapacity - 1) {
+    // A character struck over once, to underline or embolden it, the usual shape
+    // of emphasised words, taken in one step. Anything else about a backspace is
+    // left to the general cases below.
+    while (i < count && n < kLineCapacity - 1 && text[i] != kBackspace) {
+      const int end = CharacterEnd(text, i, count);
+      // (A backspace that continuation bytes follow is no backspace on its own.)
+      if (end + 1 >= count || text[end] != kBackspace || text[end + 1] == kBackspace ||
+          (text[end + 1] & 0xC0) == 0x80)
+        break;
+      const int after = end + 1;
+      const int after_end = CharacterEnd(text, after, count);
+      const char* shown = text + i;
+      int size = end - i;
+      if (after_end == after + 1 && text[after] == '_') {
+        out.attrs[n] = ATTR_UNDERLINE;
+      } else if (after_end - after == size && SameBytes(text + after, shown, size)) {
+        out.attrs[n] = ATTR_BOLD;
+      } else if (size == 1 && *shown == '_' && !(after_end == after + 1 && (text[after] == '\0' || text[after] == kLineFeed))) {
+        out.attrs[n] = ATTR_UNDERLINE;  // underscore first: the character is what shows
+        shown = text + after;
+        size = after_end - after;
+      } else {
+        break;
+      }
+      last = j;
+      for (int k = 0; k < size; ++k) o[j++] = shown[k];
+      ++n;
+      i = after_end;
+    }
+    if (i >= count || n >= kLineCapacity - 1) break;
     if (text[i] != kBackspace) {
       // The text up to the next backspace goes across whole (CopyUntil writes
       // no further than the line's own length, and j never passes i).
       const int end = i + static_cast<int>(CopyUntil<kBackspace, kBackspace, kBackspace>(
                               reinterpret_cast<const unsigned char*>(text) + i, static_cast<std::size_t>(count - i), o + j));
-      const int characters_here = CountCharacters(text + i, end - i);
+      int characters_here = 0;
+      if (end - i > 16) {
+        characters_here = CountCharacters(text + i, end - i);
+      } else {
+        for (int k = i; k < end; ++k) characters_here += k == i || (text[k] & 0xC0) != 0x80;
+      }
       if (n + characters_here < kLineCapacity) {
         int final = end - 1;  // where its last character begins
         while (final > i && (text[final] & 0xC0) == 0x80) --final;
@@ -567,7 +610,7 @@ void DecodeUnicodeLine(const char* text, int count, int characters, UnicodeLine&
     if (one_byte && *after == '_') {
       if (n > 0) out.attrs[n - 1] |= ATTR_UNDERLINE;
       i = next_end;
-    } else if (n > 0 && size == j - last && std::memcmp(after, o + last, static_cast<std::size_t>(size)) == 0) {
+    } else if (n > 0 && size == j - last && SameBytes(after, o + last, size)) {
       out.attrs[n - 1] |= ATTR_BOLD;
       i = next_end;
     } else if (n > 0 && j - last == 1 && o[last] == '_' &&
@@ -590,6 +633,7 @@ void DecodeUnicodeLine(const char* text, int count, int characters, UnicodeLine&
   out.attrs[n] = 0;
   out.bytes = j;
   out.length = n;
+  out.plain = false;
 }
 
 int SplitRuns(const UnicodeLine& line, int char_width, TextRun* runs) {
@@ -603,7 +647,12 @@ int SplitRuns(const UnicodeLine& line, int char_width, TextRun* runs) {
   } else if (nul != nullptr) {
     length = CountCharacters(line.text, static_cast<int>(nul - line.text));
   }
-  return SplitAttributeRuns(line.attrs, std::clamp(length, 0, kLineCapacity - 1), char_width, runs);
+  length = std::clamp(length, 0, kLineCapacity - 1);
+  if (line.plain) {
+    runs[0] = TextRun{0, length, 0, 0};
+    return 1;
+  }
+  return SplitAttributeRuns(line.attrs, length, char_width, runs);
 }
 
 }  // namespace quillet

@@ -91,6 +91,7 @@ struct UnicodeLine {
   std::uint8_t attrs[kLineCapacity];    // one attribute byte per character
   int length = 0;                       // characters, NUL characters among them included
   int bytes = 0;                        // bytes of text before its terminator
+  bool plain = false;                   // no attribute set: the line is one run
 };
 
 // Decodes the first `count` bytes of a Unicode line from GetLine (UTF-8) with the

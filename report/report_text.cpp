@@ -60,29 +60,39 @@ bool CheckUtf8(const char* bytes, std::size_t n, Utf8Checker& checker, int* cont
   // they are ASCII and two-byte characters; a longer character on its own. The
   // last sixteen bytes are taken again for those left over.
   while (i + 16 <= n && _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i))) == 0) i += 16;
-  while (i < n && n >= 16) {
-    const int skip = i + 16 <= n ? 0 : static_cast<int>(i - (n - 16));
-    bool longer = false;
-    const int taken = TwoByteSpan(p + i - skip, skip, &longer);
-    if (taken < 0) return false;
-    i += static_cast<std::size_t>(taken);
-    if (!longer) {
-      // All sixteen taken, or all but a two-byte character that the next round
-      // begins with; or the last byte is one that begins a character.
-      if (taken == 0) break;
-      continue;
-    }
-    // Stopped at a byte of a longer character, taken on its own here (or at a
-    // first byte that such a byte follows).
-    if (p[i] >= 0xC2 && p[i] < 0xE0) return false;
-    if (i + 4 > n) break;
+  // What stopped a span: a byte of a longer character, taken on its own here,
+  // or a two-byte character's first byte that such a byte follows. False when
+  // the bytes are not valid UTF-8 or are too few to hold the character.
+  const auto longer_character = [&]() {
+    if ((p[i] >= 0xC2 && p[i] < 0xE0) || i + 4 > n) return false;
     Utf8Checker whole;
-    int k = 0;
+    std::size_t k = 0;
     do {
       if (!whole.Take(p[i + k])) return false;
       ++k;
     } while (whole.InSequence());
-    i += static_cast<std::size_t>(k);
+    i += k;
+    return true;
+  };
+  bool by_bytes = false;  // the rest one byte at a time
+  while (i + 16 <= n && !by_bytes) {
+    bool longer = false;
+    const int taken = TwoByteSpan(p + i, 0, &longer);
+    if (taken < 0) return false;
+    i += static_cast<std::size_t>(taken);
+    // All sixteen taken, or all but a two-byte character that the next round
+    // begins with; or a longer character comes next.
+    by_bytes = longer && !longer_character();
+  }
+  // The last bytes, from the last sixteen.
+  while (i < n && n >= 16 && !by_bytes) {
+    bool longer = false;
+    const int skip = static_cast<int>(i - (n - 16));
+    const int taken = TwoByteSpan(p + n - 16, skip, &longer);
+    if (taken < 0) return false;
+    i += static_cast<std::size_t>(taken);
+    if (taken == 0 && !longer) break;  // the last byte begins a character
+    by_bytes = longer && !longer_character();
   }
 #endif
   // The last bytes one at a time: a character that they leave open stays open
