@@ -142,7 +142,8 @@ inline void ClearAttributes(std::uint8_t* attrs, int last) {
 // at no more than n bytes; returns how many were copied (the index of that byte,
 // or n). dst must have room for n bytes. Bytes after the stop byte may be written
 // to dst too, within those n. With kNoteBeyondAscii, *beyond_ascii becomes
-// nonzero when a copied byte lies beyond ASCII.
+// nonzero when a copied byte lies beyond ASCII, and may when a byte after the
+// stop byte (within the same 16) does.
 template <char a, char b, char c, bool kNoteBeyondAscii = false>
 inline std::size_t CopyUntil(const unsigned char* src, std::size_t n, char* dst, unsigned* beyond_ascii = nullptr) {
   std::size_t k = 0;
@@ -150,17 +151,20 @@ inline std::size_t CopyUntil(const unsigned char* src, std::size_t n, char* dst,
   const __m128i va = _mm_set1_epi8(a);
   const __m128i vb = _mm_set1_epi8(b);
   const __m128i vc = _mm_set1_epi8(c);
+  __m128i seen = _mm_setzero_si128();
+  const auto note = [&] {
+    if (kNoteBeyondAscii) *beyond_ascii |= static_cast<unsigned>(_mm_movemask_epi8(seen));
+  };
   for (; k + 16 <= n; k += 16) {
     __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + k));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + k), v);
+    if (kNoteBeyondAscii) seen = _mm_or_si128(seen, v);
     __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, va), _mm_cmpeq_epi8(v, vb)),
                                _mm_cmpeq_epi8(v, vc));
     if (int mask = _mm_movemask_epi8(hit)) {
-      const unsigned at = __builtin_ctz(static_cast<unsigned>(mask));
-      if (kNoteBeyondAscii) *beyond_ascii |= static_cast<unsigned>(_mm_movemask_epi8(v)) & ((1u << at) - 1);
-      return k + at;
+      note();
+      return k + __builtin_ctz(static_cast<unsigned>(mask));
     }
-    if (kNoteBeyondAscii) *beyond_ascii |= static_cast<unsigned>(_mm_movemask_epi8(v));
   }
   if (k < n && n >= 16) {
     // The last few bytes: take the final 16 again. Those before k were copied
@@ -168,25 +172,23 @@ inline std::size_t CopyUntil(const unsigned char* src, std::size_t n, char* dst,
     const std::size_t base = n - 16;
     __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + base));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + base), v);
+    if (kNoteBeyondAscii) seen = _mm_or_si128(seen, v);
     __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, va), _mm_cmpeq_epi8(v, vb)),
                                _mm_cmpeq_epi8(v, vc));
     unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hit)) >> (k - base);
-    const std::size_t copied = mask != 0 ? k + __builtin_ctz(mask) : n;
-    if (kNoteBeyondAscii) {
-      const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(v)) >> (k - base);
-      *beyond_ascii |= high & ((1u << (copied - k)) - 1);  // copied - k < 16 here
-    }
-    return copied;
+    note();
+    return mask != 0 ? k + __builtin_ctz(mask) : n;
   }
+  note();
 #endif
-  unsigned seen = 0;
+  unsigned high = 0;
   for (; k < n; ++k) {
     char byte = static_cast<char>(src[k]);
     if (byte == a || byte == b || byte == c) break;
     dst[k] = byte;
-    seen |= static_cast<unsigned char>(byte);
+    high |= static_cast<unsigned char>(byte);
   }
-  if (kNoteBeyondAscii) *beyond_ascii |= seen & 0x80;
+  if (kNoteBeyondAscii) *beyond_ascii |= high & 0x80;
   return k;
 }
 
@@ -312,12 +314,13 @@ int GetLine(PrintJob& job, ReportLine& line, std::int32_t* status, int max_posit
   line.count = line.positions = stored;
 
   // An ASCII line is the same text in either reading. Any other is a Unicode
-  // line when its bytes are valid UTF-8, which text in an ANSI code page with a
-  // letter beyond ASCII almost never is.
+  // line when its bytes are valid UTF-8 with a character beyond ASCII, which
+  // text in an ANSI code page with a letter beyond ASCII almost never is.
   if (beyond_ascii != 0 && detect) {
     Utf8Checker checker;
     int continuations = 0;
-    if (CheckUtf8(buffer, static_cast<std::size_t>(stored), checker, &continuations)) {
+    if (CheckUtf8(buffer, static_cast<std::size_t>(stored), checker, &continuations) &&
+        (continuations > 0 || checker.InSequence())) {
       if (full) {
         line.positions = stored - continuations;
         ContinueUtf8Line(job, line, max_positions, checker, status);
