@@ -108,6 +108,7 @@ foreach(src IN LISTS helper_programs)
   target_link_options(${name} PRIVATE ${static_runtime})
   add_dependencies(${name} QUILLETDLL)
 endforeach()
+target_link_libraries(parent_usage PRIVATE ntdll psapi)
 
 # Benchmarks (bench/*.cpp) on the shipped build of the portable code: programs
 # run by hand under Wine (scripts/wine-run.sh), not tests.
@@ -132,6 +133,18 @@ foreach(script IN LISTS e2e_tests)
   get_filename_component(name ${script} NAME_WE)
   add_test(NAME ${quillet_test_prefix}e2e.${name} COMMAND ${Python3_EXECUTABLE} ${script})
   set_tests_properties(${quillet_test_prefix}e2e.${name} PROPERTIES
+    ENVIRONMENT "QUILLET_BIN=${CMAKE_BINARY_DIR}/bin;QUILLET_PACKAGE_CONFIG=${CMAKE_BINARY_DIR}/CPackConfig.cmake;QUILLET_DIST_ARCH=${quillet_dist_arch}"
+    TIMEOUT 900)
+endforeach()
+
+# A real Java virtual machine (Avian, built by scripts/avian.sh) calls the DLLs of
+# the release ZIP under Wine: tests/jvm/*_test.py, each compiling and running
+# Java programs from tests/jvm/java/.
+file(GLOB jvm_tests CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/jvm/*_test.py)
+foreach(script IN LISTS jvm_tests)
+  get_filename_component(name ${script} NAME_WE)
+  add_test(NAME ${quillet_test_prefix}jvm.${name} COMMAND ${Python3_EXECUTABLE} ${script})
+  set_tests_properties(${quillet_test_prefix}jvm.${name} PROPERTIES
     ENVIRONMENT "QUILLET_BIN=${CMAKE_BINARY_DIR}/bin;QUILLET_PACKAGE_CONFIG=${CMAKE_BINARY_DIR}/CPackConfig.cmake;QUILLET_DIST_ARCH=${quillet_dist_arch}"
     TIMEOUT 900)
 endforeach()

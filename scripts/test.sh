@@ -2,7 +2,8 @@
 # Sets up the machine (idempotently) and runs every test: the native unit tests
 # under AddressSanitizer and UndefinedBehaviorSanitizer, the fuzz targets for
 # 20 seconds each (scripts/fuzz.sh), then the tests of both Windows builds
-# (32-bit and x64) under Wine against the local CUPS printers.
+# (32-bit and x64) under Wine against the local CUPS printers, among them a real
+# Java virtual machine (scripts/avian.sh) calling the DLLs of the release ZIP.
 # Fails when any test fails.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -13,6 +14,8 @@ bash scripts/setup.sh
 bash scripts/printers.sh
 bash scripts/wine-prefix.sh
 bash scripts/wine-prefix.sh win64
+# The JVM of the JVM tests, built once from third_party/avian and then reused.
+bash scripts/avian.sh >/dev/null
 
 cmake -S . -B "$build/native" -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build "$build/native"
