@@ -6,13 +6,14 @@ import java.io.IOException;
  * The checks of one test program. Each check prints a line only when it fails;
  * finish() prints the closing line "N checks, F failures" that the test driver
  * judges the run by. Texts are printed with every character beyond ASCII as
- * \\uXXXX, so nothing depends on the console's code page.
+ * \\uXXXX, so nothing depends on the console's code page. Threads may share
+ * one Checks.
  */
 final class Checks {
     private int checks;
     private int failures;
 
-    void that(boolean ok, String what) {
+    synchronized void that(boolean ok, String what) {
         ++checks;
         if (!ok) {
             ++failures;
@@ -26,13 +27,13 @@ final class Checks {
     }
 
     /** A failure that ended a part of the test early (an exception, a timeout). */
-    void failed(String what, Throwable thrown) {
+    synchronized void failed(String what, Throwable thrown) {
         that(false, what + ": " + thrown);
         thrown.printStackTrace(System.out);
     }
 
     /** Prints the closing line; returns the number of failures. */
-    int finish() {
+    synchronized int finish() {
         System.out.println(checks + " checks, " + failures + " failures");
         System.out.flush();
         return failures;
