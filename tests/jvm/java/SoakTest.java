@@ -13,6 +13,10 @@ public class SoakTest {
     static final int HKEY_CURRENT_USER = 0x80000001;
     static final int ROUNDS = 3;
     static final int CALLS_PER_ROUND = 1000;  // of each of the seven calls below
+    // Long strings, so that bytes the library kept of each would add up fast: an
+    // option it ignores, and a verb for a command that is null (nothing launched).
+    static final String UNKNOWN_OPTION = "-no_such_option=" + pad(1000);
+    static final String LONG_VERB = "**NULL**" + pad(1000);
     static final Checks check = new Checks();
     static String work;
     static int probes;
@@ -40,8 +44,9 @@ public class SoakTest {
             String name = NativeWindows.get_printer_name();
             String value = NativeWindows.read_registry_string(HKEY_CURRENT_USER, "Software\\Wine\\Drivers", "Graphics");
             String missing = NativeWindows.read_registry_string(HKEY_CURRENT_USER, "Software\\Wine\\Drivers", "Nope" + i);
-            boolean options = NativeWindows.quillet(new String[] {"-copies=2", "-form_id=A4", null, "-orientation=Landscape"});
-            boolean nothing = NativeWindows.launch_document("**NULL**", null);
+            boolean options = NativeWindows.quillet(new String[] {"-copies=2", "-form_id=A4", null, "-orientation=Landscape",
+                                                                  UNKNOWN_OPTION});
+            boolean nothing = NativeWindows.launch_document(LONG_VERB, null);
             boolean none = NativeWindows.shellexec(new String[] {null});
             boolean empty = NativeWindows.quillet(new String[0]);
             if (!"Null".equals(name) || !"null".equals(value) || !missing.endsWith(": Nope" + i)
@@ -51,6 +56,12 @@ public class SoakTest {
             }
         }
         check.that(true, "round " + round);
+    }
+
+    static String pad(int n) {
+        StringBuilder out = new StringBuilder();
+        while (out.length() < n) out.append("0123456789");
+        return out.toString();
     }
 
     public static void main(String[] args) {
@@ -68,7 +79,7 @@ public class SoakTest {
             }
             check.that(last[0] <= first[0] + 2, "handles after " + ROUNDS + " rounds: " + first[0] + " then " + last[0]);
             // Memory may settle in the first round after the probe (the JVM's heap);
-            // then it stops growing: 14,000 calls leaking 40 bytes each would show.
+            // then it stops growing: 14,000 calls each keeping a copy of its strings would show.
             long growth = last[1] - all[0][1];
             check.that(growth < 512 * 1024, "working set grew by " + growth / 1024 + " KiB in the last "
                     + (ROUNDS - 1) + " rounds");
