@@ -19,11 +19,13 @@ bash scripts/avian.sh >/dev/null
 
 cmake -S . -B "$build/native" -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build "$build/native"
+# Each Windows build packs the other's tree too, so that the release ZIP that its
+# tests unpack holds both architectures and the jar both DLLs.
 cmake -S . -B "$build/win32" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-      -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" >/dev/null
+      -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DQUILLET_PACKAGE_WITH="$build/win64" >/dev/null
 cmake --build "$build/win32"
 cmake -S . -B "$build/win64" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-      -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" >/dev/null
+      -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" -DQUILLET_PACKAGE_WITH="$build/win32" >/dev/null
 cmake --build "$build/win64"
 
 log="$build/native-tests.log"

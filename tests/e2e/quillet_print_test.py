@@ -177,7 +177,8 @@ class QuilletPrint(unittest.TestCase):
         [top] = os.listdir(unpacked)
         top = os.path.join(unpacked, top)
         files = {os.path.relpath(os.path.join(d, f), top) for d, _, fs in os.walk(top) for f in fs}
-        self.assertLessEqual({"NOTICE.txt", "doc/NativeWindows.java", "docs/java.md", "docs/options.md"}, files)
+        self.assertLessEqual({"NOTICE.txt", "doc/NativeWindows.java", "docs/java.md", "docs/options.md",
+                              f"quillet-{project_version()}.jar"}, files)
         arch = os.environ["QUILLET_DIST_ARCH"]
         for folder in {arch} | {f.split("/")[0] for f in files if f.startswith(("x86/", "x64/"))}:
             self.assertLessEqual({f"{folder}/QUILLETDLL.dll", f"{folder}/quillet-print.exe"}, files)

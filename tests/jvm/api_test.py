@@ -7,8 +7,8 @@ import subprocess
 import tempfile
 import unittest
 
-from jvm_support import (ARCH, BIN, JAVA_DIR, ROOT, Answerer, avian, checks_passed, java, javac,
-                         unpack_release, winpath)
+from jvm_support import (ARCH, BIN, JAVA_DIR, Answerer, avian, checks_passed, java, javac, unpack_release,
+                         wine_prefix, winpath)
 
 REG_KEY = r"HKEY_CURRENT_USER\Software\Quillet JVM Test"
 
@@ -24,11 +24,8 @@ def fill_registry(folder):
     reg = os.path.join(folder, "values.reg")
     with open(reg, "w", encoding="utf-16", newline="\r\n") as f:
         f.write("\n".join(lines))
-    prefix = os.environ.get("QUILLET_WINEPREFIX64" if ARCH == "x64" else "QUILLET_WINEPREFIX")
-    prefix = prefix or os.path.expanduser("~/.cache/quillet/wineprefix64" if ARCH == "x64" else
-                                          "~/.cache/quillet/wineprefix")
     subprocess.run(["wine", "reg", "import", winpath(reg)], check=True, capture_output=True, timeout=120,
-                   env=dict(os.environ, WINEPREFIX=prefix, WINEDEBUG="-all"))
+                   env=dict(os.environ, WINEPREFIX=wine_prefix(), WINEDEBUG="-all"))
 
 
 class Api(unittest.TestCase):

@@ -44,8 +44,16 @@ class Docs(unittest.TestCase):
         jvm, library = avian()
         release = unpack_release(os.path.join(self.dir, "release"))
         with open(os.path.join(release, "docs", "java.md"), encoding="utf-8") as f:
-            blocks = [(bool(only), code) for only, code in BLOCK.findall(f.read())]
+            guide = f.read()
+        blocks = [(bool(only), code) for only, code in BLOCK.findall(guide)]
         self.assertGreaterEqual(len(blocks), 8)
+        # The jar the guide tells to add is the release's own.
+        [jar] = [name for name in os.listdir(release) if name.endswith(".jar")]
+        version = jar[len("quillet-"):-len(".jar")]
+        self.assertIn(f"-Dfile={jar} ", guide)
+        self.assertIn(f"-Dversion={version} ", guide)
+        self.assertIn(f"<version>{version}</version>", guide)
+        self.assertIn(f"files('libs/{jar}')", guide)
 
         reports = os.path.join(self.dir, "Reports")
         os.makedirs(reports)

@@ -61,14 +61,40 @@ def javac(out, sources, classpath=(), bootclasspath=None):
         raise AssertionError(f"javac failed:\n{result.stdout}{result.stderr}")
 
 
-def java(jvm, classpath, main, *args, cwd, env=None, timeout=600):
-    """Runs `main` under Wine with the class path given (Linux paths) in the folder
-    `cwd`; returns (stdout, stderr)."""
-    command = [WINE_RUN, jvm, "-cp", ";".join(winpath(p) for p in classpath), main, *args]
-    result = subprocess.run(command, cwd=cwd, capture_output=True, timeout=timeout,
-                            env=dict(os.environ, **(env or {})))
-    return (result.stdout.decode("utf-8", "replace").replace("\r\n", "\n"),
-            result.stderr.decode("utf-8", "replace"))
+def java_command(jvm, classpath, main, *args, options=()):
+    """The command that runs `main` under Wine with the class path given (Linux
+    paths) and JVM options such as -Dname=value."""
+    return [WINE_RUN, jvm, *options, "-cp", ";".join(winpath(p) for p in classpath), main, *args]
+
+
+def decoded(out, err):
+    return out.decode("utf-8", "replace").replace("\r\n", "\n"), err.decode("utf-8", "replace")
+
+
+# What Wine prints when it could not create the process at all (seen now and then
+# for the x64 JVM on a loaded machine, with "ShellExecuteEx failed: Internal error").
+NOT_STARTED = "Application could not be started"
+
+
+def java(jvm, classpath, main, *args, cwd, options=(), timeout=600):
+    """Runs `main` (see java_command) in the folder `cwd`; returns (stdout, stderr).
+    A JVM that Wine could not start is started again, at most twice."""
+    for attempt in range(3):
+        result = subprocess.run(java_command(jvm, classpath, main, *args, options=options), cwd=cwd,
+                                capture_output=True, timeout=timeout)
+        out, err = decoded(result.stdout, result.stderr)
+        if not out.startswith(NOT_STARTED):
+            break
+        print(f"Wine did not start the JVM (attempt {attempt + 1}): {out.strip()}")
+        time.sleep(2)
+    return out, err
+
+
+def wine_prefix():
+    """The Linux folder of the Wine prefix of this build's architecture."""
+    name = "QUILLET_WINEPREFIX64" if ARCH == "x64" else "QUILLET_WINEPREFIX"
+    return os.environ.get(name) or os.path.expanduser(
+        "~/.cache/quillet/wineprefix64" if ARCH == "x64" else "~/.cache/quillet/wineprefix")
 
 
 def checks_passed(test, out, err="", least=1):
