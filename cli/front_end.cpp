@@ -75,6 +75,25 @@ void AppendEntry(std::string& out, const std::string& term, std::string_view tex
 
 }  // namespace
 
+const char* OptionHelp(const OptionEntry& entry) {
+  // Where the table's own text would mislead someone at a command line; the
+  // table keeps its texts (docs/options.md says why they differ).
+  static const struct {
+    const char* name;
+    const char* text;
+  } kCorrected[] = {
+      {"interactive",
+       "'=none' shows no window while printing (no cancel dialog); any other value does nothing. The Print "
+       "Setup dialog is the --setup command"},
+      {"length",
+       "length of form - use 'i' or 'm' as a suffix to indicate inches or millimeters (eg. 11i or 297m)"},
+  };
+  for (const auto& row : kCorrected) {
+    if (std::strncmp(entry.name, row.name, sizeof entry.name) == 0) return row.text;
+  }
+  return entry.description != nullptr ? entry.description : "(no description)";
+}
+
 Plan PlanCommandLine(const std::vector<std::u16string>& arguments) {
   Plan plan;
   Step* print = nullptr;  // the print call being gathered
@@ -143,7 +162,7 @@ std::string UsageText() {
   });
   for (const OptionEntry* entry : options) {
     const std::string name(entry->name, strnlen(entry->name, sizeof entry->name));
-    AppendEntry(out, "-" + name, entry->description != nullptr ? entry->description : "(no description)", 17);
+    AppendEntry(out, "-" + name, OptionHelp(*entry), 17);
   }
 
   out +=
@@ -159,23 +178,43 @@ std::string UsageText() {
 }
 
 std::string FailureText(const ReportResult& result, std::string_view system_text) {
+  std::string text;
   switch (result.outcome) {
     case ReportOutcome::kSpooled:
-      return "spooled";
+      text = "spooled";
+      break;
     case ReportOutcome::kNotOpened: {
-      std::string text = "cannot open the report";
+      text = "cannot open the report";
       const std::string why = OneLine(system_text);
       if (!why.empty()) text += ": " + why;
-      return text;
+      break;
     }
     case ReportOutcome::kNoPrinter:
-      return "not printed: no printer could be opened for it";
+      text = "not printed: no printer could be opened for it";
+      break;
     case ReportOutcome::kSpoolerFailed:
-      return "not printed: the spooler failed, and the document was dropped";
+      text = "not printed: the spooler refused it";
+      if (result.spooler_call != nullptr) {
+        text += " (" + std::string(result.spooler_call) + " returned " + std::to_string(result.spooler_result) +
+                ", error " + std::to_string(result.error) + ")";
+      }
+      text += ", and the document was dropped";
+      break;
     case ReportOutcome::kCancelled:
-      return "cancelled: the document was dropped";
+      text = "cancelled: the document was dropped";
+      break;
+    case ReportOutcome::kIsTraceLog:
+      text = "not printed: it is the trace log";
+      break;
   }
-  return "not printed";
+  if (result.kept) text += "; the file was kept";
+  return text;
+}
+
+std::string CutLinesWarning(const ReportResult& result) {
+  if (result.lines_cut <= 0) return {};
+  return std::to_string(result.lines_cut) + (result.lines_cut == 1 ? " line" : " lines") + " cut at column " +
+         std::to_string(result.first_column_lost) + "; try -pitch or -orientation=Landscape";
 }
 
 std::u16string UnusedOptionsWarning(const std::vector<std::u16string>& arguments, const Step& step) {

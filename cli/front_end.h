@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "job/options.h"
 #include "print/print_driver.h"
 
 namespace quillet::cli {
@@ -51,12 +52,21 @@ struct Plan {
 Plan PlanCommandLine(const std::vector<std::u16string>& arguments);
 
 // The usage text: synopsis, commands, and every print option of the option
-// table with the table's own description, in name order.
+// table with its help text, in name order.
 std::string UsageText();
 
-// Why a report did not print, for the line on standard error. `system_text` is
-// the system's text for result.error (used for kNotOpened).
+// An option's help text: the table's own description, except where that would
+// mislead ("interactive" shows no dialog; "length" has none).
+const char* OptionHelp(const OptionEntry& entry);
+
+// Why a report did not print, for the line on standard error, and whether a
+// scratch report was kept. `system_text` is the system's text for result.error
+// (used for kNotOpened).
 std::string FailureText(const ReportResult& result, std::string_view system_text);
+
+// The warning for a report whose lines ran past the right edge of the page
+// ("143 lines cut at column 49; try ..."); empty when none did.
+std::string CutLinesWarning(const ReportResult& result);
 
 // The warning for options that no report follows: they apply to nothing.
 std::u16string UnusedOptionsWarning(const std::vector<std::u16string>& arguments, const Step& step);

@@ -235,11 +235,14 @@ bool RunPrintCall(const std::vector<std::u16string>& arguments, const Step& step
     const std::optional<ReportResult> result =
         call.Argument(static_cast<int>(k), ansi.bytes.c_str(), ansi.exact ? nullptr : &wide);
     ClearProgress();
-    if (result && result->outcome != ReportOutcome::kSpooled) {
+    if (!result) continue;
+    if (result->outcome != ReportOutcome::kSpooled) {
       all_spooled = false;
       const std::string why =
           FailureText(*result, result->outcome == ReportOutcome::kNotOpened ? SystemText(result->error) : "");
       Complain(g_report + u": " + Utf16FromModifiedUtf8(why));
+    } else if (const std::string cut = CutLinesWarning(*result); !cut.empty()) {
+      Complain(g_report + u": " + Utf16FromModifiedUtf8(cut));
     }
   }
   return all_spooled;

@@ -42,6 +42,10 @@ std::int32_t GdiPrintDevice::OpenReport(const char* path, const char16_t* wide_p
 
 void GdiPrintDevice::CloseReport(std::int32_t file) { ReportClose(file); }
 
+bool GdiPrintDevice::IdentifyReport(std::int32_t file, FileIdentity& identity) {
+  return quillet::IdentifyReport(file, identity);
+}
+
 unsigned long GdiPrintDevice::LastError() { return GetLastError(); }
 
 bool GdiPrintDevice::GetPrinterDC(PrintJob& job) { return printer_dc_source_(job); }

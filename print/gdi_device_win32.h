@@ -24,6 +24,7 @@ class GdiPrintDevice final : public PrintDevice {
 
   std::int32_t OpenReport(const char* path, const char16_t* wide_path) override;
   void CloseReport(std::int32_t file) override;
+  bool IdentifyReport(std::int32_t file, FileIdentity& identity) override;
   unsigned long LastError() override;
   bool GetPrinterDC(PrintJob& job) override;
   void DeleteDC(DeviceContext dc) override;

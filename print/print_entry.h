@@ -33,9 +33,12 @@ class PrintCall {
   // Traces the argument, then applies the option, or prints the report it names
   // and disposes of it. `text` is in the ANSI code page; `wide` is the argument in
   // UTF-16 when the code page cannot spell it (null otherwise), so that such a
-  // report is still found by its name. What became of a report; nothing for an
-  // option.
-  std::optional<ReportResult> Argument(int index, const char* text, const std::u16string* wide);
+  // report or configuration file is still found by its name. An argument that
+  // holds a NUL character (`text` then ends at it) names nothing: as an option
+  // it is ignored whole, as a report it is a file that cannot be opened. What
+  // became of a report; nothing for an option.
+  std::optional<ReportResult> Argument(int index, const char* text, const std::u16string* wide,
+                                       bool holds_nul = false);
 
   PrintJob& job() { return job_; }
 

@@ -43,7 +43,7 @@ TEST(CliPlan, UsageErrors) {
   EXPECT_EQ(PlanCommandLine({u"\"--x.txt\""}).error, "");
 }
 
-TEST(CliUsage, ListsEveryOptionWithItsTableDescriptionAndEveryCommand) {
+TEST(CliUsage, ListsEveryOptionWithItsHelpTextAndEveryCommand) {
   const std::string usage = UsageText();
   // Descriptions are wrapped: compare with the blanks and line breaks folded.
   std::string folded;
@@ -55,10 +55,11 @@ TEST(CliUsage, ListsEveryOptionWithItsTableDescriptionAndEveryCommand) {
   for (const OptionEntry& entry : option_table) {
     const std::string name(entry.name, strnlen(entry.name, sizeof entry.name));
     EXPECT_NE(folded.find(" -" + name + " "), std::string::npos) << name;
-    if (entry.description != nullptr) {
-      EXPECT_NE(folded.find(entry.description), std::string::npos) << name;
-    }
+    EXPECT_NE(folded.find(OptionHelp(entry)), std::string::npos) << name;
   }
+  // The table's text for -interactive promises a dialog that never shows.
+  EXPECT_EQ(folded.find("show printer setup dialog"), std::string::npos);
+  EXPECT_EQ(folded.find("(no description)"), std::string::npos);
   for (const CommandInfo& info : kCommands) EXPECT_NE(folded.find(info.name), std::string::npos);
   std::size_t start = 0;
   while (start < usage.size()) {
@@ -77,6 +78,17 @@ TEST(CliFailure, EachOutcomeSaysWhyInOneLine) {
     EXPECT_FALSE(text.empty());
     EXPECT_EQ(text.find('\n'), std::string::npos);
   }
+  ReportResult refused{ReportOutcome::kSpoolerFailed, 1722, "EndDoc", 0};
+  refused.kept = true;
+  EXPECT_EQ(FailureText(refused, ""),
+            "not printed: the spooler refused it (EndDoc returned 0, error 1722), and the document was dropped; "
+            "the file was kept");
+  EXPECT_EQ(FailureText({ReportOutcome::kIsTraceLog}, ""), "not printed: it is the trace log");
+  ReportResult cut;
+  cut.lines_cut = 143;
+  cut.first_column_lost = 49;
+  EXPECT_EQ(CutLinesWarning(cut), "143 lines cut at column 49; try -pitch or -orientation=Landscape");
+  EXPECT_EQ(CutLinesWarning({}), "");
   EXPECT_EQ(ProgressLine(u"report.txt", 12), u"report.txt: page 12");
 }
 
