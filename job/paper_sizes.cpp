@@ -134,11 +134,15 @@ PaperChoice ChoosePaper(const char* form_id, std::int32_t width, std::int32_t le
   for (const PrinterPaper& paper : *listed) {
     if (choice.id != kUserPaper && paper.id == choice.id) return choice;
   }
-  // Not a paper of this printer's: one of its own of the same size, or the size.
-  for (const PrinterPaper& paper : *listed) {
-    if (paper.id != kUserPaper && Near(paper.width, paper.length, choice.width, choice.length, 10)) {
-      choice.id = paper.id;
-      return choice;
+  // Not a paper of this printer's: one of its papers of the same size, a
+  // standard one (an id below DMPAPER_USER) before the driver's own.
+  for (bool standard : {true, false}) {
+    for (const PrinterPaper& paper : *listed) {
+      if (paper.id != kUserPaper && (paper.id > 0 && paper.id < kUserPaper) == standard &&
+          Near(paper.width, paper.length, choice.width, choice.length, 10)) {
+        choice.id = paper.id;
+        return choice;
+      }
     }
   }
   choice.id = kUserPaper;

@@ -63,7 +63,8 @@ struct PaperChoice {
 //   table's paper of that size (of several, the first the printer lists, else
 //   the first in the table), or else the size itself;
 // - when the printer does not list that paper, the first paper it lists of the
-//   same size (within 1 mm each way), or else the size as a user size.
+//   same size (within 1 mm each way), a standard one before the driver's own,
+//   or else the size as a user size.
 // Without a list, the paper is taken as asked. A form name the table does not
 // know, or a width or a length alone, asks for nothing here.
 PaperChoice ChoosePaper(const char* form_id, std::int32_t width, std::int32_t length,

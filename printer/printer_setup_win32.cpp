@@ -64,6 +64,8 @@ LONG CallDocumentProperties(HANDLE printer, char* device, DEVMODEA* out, DEVMODE
                                           : DocumentPropertiesA(nullptr, printer, device, out, in, mode);
 }
 
+OpenPrinterFunction g_open_printer = nullptr;  // null: OpenPrinterA
+
 bool IsBlock(HGLOBAL block) { return block != nullptr && block != Unset(); }
 
 // A printer opened for queries, closed at the end of its scope.
@@ -71,7 +73,8 @@ class OpenedPrinter {
  public:
   explicit OpenedPrinter(const std::string& name) {
     HANDLE handle = nullptr;
-    if (OpenPrinterA(const_cast<char*>(name.c_str()), &handle, nullptr)) {
+    const OpenPrinterFunction open = g_open_printer != nullptr ? g_open_printer : &OpenPrinterA;
+    if (open(const_cast<char*>(name.c_str()), &handle, nullptr)) {
       printer_.reset(handle);
     } else {
       error_ = GetLastError();
@@ -285,6 +288,12 @@ PrintDlgFunction SetPrintDlgForTesting(PrintDlgFunction function) {
 DocumentPropertiesFunction SetDocumentPropertiesForTesting(DocumentPropertiesFunction function) {
   DocumentPropertiesFunction previous = g_document_properties;
   g_document_properties = function;
+  return previous;
+}
+
+OpenPrinterFunction SetOpenPrinterForTesting(OpenPrinterFunction function) {
+  OpenPrinterFunction previous = g_open_printer;
+  g_open_printer = function;
   return previous;
 }
 

@@ -178,7 +178,8 @@ TEST(PaperSizes, SizeMatchRule) {
 
 TEST(PaperSizes, ThePaperAskedForIsOneThePrinterHas) {
   // A printer that lists A4, Letter and Legal (ids 9, 1, 5) and a paper of its own.
-  const std::vector<PrinterPaper> listed = {{9, 2100, 2970}, {1, 2159, 2794}, {5, 2159, 3556}, {300, 1000, 1500}};
+  const std::vector<PrinterPaper> listed = {{9, 2100, 2970}, {266, 2159, 2794}, {1, 2159, 2794}, {5, 2159, 3556},
+                                            {300, 1000, 1500}};
   const std::vector<PrinterPaper> letter_last = {{18, 2159, 2794}, {2, 2159, 2794}, {1, 2159, 2794}};
   const struct {
     const char* what;
@@ -192,7 +193,8 @@ TEST(PaperSizes, ThePaperAskedForIsOneThePrinterHas) {
       {"Letter by size", "", 2159, 2794, &listed, true, 1, 2159, 2794},
       {"of the rows of one size, the first the printer lists", "", 2159, 2794, &letter_last, true, 18, 2159, 2794},
       {"without a list, the first row", "", 2159, 2794, nullptr, true, 1, 2159, 2794},
-      {"Note by name: the listed Letter of its size", "Note", 0, 0, &listed, true, 1, 2159, 2794},
+      {"Note by name: the listed Letter of its size, before the driver's own paper", "Note", 0, 0, &listed, true, 1,
+       2159, 2794},
       {"A4 small by name: A4", "a4 small", 0, 0, &listed, true, 9, 2100, 2970},
       {"a listed paper by name", "Legal", 0, 0, &listed, true, 5, 2159, 3556},
       {"A3, unlisted and no paper of its size: a user size", "A3", 0, 0, &listed, true, kUserPaper, 2970, 4200},
