@@ -173,7 +173,8 @@ std::string UsageText() {
       "Names and messages go to a console as Unicode text, and to a file or a pipe\n"
       "as UTF-8. While a report prints, a console shows its page on standard error;\n"
       "Ctrl+C cancels the report being printed and ends the program.\n\n"
-      "docs/options.md, beside the program in its release, describes every option.\n";
+      "docs/options.md, in the docs folder of the release ZIP (beside x86 and x64),\n"
+      "describes every option.\n";
   return out;
 }
 
