@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/text.h"
 #include "job/options.h"
+#include "platform/text.h"
+#include "print/print_entry.h"
 
 namespace quillet::cli {
 
@@ -73,6 +74,49 @@ void AppendEntry(std::string& out, const std::string& term, std::string_view tex
   out += line + "\n";
 }
 
+// The usage errors of "-" and --output in the planned steps; empty: none.
+std::string PipelineError(const std::vector<std::u16string>& arguments, const std::vector<Step>& steps) {
+  bool standard_input = false;
+  for (const Step& step : steps) {
+    std::size_t reports = 0;
+    for (std::size_t index : step.arguments) {
+      if (IsStandardInput(arguments[index])) {
+        if (standard_input) return "standard input can be printed only once, but - is named twice";
+        standard_input = true;
+      }
+      if (IsReportArgument(arguments[index])) ++reports;
+    }
+    if (!step.output) continue;
+    if (step.output->empty()) return "--output needs a file name: --output=FILE";
+    const std::string output = "--output=" + Utf8FromUtf16(*step.output);
+    if (reports == 0) return output + ": no report follows it";
+    if (reports > 1) {
+      return output + ": " + std::to_string(reports) +
+             " reports would each write the file anew; give each report its own --output";
+    }
+  }
+  return "";
+}
+
+// Standard input as a report, and --output=FILE, with an example of each.
+void AppendInputOutputUsage(std::string& out) {
+  out += "\nStandard input and output files:\n";
+  AppendEntry(out, "-",
+              "in the place of a REPORT: prints what arrives on standard input, read to its end "
+              "(on a console: Ctrl+Z, then Enter), as one report named \"(standard input)\", with the "
+              "options before it; once per command line",
+              19);
+  AppendEntry(out, "--output=FILE",
+              "writes the report of the print call after it (up to the next command) to FILE "
+              "instead of the printer: FILE then holds what the printer would have received. Like "
+              "a command it ends the options given before it, so give the options after it, and "
+              "one report",
+              19);
+  out += "Examples:\n"
+         "  dir | quillet-print -printer_id=\"Office Printer 2\" -pitch=10 -\n"
+         "  quillet-print --output=day.pdf -printer_id=\"Microsoft Print to PDF\" day.txt\n";
+}
+
 }  // namespace
 
 const char* OptionHelp(const OptionEntry& entry) {
@@ -94,12 +138,35 @@ const char* OptionHelp(const OptionEntry& entry) {
   return entry.description != nullptr ? entry.description : "(no description)";
 }
 
+bool IsStandardInput(const std::u16string& argument) { return argument == u"-"; }
+
+std::optional<std::u16string> OutputArgument(const std::u16string& argument) {
+  const std::u16string_view name = u"--output";
+  if (argument.compare(0, name.size(), name) != 0) return std::nullopt;
+  if (argument.size() == name.size()) return std::u16string();
+  if (argument[name.size()] != u'=') return std::nullopt;
+  return argument.substr(name.size() + 1);
+}
+
+bool IsReportArgument(const std::u16string& argument) { return !IsOption(argument) || IsStandardInput(argument); }
+
+std::u16string ReportLabel(const std::u16string& argument) {
+  return IsStandardInput(argument) ? U16(kStandardInputName) : ReportPathFromArgument(std::u16string_view(argument));
+}
+
 Plan PlanCommandLine(const std::vector<std::u16string>& arguments) {
   Plan plan;
   Step* print = nullptr;  // the print call being gathered
   bool any_report = false;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::u16string& argument = arguments[i];
+    if (const std::optional<std::u16string> output = OutputArgument(argument)) {
+      // Ends the print call before it, as a command does, and opens the one it applies to.
+      plan.steps.emplace_back();
+      print = &plan.steps.back();
+      print->output = *output;
+      continue;
+    }
     if (StartsWithDashDash(argument)) {
       const std::optional<std::string> name = Ascii(argument);
       const CommandInfo* found = nullptr;
@@ -122,12 +189,17 @@ Plan PlanCommandLine(const std::vector<std::u16string>& arguments) {
       print = &plan.steps.back();
     }
     print->arguments.push_back(i);
-    if (IsOption(argument)) {
-      print->unused_options.push_back(i);
-    } else {
+    if (IsReportArgument(argument)) {
       print->unused_options.clear();
       any_report = true;
+    } else {
+      print->unused_options.push_back(i);
     }
+  }
+  plan.error = PipelineError(arguments, plan.steps);
+  if (!plan.error.empty()) {
+    plan.steps.clear();
+    return plan;
   }
   bool any_command = false;
   for (const Step& step : plan.steps) any_command = any_command || step.command.has_value();
@@ -152,6 +224,7 @@ std::string UsageText() {
   out += "Commands (they run in command-line order among the reports; each ends the\n"
          "options given before it):\n";
   for (const CommandInfo& info : kCommands) AppendEntry(out, info.name, info.description, 19);
+  AppendInputOutputUsage(out);
 
   out += "\nPrint options (-NAME=VALUE or /NAME=VALUE; a name may be shortened when no\n"
          "value follows it):\n";
@@ -216,6 +289,20 @@ std::string CutLinesWarning(const ReportResult& result) {
   if (result.lines_cut <= 0) return {};
   return std::to_string(result.lines_cut) + (result.lines_cut == 1 ? " line" : " lines") + " cut at column " +
          std::to_string(result.first_column_lost) + "; try -pitch or -orientation=Landscape";
+}
+
+std::string OutputFailureText(const std::u16string& file, std::string_view system_text) {
+  std::string text = "not printed: cannot write " + Utf8FromUtf16(file);
+  const std::string why = OneLine(system_text);
+  if (!why.empty()) text += ": " + why;
+  return text;
+}
+
+std::string StandardInputFailureText(std::string_view system_text) {
+  std::string text = "not printed: cannot read standard input into a temporary file";
+  const std::string why = OneLine(system_text);
+  if (!why.empty()) text += ": " + why;
+  return text;
 }
 
 std::u16string UnusedOptionsWarning(const std::vector<std::u16string>& arguments, const Step& step) {

@@ -63,6 +63,13 @@ struct PrintJob {
   // Told at the start of every page (1, 2, ...) of the report being printed;
   // null: nobody listens.
   void (*on_page)(const PrintJob& job, int page_no) = nullptr;
+  // The document's name in the spooler and on the page line when the report has
+  // no name of its own (quillet-print's standard input, saved to a temporary
+  // file); null: report_path.
+  const char* document_name = nullptr;
+  // The file the document is written to instead of the printer, in UTF-16; null:
+  // the printer. Only quillet-print's --output sets it.
+  const char16_t* output_path = nullptr;
 };
 
 // Copies `value` into a fixed text field, cut to fit with its terminator.

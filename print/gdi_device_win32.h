@@ -40,7 +40,7 @@ class GdiPrintDevice final : public PrintDevice {
   void DeleteFont(FontHandle font) override;
 
   void SetAbortProc(DeviceContext dc) override;
-  int StartDocument(DeviceContext dc, const char* document_name) override;
+  int StartDocument(DeviceContext dc, const char* document_name, const char16_t* output_path) override;
   int StartPage(DeviceContext dc) override;
   int EndPage(DeviceContext dc) override;
   int EndDocument(DeviceContext dc) override;

@@ -77,9 +77,10 @@ class PrintDevice {
 
   // Installs the library's abort procedure on the device context.
   virtual void SetAbortProc(DeviceContext dc) = 0;
-  // The spooler calls: StartDocument takes the document name; each returns the
-  // platform's result (0 or negative on failure).
-  virtual int StartDocument(DeviceContext dc, const char* document_name) = 0;
+  // The spooler calls: StartDocument takes the document name and, when given, the
+  // file (UTF-16) that receives the document instead of the printer; each returns
+  // the platform's result (0 or negative on failure).
+  virtual int StartDocument(DeviceContext dc, const char* document_name, const char16_t* output_path) = 0;
   virtual int StartPage(DeviceContext dc) = 0;
   virtual int EndPage(DeviceContext dc) = 0;
   virtual int EndDocument(DeviceContext dc) = 0;

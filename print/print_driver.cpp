@@ -62,6 +62,7 @@ class Report {
   // giving up on the cancelled job.
   static ReportOutcome Failed() { return user_abort ? ReportOutcome::kCancelled : ReportOutcome::kSpoolerFailed; }
   void Release();
+  const char* DocumentName() const { return job_.document_name != nullptr ? job_.document_name : job_.report_path; }
 
   PrintJob& job_;
   PrintDevice& device_;
@@ -111,7 +112,8 @@ ReportOutcome Report::Print() {
   device_.SetAbortProc(dc);
   device_.SetTransparentText(dc);  // the ruler's ticks show through the first row
 
-  if (SpoolerFailed("StartDoc", device_.StartDocument(dc, job_.report_path))) return ReportOutcome::kSpoolerFailed;
+  if (SpoolerFailed("StartDoc", device_.StartDocument(dc, DocumentName(), job_.output_path)))
+    return ReportOutcome::kSpoolerFailed;
   // From here until EndDoc succeeds, every way out drops the document
   // (Release): a cancelled report, or one whose page could not be started or
   // ended or that the spooler refused at its end, is dropped whole, so the
@@ -243,7 +245,7 @@ bool Report::PrintLines(DeviceContext dc) {
 bool Report::StartNewPage(DeviceContext dc) {
   ++page_no_;
   char page_line[kPageLineSize];
-  std::snprintf(page_line, sizeof page_line, "%s (page %i)", job_.report_path, page_no_);
+  std::snprintf(page_line, sizeof page_line, "%s (page %i)", DocumentName(), page_no_);
   device_.SetPageLine(progress_window, page_line);
   if (job_.on_page != nullptr) job_.on_page(job_, page_no_);
   Trace("Printing %s\n", page_line);

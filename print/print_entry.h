@@ -40,9 +40,18 @@ class PrintCall {
   std::optional<ReportResult> Argument(int index, const char* text, const std::u16string* wide,
                                        bool holds_nul = false);
 
+  // Prints the file at `path` as the report of argument `index`, whose text
+  // (`argument`) names no file: quillet-print's "-", standard input saved to a
+  // file. `wide_path` as in PrintDevice::OpenReport; the spooler and the page line
+  // call the report `document_name`. Traced and disposed of as Argument's reports.
+  ReportResult File(int index, const char* argument, const char* path, const char16_t* wide_path,
+                    const char* document_name);
+
   PrintJob& job() { return job_; }
 
  private:
+  ReportResult Print(const char* path, const char16_t* wide_path);
+
   PrintJob job_;  // every field zero or empty, copies 1, portrait
 };
 

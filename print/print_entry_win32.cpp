@@ -40,8 +40,22 @@ std::optional<ReportResult> PrintCall::Argument(int index, const char* text, con
   const std::string path = ReportPathFromArgument(text);
   std::u16string wide_path;
   if (wide != nullptr) wide_path = ReportPathFromArgument(std::u16string_view(*wide));
-  job_.report_path = path.c_str();
-  job_.report_path_wide = wide != nullptr ? wide_path.c_str() : nullptr;
+  return Print(path.c_str(), wide != nullptr ? wide_path.c_str() : nullptr);
+}
+
+ReportResult PrintCall::File(int index, const char* argument, const char* path, const char16_t* wide_path,
+                             const char* document_name) {
+  Trace("argv[%d] = [%s]\n", index, argument);
+  Trace("%s read into %s\n", document_name, path);
+  job_.document_name = document_name;
+  const ReportResult result = Print(path, wide_path);
+  job_.document_name = nullptr;
+  return result;
+}
+
+ReportResult PrintCall::Print(const char* path, const char16_t* wide_path) {
+  job_.report_path = path;
+  job_.report_path_wide = wide_path;
   ReportResult result = PrintReport(job_);
   result.kept = job_.scratch && !DisposeReport(job_, result);
   job_.report_path = nullptr;

@@ -16,6 +16,7 @@
 
 #include "print/abort_dialog.h"
 #include "platform/file.h"
+#include "platform/text.h"
 #include "trace/trace.h"
 
 namespace quillet {
@@ -109,8 +110,8 @@ class RecordingDevice : public PrintDevice {
     calls.push_back("DeleteFont " + Name(font));
   }
   void SetAbortProc(DeviceContext) override { calls.push_back("SetAbortProc"); }
-  int StartDocument(DeviceContext, const char* name) override {
-    calls.push_back("StartDoc "s + name);
+  int StartDocument(DeviceContext, const char* name, const char16_t* output) override {
+    calls.push_back("StartDoc "s + name + (output != nullptr ? " > " + Utf8FromUtf16(output) : ""));
     return start_doc;
   }
   int StartPage(DeviceContext) override {
@@ -278,6 +279,16 @@ TEST_F(DriverTest, TwoLineReportCallSequence) {
                  "GetLine returned cd\n"
                  "GetLine returned \n"
                  "GetLine found CTL_EOF\n");
+}
+
+TEST_F(DriverTest, DocumentNameAndOutputFileReachTheSpoolerAndThePageLine) {
+  job_.document_name = "(standard input)";
+  job_.output_path = u"Z:\\out \u540d.ps";
+  Print("ab\n");
+  EXPECT_EQ(device_.Only({"StartDoc", "PageLine"}),
+            (std::vector<std::string>{"StartDoc (standard input) > Z:\\out \xe5\x90\x8d.ps",
+                                      "PageLine (standard input) (page 1)"}));
+  EXPECT_NE(TraceLog().find("Printing (standard input) (page 1)\n"), std::string::npos);
 }
 
 TEST_F(DriverTest, RunsTakeTheirAttributesFontAndSitOnTheGrid) {
