@@ -50,6 +50,16 @@ def new_pdfs(before, count):
     return sorted(set(glob.glob(os.path.join(PDF_DIR, "*.pdf"))) - before, key=os.path.getmtime)
 
 
+def saved_input(log):
+    """The temporary file that standard input was saved in, as the trace log names
+    it: a file in the Wine prefix's C: drive, whose folder exists."""
+    with open(log, encoding="latin-1") as f:
+        saved = re.search(r"^\(standard input\) read into C:\\(.*)$", f.read(), re.M).group(1)
+    saved = os.path.join(wineprefix(), "drive_c", *saved.split("\\"))
+    assert os.path.isdir(os.path.dirname(saved)), saved
+    return saved
+
+
 def pdf_text(pdf):
     return subprocess.run(["pdftotext", pdf, "-"], capture_output=True, text=True, check=True).stdout
 
@@ -169,12 +179,7 @@ class QuilletPrint(unittest.TestCase):
         finally:
             for pdf in new:
                 os.remove(pdf)
-        # The temporary file the trace names lies in the prefix's C: drive, and is gone.
-        with open(log, encoding="latin-1") as f:
-            saved = re.search(r"^\(standard input\) read into C:\\(.*)$", f.read(), re.M).group(1)
-        saved = os.path.join(wineprefix(), "drive_c", *saved.split("\\"))
-        self.assertTrue(os.path.isdir(os.path.dirname(saved)), saved)
-        self.assertFalse(os.path.exists(saved), saved)
+        self.assertFalse(os.path.exists(saved_input(log)))
 
     def rendered(self, pdf):
         """The pages of a PDF as pixels."""
@@ -223,14 +228,17 @@ class QuilletPrint(unittest.TestCase):
 
     def test_console_shows_pages_and_ctrl_c_cancels(self):
         """On a console (a pseudo-terminal here) the page line is rewritten in
-        place; Ctrl+C drops the report being printed and ends the program."""
+        place; Ctrl+C drops the report being printed and ends the program. The
+        report comes from standard input (a file here), whose temporary copy goes."""
         report = self.report("long.txt", "".join(f"LINE {i}\n" for i in range(20000)))
+        log = os.path.join(self.dir, "trace.log")
         pid, fd = pty.fork()
         if pid == 0:  # wine itself on the terminal (wine-run.sh would send the output to files)
             os.environ["WINEPREFIX"] = wineprefix()
             os.environ["WINEDEBUG"] = "-all"
+            os.dup2(os.open(report, os.O_RDONLY), 0)
             os.execvp("wine", ["wine", os.path.join(BIN, "quillet-print.exe"), "-printer_id=Null",
-                               "-interactive=none", winpath(report)])
+                               "-interactive=none", f"-log={winpath(log)}", "-"])
         def read(wait):
             if not select.select([fd], [], [], wait)[0]:
                 return None
@@ -258,9 +266,10 @@ class QuilletPrint(unittest.TestCase):
         text = out.decode("utf-8", "replace")
         self.assertTrue(sent, text)
         self.assertEqual(os.waitstatus_to_exitcode(status), 1, text)
-        self.assertIn("\r" + winpath(report) + ": page 2", text)
-        self.assertIn(f"quillet-print: {winpath(report)}: cancelled", text)
+        self.assertIn("\r(standard input): page 2", text)
+        self.assertIn("quillet-print: (standard input): cancelled", text)
         self.assertIn("quillet-print: interrupted", text)
+        self.assertFalse(os.path.exists(saved_input(log)))
 
     def test_release_zip_unpacks_and_runs(self):
         subprocess.run(["cpack", "--config", os.environ["QUILLET_PACKAGE_CONFIG"], "-B", self.dir],
