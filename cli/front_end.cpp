@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/text.h"
 #include "job/options.h"
+#include "platform/text.h"
+#include "print/print_entry.h"
 
 namespace quillet::cli {
 
@@ -73,7 +74,85 @@ void AppendEntry(std::string& out, const std::string& term, std::string_view tex
   out += line + "\n";
 }
 
+// The usage errors of "-" and --output in the planned steps; empty: none.
+std::string PipelineError(const std::vector<std::u16string>& arguments, const std::vector<Step>& steps) {
+  bool standard_input = false;
+  for (const Step& step : steps) {
+    std::size_t reports = 0;
+    for (std::size_t index : step.arguments) {
+      if (IsStandardInput(arguments[index])) {
+        if (standard_input) return "standard input can be printed only once, but - is named twice";
+        standard_input = true;
+      }
+      if (IsReportArgument(arguments[index])) ++reports;
+    }
+    if (!step.output) continue;
+    if (step.output->empty()) return "--output needs a file name: --output=FILE";
+    const std::string output = "--output=" + Utf8FromUtf16(*step.output);
+    if (reports == 0) return output + ": no report follows it";
+    if (reports > 1) {
+      return output + ": " + std::to_string(reports) +
+             " reports would each write the file anew; give each report its own --output";
+    }
+  }
+  return "";
+}
+
+// Standard input as a report, and --output=FILE, with an example of each.
+void AppendInputOutputUsage(std::string& out) {
+  out += "\nStandard input and output files:\n";
+  AppendEntry(out, "-",
+              "in the place of a REPORT: prints what arrives on standard input, read to its end "
+              "(on a console: Ctrl+Z, then Enter), as one report named \"(standard input)\", with the "
+              "options before it; once per command line",
+              19);
+  AppendEntry(out, "--output=FILE",
+              "writes the report of the print call after it (up to the next command) to FILE "
+              "instead of the printer: FILE then holds what the printer would have received. Like "
+              "a command it ends the options given before it, so give the options after it, and "
+              "one report",
+              19);
+  out += "Examples:\n"
+         "  dir | quillet-print -printer_id=\"Office Printer 2\" -pitch=10 -\n"
+         "  quillet-print --output=day.pdf -printer_id=\"Microsoft Print to PDF\" day.txt\n";
+}
+
 }  // namespace
+
+const char* OptionHelp(const OptionEntry& entry) {
+  // Where the table's own text would mislead someone at a command line; the
+  // table keeps its texts (docs/options.md says why they differ).
+  static const struct {
+    const char* name;
+    const char* text;
+  } kCorrected[] = {
+      {"interactive",
+       "'=none' shows no window while printing (no cancel dialog); any other value does nothing. The Print "
+       "Setup dialog is the --setup command"},
+      {"length",
+       "length of form - use 'i' or 'm' as a suffix to indicate inches or millimeters (eg. 11i or 297m)"},
+  };
+  for (const auto& row : kCorrected) {
+    if (std::strncmp(entry.name, row.name, sizeof entry.name) == 0) return row.text;
+  }
+  return entry.description != nullptr ? entry.description : "(no description)";
+}
+
+bool IsStandardInput(const std::u16string& argument) { return argument == u"-"; }
+
+std::optional<std::u16string> OutputArgument(const std::u16string& argument) {
+  const std::u16string_view name = u"--output";
+  if (argument.compare(0, name.size(), name) != 0) return std::nullopt;
+  if (argument.size() == name.size()) return std::u16string();
+  if (argument[name.size()] != u'=') return std::nullopt;
+  return argument.substr(name.size() + 1);
+}
+
+bool IsReportArgument(const std::u16string& argument) { return !IsOption(argument) || IsStandardInput(argument); }
+
+std::u16string ReportLabel(const std::u16string& argument) {
+  return IsStandardInput(argument) ? U16(kStandardInputName) : ReportPathFromArgument(std::u16string_view(argument));
+}
 
 Plan PlanCommandLine(const std::vector<std::u16string>& arguments) {
   Plan plan;
@@ -81,6 +160,13 @@ Plan PlanCommandLine(const std::vector<std::u16string>& arguments) {
   bool any_report = false;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::u16string& argument = arguments[i];
+    if (const std::optional<std::u16string> output = OutputArgument(argument)) {
+      // Ends the print call before it, as a command does, and opens the one it applies to.
+      plan.steps.emplace_back();
+      print = &plan.steps.back();
+      print->output = *output;
+      continue;
+    }
     if (StartsWithDashDash(argument)) {
       const std::optional<std::string> name = Ascii(argument);
       const CommandInfo* found = nullptr;
@@ -103,12 +189,17 @@ Plan PlanCommandLine(const std::vector<std::u16string>& arguments) {
       print = &plan.steps.back();
     }
     print->arguments.push_back(i);
-    if (IsOption(argument)) {
-      print->unused_options.push_back(i);
-    } else {
+    if (IsReportArgument(argument)) {
       print->unused_options.clear();
       any_report = true;
+    } else {
+      print->unused_options.push_back(i);
     }
+  }
+  plan.error = PipelineError(arguments, plan.steps);
+  if (!plan.error.empty()) {
+    plan.steps.clear();
+    return plan;
   }
   bool any_command = false;
   for (const Step& step : plan.steps) any_command = any_command || step.command.has_value();
@@ -133,6 +224,7 @@ std::string UsageText() {
   out += "Commands (they run in command-line order among the reports; each ends the\n"
          "options given before it):\n";
   for (const CommandInfo& info : kCommands) AppendEntry(out, info.name, info.description, 19);
+  AppendInputOutputUsage(out);
 
   out += "\nPrint options (-NAME=VALUE or /NAME=VALUE; a name may be shortened when no\n"
          "value follows it):\n";
@@ -143,7 +235,7 @@ std::string UsageText() {
   });
   for (const OptionEntry* entry : options) {
     const std::string name(entry->name, strnlen(entry->name, sizeof entry->name));
-    AppendEntry(out, "-" + name, entry->description != nullptr ? entry->description : "(no description)", 17);
+    AppendEntry(out, "-" + name, OptionHelp(*entry), 17);
   }
 
   out +=
@@ -154,28 +246,63 @@ std::string UsageText() {
       "Names and messages go to a console as Unicode text, and to a file or a pipe\n"
       "as UTF-8. While a report prints, a console shows its page on standard error;\n"
       "Ctrl+C cancels the report being printed and ends the program.\n\n"
-      "docs/options.md, beside the program in its release, describes every option.\n";
+      "docs/options.md, in the docs folder of the release ZIP (beside x86 and x64),\n"
+      "describes every option.\n";
   return out;
 }
 
 std::string FailureText(const ReportResult& result, std::string_view system_text) {
+  std::string text;
   switch (result.outcome) {
     case ReportOutcome::kSpooled:
-      return "spooled";
+      text = "spooled";
+      break;
     case ReportOutcome::kNotOpened: {
-      std::string text = "cannot open the report";
+      text = "cannot open the report";
       const std::string why = OneLine(system_text);
       if (!why.empty()) text += ": " + why;
-      return text;
+      break;
     }
     case ReportOutcome::kNoPrinter:
-      return "not printed: no printer could be opened for it";
+      text = "not printed: no printer could be opened for it";
+      break;
     case ReportOutcome::kSpoolerFailed:
-      return "not printed: the spooler failed, and the document was dropped";
+      text = "not printed: the spooler refused it";
+      if (result.spooler_call != nullptr) {
+        text += " (" + std::string(result.spooler_call) + " returned " + std::to_string(result.spooler_result) +
+                ", error " + std::to_string(result.error) + ")";
+      }
+      text += ", and the document was dropped";
+      break;
     case ReportOutcome::kCancelled:
-      return "cancelled: the document was dropped";
+      text = "cancelled: the document was dropped";
+      break;
+    case ReportOutcome::kIsTraceLog:
+      text = "not printed: it is the trace log";
+      break;
   }
-  return "not printed";
+  if (result.kept) text += "; the file was kept";
+  return text;
+}
+
+std::string CutLinesWarning(const ReportResult& result) {
+  if (result.lines_cut <= 0) return {};
+  return std::to_string(result.lines_cut) + (result.lines_cut == 1 ? " line" : " lines") + " cut at column " +
+         std::to_string(result.first_column_lost) + "; try -pitch or -orientation=Landscape";
+}
+
+std::string OutputFailureText(const std::u16string& file, std::string_view system_text) {
+  std::string text = "not printed: cannot write " + Utf8FromUtf16(file);
+  const std::string why = OneLine(system_text);
+  if (!why.empty()) text += ": " + why;
+  return text;
+}
+
+std::string StandardInputFailureText(std::string_view system_text) {
+  std::string text = "not printed: cannot read standard input into a temporary file";
+  const std::string why = OneLine(system_text);
+  if (!why.empty()) text += ": " + why;
+  return text;
 }
 
 std::u16string UnusedOptionsWarning(const std::vector<std::u16string>& arguments, const Step& step) {

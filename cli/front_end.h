@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "job/options.h"
 #include "print/print_driver.h"
 
 namespace quillet::cli {
@@ -39,7 +40,26 @@ struct Step {
   std::optional<Command> command;
   std::vector<std::size_t> arguments;       // print call: indices into the argument list
   std::vector<std::size_t> unused_options;  // of those, the options no report follows
+  std::optional<std::u16string> output;     // print call: the FILE of the --output=FILE before
+                                            // it, which its one report goes to; none: the printer
 };
+
+// The report argument "-": what arrives on standard input, printed as one report
+// under this name (once per command line).
+bool IsStandardInput(const std::u16string& argument);
+constexpr char kStandardInputName[] = "(standard input)";
+
+// The FILE of an argument "--output=FILE" (empty for "--output" and "--output="),
+// or nothing when the argument is not of that form. Like a command, --output=FILE ends the print call
+// before it; the print call after it goes to FILE and names exactly one report.
+std::optional<std::u16string> OutputArgument(const std::u16string& argument);
+
+// Whether a print argument names a report (a file, or "-"), not an option.
+bool IsReportArgument(const std::u16string& argument);
+
+// How a report argument is called on standard error: its path, or
+// kStandardInputName for "-".
+std::u16string ReportLabel(const std::u16string& argument);
 
 struct Plan {
   std::vector<Step> steps;
@@ -47,16 +67,32 @@ struct Plan {
 };
 
 // Plans a command line (the arguments after the program name). Usage errors:
-// an unknown "--" command; nothing to do (no report and no command).
+// an unknown "--" command; nothing to do (no report and no command); "-" named
+// twice; an --output without a file, or whose print call names no report or
+// more than one.
 Plan PlanCommandLine(const std::vector<std::u16string>& arguments);
 
 // The usage text: synopsis, commands, and every print option of the option
-// table with the table's own description, in name order.
+// table with its help text, in name order.
 std::string UsageText();
 
-// Why a report did not print, for the line on standard error. `system_text` is
-// the system's text for result.error (used for kNotOpened).
+// An option's help text: the table's own description, except where that would
+// mislead ("interactive" shows no dialog; "length" has none).
+const char* OptionHelp(const OptionEntry& entry);
+
+// Why a report did not print, for the line on standard error, and whether a
+// scratch report was kept. `system_text` is the system's text for result.error
+// (used for kNotOpened).
 std::string FailureText(const ReportResult& result, std::string_view system_text);
+
+// The warning for a report whose lines ran past the right edge of the page
+// ("143 lines cut at column 49; try ..."); empty when none did.
+std::string CutLinesWarning(const ReportResult& result);
+
+// Why a report was not printed to its --output FILE, or from standard input,
+// for the line on standard error.
+std::string OutputFailureText(const std::u16string& file, std::string_view system_text);
+std::string StandardInputFailureText(std::string_view system_text);
 
 // The warning for options that no report follows: they apply to nothing.
 std::u16string UnusedOptionsWarning(const std::vector<std::u16string>& arguments, const Step& step);

@@ -218,28 +218,210 @@ bool RunCommand(Command command) {
   return false;
 }
 
+// ---- standard input and output files --------------------------------------------
+
+bool WriteAll(HANDLE file, const char* data, DWORD size, std::string& why) {
+  while (size > 0) {
+    DWORD done = 0;
+    if (!WriteFile(file, data, size, &done, nullptr) || done == 0) {
+      why = SystemText(GetLastError());
+      return false;
+    }
+    data += done;
+    size -= done;
+  }
+  return true;
+}
+
+// A pipe or a file: its bytes as they are, form feeds, backspaces and line ends
+// included.
+bool SaveBytes(HANDLE input, HANDLE file, std::string& why) {
+  std::vector<char> buffer(64 * 1024);
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(input, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) {
+      const DWORD error = GetLastError();
+      if (error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF) return true;  // the writer is done
+      if (!g_interrupted) why = SystemText(error);
+      return false;
+    }
+    if (g_interrupted) return false;
+    if (got == 0) return true;
+    if (!WriteAll(file, buffer.data(), got, why)) return false;
+  }
+}
+
+// A console: the lines typed up to Ctrl+Z, in the ANSI code page as report files
+// hold their text.
+bool SaveConsole(HANDLE input, HANDLE file, std::string& why) {
+  std::vector<wchar_t> buffer(4096);
+  for (;;) {
+    DWORD got = 0;
+    const BOOL ok = ReadConsoleW(input, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr);
+    if (g_interrupted) return false;
+    if (!ok) {
+      why = SystemText(GetLastError());
+      return false;
+    }
+    std::u16string text(reinterpret_cast<const char16_t*>(buffer.data()), got);
+    const std::size_t end = text.find(u'\x1a');
+    if (end != std::u16string::npos) text.resize(end);
+    const std::string bytes = AnsiFromUtf16(text).bytes;
+    if (!WriteAll(file, bytes.data(), static_cast<DWORD>(bytes.size()), why)) return false;
+    if (end != std::u16string::npos || got == 0) return true;
+  }
+}
+
+// Standard input saved to a new file of the temporary folder, so that the reader,
+// paging, cancel and the trace work on it as on any report. The file is deleted
+// with its owner, whatever became of the report.
+class SavedInput {
+ public:
+  SavedInput() = default;
+  ~SavedInput() {
+    if (!path_.empty()) DeleteFileW(Wide(path_));
+  }
+  SavedInput(const SavedInput&) = delete;
+  SavedInput& operator=(const SavedInput&) = delete;
+
+  // Reads standard input to its end into the file. False when it cannot be read
+  // or saved (`why` says why), or when Ctrl+C ended the reading (`why` empty).
+  bool Save(std::string& why) {
+    wchar_t folder[MAX_PATH + 1];
+    wchar_t name[MAX_PATH];
+    const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
+    if (length == 0 || length > MAX_PATH || GetTempFileNameW(folder, L"qpr", 0, name) == 0) {
+      why = SystemText(GetLastError());
+      return false;
+    }
+    path_ = FromWide(name);  // made by GetTempFileNameW: from here on it is ours to delete
+    const HANDLE created =
+        CreateFileW(name, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr);
+    if (created == INVALID_HANDLE_VALUE) {
+      why = SystemText(GetLastError());
+      return false;
+    }
+    const UniqueHandle file(created);
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    if (input == nullptr || input == INVALID_HANDLE_VALUE) {
+      why = "the program has no standard input";
+      return false;
+    }
+    DWORD mode = 0;
+    return GetConsoleMode(input, &mode) ? SaveConsole(input, file.get(), why) : SaveBytes(input, file.get(), why);
+  }
+
+  const std::u16string& path() const { return path_; }
+
+ private:
+  std::u16string path_;
+};
+
+// The identity of the file a handle has open; false when the system cannot tell.
+bool Identify(HANDLE file, BY_HANDLE_FILE_INFORMATION& info) { return GetFileInformationByHandle(file, &info) != 0; }
+
+// The full name of an --output FILE (the spooler may work in another folder),
+// checked to be writable without changing it: a FILE that did not exist is made
+// and removed again. False, with the reason, when it cannot be written or is the
+// report itself (the driver empties its file before the report is read).
+bool PrepareOutput(const std::u16string& file, const std::u16string& report, std::u16string& full, std::string& why) {
+  const DWORD size = GetFullPathNameW(Wide(file), 0, nullptr, nullptr);
+  std::vector<wchar_t> buffer(size + 1);
+  const DWORD got = size == 0 ? 0 : GetFullPathNameW(Wide(file), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+  if (got == 0 || got >= buffer.size()) {
+    why = SystemText(GetLastError());
+    return false;
+  }
+  full = FromWide(buffer.data());
+  const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  const HANDLE opened = CreateFileW(buffer.data(), GENERIC_WRITE, share, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (opened == INVALID_HANDLE_VALUE) {
+    why = SystemText(GetLastError());
+    return false;
+  }
+  const bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
+  UniqueHandle output(opened);
+  if (!existed) {
+    output.reset();
+    DeleteFileW(buffer.data());
+    return true;
+  }
+  const HANDLE found =
+      report.empty() ? INVALID_HANDLE_VALUE
+                     : CreateFileW(Wide(report), 0, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (found == INVALID_HANDLE_VALUE) return true;  // standard input, or a report the driver will not find
+  const UniqueHandle input(found);
+  BY_HANDLE_FILE_INFORMATION a;
+  BY_HANDLE_FILE_INFORMATION b;
+  if (Identify(output.get(), a) && Identify(input.get(), b) && a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+      a.nFileIndexLow == b.nFileIndexLow) {
+    why = "it is the report itself";
+    return false;
+  }
+  return true;
+}
+
 // ---- print calls ---------------------------------------------------------------
+
+// Prints argument `index` of the call, a report or an option. Nothing for an
+// option, and for "-" when standard input could not be saved (`failed` is then
+// set, and the reason told unless Ctrl+C ended the reading).
+std::optional<ReportResult> PrintArgument(PrintCall& call, int index, const std::u16string& wide, bool& failed) {
+  if (IsStandardInput(wide)) {
+    SavedInput input;
+    std::string why;
+    if (!input.Save(why)) {
+      failed = true;
+      if (!g_interrupted) Complain(g_report + u": " + Utf16FromModifiedUtf8(StandardInputFailureText(why)));
+      return std::nullopt;
+    }
+    const AnsiText path = AnsiFromUtf16(input.path());
+    ReportResult result =
+        call.File(index, "-", path.bytes.c_str(), path.exact ? nullptr : input.path().c_str(), kStandardInputName);
+    result.kept = false;  // the temporary copy goes, whatever became of the report
+    return result;
+  }
+  // Converted as the JNI bridge converts a Java string: the ANSI code page, with
+  // the UTF-16 form beside it when the code page cannot spell the text.
+  const AnsiText ansi = AnsiFromUtf16(wide);
+  return call.Argument(index, ansi.bytes.c_str(), ansi.exact ? nullptr : &wide);
+}
 
 // One call of the print entry over the step's arguments. False when a report did
 // not print.
 bool RunPrintCall(const std::vector<std::u16string>& arguments, const Step& step) {
   bool all_spooled = true;
+  std::u16string output;
+  if (step.output) {
+    std::u16string report;
+    for (std::size_t index : step.arguments) {
+      if (IsReportArgument(arguments[index])) report = arguments[index];
+    }
+    std::string why;
+    const std::u16string path = IsStandardInput(report) ? u"" : ReportPathFromArgument(std::u16string_view(report));
+    if (!PrepareOutput(*step.output, path, output, why)) {
+      Complain(ReportLabel(report) + u": " + Utf16FromModifiedUtf8(OutputFailureText(*step.output, why)));
+      return false;
+    }
+  }
   PrintCall call(static_cast<int>(step.arguments.size()));
   call.job().on_page = &OnPage;
+  if (step.output) call.job().output_path = output.c_str();
   for (std::size_t k = 0; k < step.arguments.size() && !g_interrupted; ++k) {
     const std::u16string& wide = arguments[step.arguments[k]];
-    // Converted as the JNI bridge converts a Java string: the ANSI code page, with
-    // the UTF-16 form beside it when the code page cannot spell the text.
-    const AnsiText ansi = AnsiFromUtf16(wide);
-    g_report = ReportPathFromArgument(std::u16string_view(wide));
-    const std::optional<ReportResult> result =
-        call.Argument(static_cast<int>(k), ansi.bytes.c_str(), ansi.exact ? nullptr : &wide);
+    g_report = ReportLabel(wide);
+    bool failed = false;
+    const std::optional<ReportResult> result = PrintArgument(call, static_cast<int>(k), wide, failed);
+    if (failed) all_spooled = false;
     ClearProgress();
-    if (result && result->outcome != ReportOutcome::kSpooled) {
+    if (!result) continue;
+    if (result->outcome != ReportOutcome::kSpooled) {
       all_spooled = false;
       const std::string why =
           FailureText(*result, result->outcome == ReportOutcome::kNotOpened ? SystemText(result->error) : "");
       Complain(g_report + u": " + Utf16FromModifiedUtf8(why));
+    } else if (const std::string cut = CutLinesWarning(*result); !cut.empty()) {
+      Complain(g_report + u": " + Utf16FromModifiedUtf8(cut));
     }
   }
   return all_spooled;

@@ -33,6 +33,19 @@ add_custom_command(
   COMMENT "javac -h doc/NativeWindows.java")
 add_custom_target(jni_header DEPENDS ${jni_header_dir}/doc_NativeWindows.h)
 
+# The class of the release's jar, as Java 8 bytecode so that every Java runtime
+# from 8 on loads it.
+set(jar_classes ${CMAKE_BINARY_DIR}/jar-classes)
+add_custom_command(
+  OUTPUT ${jar_classes}/doc/NativeWindows.class
+  COMMAND ${JAVAC} --release 8 -d ${jar_classes} ${CMAKE_SOURCE_DIR}/doc/NativeWindows.java
+  DEPENDS ${CMAKE_SOURCE_DIR}/doc/NativeWindows.java
+  COMMENT "javac --release 8 doc/NativeWindows.java")
+add_custom_target(jar_class ALL DEPENDS ${jar_classes}/doc/NativeWindows.class)
+get_filename_component(jdk_bin ${JAVAC} REALPATH)
+get_filename_component(jdk_bin ${jdk_bin} DIRECTORY)
+find_program(JAR jar HINTS ${jdk_bin} REQUIRED)
+
 # Static C and C++ runtimes: the DLL and the test programs import Windows DLLs only.
 set(static_runtime -static -static-libgcc -static-libstdc++)
 
@@ -108,6 +121,7 @@ foreach(src IN LISTS helper_programs)
   target_link_options(${name} PRIVATE ${static_runtime})
   add_dependencies(${name} QUILLETDLL)
 endforeach()
+target_link_libraries(parent_usage PRIVATE ntdll psapi)
 
 # Benchmarks (bench/*.cpp) on the shipped build of the portable code: programs
 # run by hand under Wine (scripts/wine-run.sh), not tests.
@@ -136,15 +150,35 @@ foreach(script IN LISTS e2e_tests)
     TIMEOUT 900)
 endforeach()
 
+# A real Java virtual machine (Avian, built by scripts/avian.sh) calls the DLLs of
+# the release ZIP under Wine: tests/jvm/*_test.py, each compiling and running
+# Java programs from tests/jvm/java/.
+file(GLOB jvm_tests CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/jvm/*_test.py)
+foreach(script IN LISTS jvm_tests)
+  get_filename_component(name ${script} NAME_WE)
+  add_test(NAME ${quillet_test_prefix}jvm.${name} COMMAND ${Python3_EXECUTABLE} ${script})
+  set_tests_properties(${quillet_test_prefix}jvm.${name} PROPERTIES
+    ENVIRONMENT "QUILLET_BIN=${CMAKE_BINARY_DIR}/bin;QUILLET_PACKAGE_CONFIG=${CMAKE_BINARY_DIR}/CPackConfig.cmake;QUILLET_DIST_ARCH=${quillet_dist_arch}"
+    TIMEOUT 900)
+endforeach()
+
 # The release: `cmake --install` and the CPack ZIP lay out one folder per
 # architecture (x86/, x64/), each with the DLL and quillet-print.exe, beside the
-# Java class, the documents and the licence notice that all of them share. A
+# Java class, the documents, the licence notice and the jar that all of them share. A
 # build packages its own folder and, with QUILLET_PACKAGE_WITH, the install of
 # the other architectures' build trees too (the common files are the same in each).
 install(PROGRAMS $<TARGET_FILE:QUILLETDLL> $<TARGET_FILE:quillet-print> DESTINATION ${quillet_dist_arch})
 install(FILES ${CMAKE_SOURCE_DIR}/doc/NativeWindows.java DESTINATION doc)
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs/ DESTINATION docs PATTERN "*.png" EXCLUDE)
 install(FILES ${CMAKE_SOURCE_DIR}/NOTICE.txt DESTINATION .)
+# Last: quillet-<version>.jar from the DLLs installed so far (cmake/jar.cmake).
+install(CODE "
+  set(QUILLET_JAR_TOOL \"${JAR}\")
+  set(QUILLET_JAR_CLASS \"${jar_classes}/doc/NativeWindows.class\")
+  set(QUILLET_JAR_STAGE \"${CMAKE_BINARY_DIR}/jar-stage\")
+  set(QUILLET_NOTICE \"${CMAKE_SOURCE_DIR}/NOTICE.txt\")
+  set(QUILLET_VERSION \"${PROJECT_VERSION}\")
+  include(\"${CMAKE_SOURCE_DIR}/cmake/jar.cmake\")")
 
 set(QUILLET_PACKAGE_WITH "" CACHE STRING "Build trees of other architectures to include in this build's package")
 set(CPACK_GENERATOR ZIP)

@@ -11,6 +11,7 @@ JavaText::JavaText(JNIEnv* env, jstring string) : chars_(env, string) {
   AnsiText ansi = AnsiFromUtf16(wide_);
   ansi_ = std::move(ansi.bytes);
   exact_ = ansi.exact;
+  holds_nul_ = wide_.find(u'\0') != std::u16string::npos;
 }
 
 jstring NewJavaString(JNIEnv* env, const std::string& ansi) {

@@ -58,6 +58,9 @@ class JavaText {
   // False when the ANSI code page cannot spell the text (ansi() then holds '?'
   // in its place): names must then be used in their wide form.
   bool exact() const { return exact_; }
+  // The text holds U+0000 (ansi() then ends there). Such a text names nothing:
+  // cut at the NUL it would name another file, key or program than the caller's.
+  bool holds_nul() const { return holds_nul_; }
   bool failed() const { return chars_.failed(); }
 
   void GiveBack() { chars_.GiveBack(); }
@@ -67,6 +70,7 @@ class JavaText {
   std::u16string wide_;
   std::string ansi_;
   bool exact_ = true;
+  bool holds_nul_ = false;
 };
 
 // A new Java string from text in the ANSI code page: UTF-16, then modified UTF-8.

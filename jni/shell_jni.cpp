@@ -43,8 +43,11 @@ extern "C" JNIEXPORT jboolean JNICALL Java_doc_NativeWindows_launch_1document(JN
       verb_text.GiveBack();
       return JNI_FALSE;
     }
-    // A missing verb or command line launches nothing.
-    if (verb_text.ansi() != nullptr && command_text.ansi() != nullptr) Launch(&verb_text, command_text);
+    // A missing verb or command line launches nothing, nor does one that holds
+    // a NUL character (cut there, it would name another program or file).
+    if (verb_text.ansi() != nullptr && command_text.ansi() != nullptr && !verb_text.holds_nul() &&
+        !command_text.holds_nul())
+      Launch(&verb_text, command_text);
     verb_text.GiveBack();
     command_text.GiveBack();
     return JNI_TRUE;
@@ -60,7 +63,7 @@ extern "C" JNIEXPORT jboolean JNICALL Java_doc_NativeWindows_shellexec(JNIEnv* e
       // One element alive at a time: taken, launched (and waited for), given back.
       JavaText command(env, static_cast<jstring>(env->GetObjectArrayElement(commands, i)));
       if (command.failed()) return JNI_FALSE;
-      if (command.ansi() != nullptr) Launch(nullptr, command);
+      if (command.ansi() != nullptr && !command.holds_nul()) Launch(nullptr, command);
     }
     return JNI_TRUE;
   });
@@ -78,13 +81,21 @@ extern "C" JNIEXPORT jstring JNICALL Java_doc_NativeWindows_read_1registry_1stri
       subkey_text.GiveBack();
       return nullptr;
     }
-    // The registry is read through its ANSI calls: a name the code page cannot
-    // spell is not found, and the error text names it as the code page spells it.
+    // The registry is read through its ANSI calls. A name the code page cannot
+    // spell exactly is not asked for: its '?' characters are legal in registry
+    // names and could find another key's data. Nor is a name that holds a NUL
+    // character. Either is not found, and the error text names it as the code
+    // page spells it.
+    const auto names_nothing = [](const JavaText& text) { return !text.exact() || text.holds_nul(); };
     std::string result;
     if (subkey_text.ansi() == nullptr) {
       result = RegistryKeyErrorText("");
+    } else if (names_nothing(subkey_text)) {
+      result = RegistryKeyNotFound(subkey_text.ansi());
     } else if (value_text.ansi() == nullptr) {
       result = RegistryValueErrorText("");
+    } else if (names_nothing(value_text)) {
+      result = RegistryValueNotFound(value_text.ansi());
     } else {
       // The int is a predefined root key's value, widened as Windows defines them.
       const HKEY root_key = reinterpret_cast<HKEY>(static_cast<LONG_PTR>(root));

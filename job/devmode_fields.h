@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "job/paper_sizes.h"
 #include "job/print_job.h"
@@ -37,9 +38,11 @@ inline std::int16_t Low16(std::int32_t value) {
 }
 
 // Writes the job into the device mode. dmFields afterwards lists exactly the
-// settings of this job; members the job does not set keep their values.
+// settings of this job; members the job does not set keep their values. The
+// paper is chosen among the papers the printer lists (null: not known; see
+// ChoosePaper), and returned.
 template <class DevMode>
-void WriteJobSettings(DevMode& dm, const PrintJob& job) {
+PaperChoice WriteJobSettings(DevMode& dm, const PrintJob& job, const std::vector<PrinterPaper>* listed = nullptr) {
   dm.dmFields = 0;
   if (job.copies != 1) {
     dm.dmCopies = Low16(job.copies);
@@ -62,24 +65,33 @@ void WriteJobSettings(DevMode& dm, const PrintJob& job) {
     dm.dmFields |= kDmPaperSize | kDmPaperLength;
   }
   // A named form wins over a size; a size alone may still be a known paper.
-  const PaperSize* paper = nullptr;
-  if (job.form_id[0] != '\0') {
-    paper = FindPaperByName(job.form_id);
-  } else if (job.paper_width != 0 && job.paper_length != 0) {
-    paper = FindPaperBySize(job.paper_width, job.paper_length);
-  }
-  if (paper != nullptr) {
-    dm.dmPaperSize = Low16(paper->id);
+  const PaperChoice paper = ChoosePaper(job.form_id, job.paper_width, job.paper_length, listed);
+  if (paper.asked && paper.id == kUserPaper) {
+    dm.dmPaperSize = kDmPaperUser;
+    dm.dmPaperWidth = Low16(paper.width);
+    dm.dmPaperLength = Low16(paper.length);
+    dm.dmFields |= kDmPaperSize | kDmPaperWidth | kDmPaperLength;
+  } else if (paper.asked) {
+    dm.dmPaperSize = paper.id;
     dm.dmFields = (dm.dmFields & ~(kDmPaperLength | kDmPaperWidth)) | kDmPaperSize;
   }
   // The form name and collation members exist only in later device modes; a
   // device mode whose dmSize stops short of them does not get them either.
   const std::size_t forms_end = offsetof(DevMode, dmFormName) + sizeof dm.dmFormName;
   if (dm.dmSpecVersion > kDmVersionWithoutForms && dm.dmSize >= forms_end) {
-    if (job.form_id[0] != '\0') {
+    // The form named; or, when the printer had to be given another paper in
+    // its place, that paper's name (none for a user size or a paper the table
+    // does not know), so that the name does not ask for the paper again.
+    const char* form = job.form_id[0] != '\0' ? job.form_id : nullptr;
+    const PaperSize* named = form != nullptr ? FindPaperByName(form) : nullptr;
+    if (named != nullptr && paper.asked && paper.id != named->id) {
+      const PaperSize* given = paper.id == kUserPaper ? nullptr : FindPaperById(paper.id);
+      form = given != nullptr ? given->name : nullptr;
+    }
+    if (form != nullptr) {
       std::size_t i = 0;
-      for (; i + 1 < sizeof dm.dmFormName && job.form_id[i] != '\0'; ++i)
-        dm.dmFormName[i] = static_cast<unsigned char>(job.form_id[i]);
+      for (; i + 1 < sizeof dm.dmFormName && form[i] != '\0'; ++i)
+        dm.dmFormName[i] = static_cast<unsigned char>(form[i]);
       for (; i < sizeof dm.dmFormName; ++i) dm.dmFormName[i] = 0;
       dm.dmFields |= kDmFormName;
     }
@@ -90,6 +102,7 @@ void WriteJobSettings(DevMode& dm, const PrintJob& job) {
       dm.dmFields |= kDmCollate;
     }
   }
+  return paper;
 }
 
 // Carries the settings that `source` marks as set over to `target`, another

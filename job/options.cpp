@@ -8,6 +8,9 @@
 #include <limits>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "platform/file.h"
 #include "trace/trace.h"
@@ -166,7 +169,48 @@ std::int32_t ReadLength(const char* value) {
   return static_cast<std::int32_t>(tenths);
 }
 
-void ParseOption(PrintJob& job, char* text, Nesting nesting);
+// `wide`, when given, is `text` in UTF-16: the option came from Java or the
+// command line and the ANSI code page cannot spell all of it.
+void ParseOption(PrintJob& job, char* text, const std::u16string* wide, Nesting nesting);
+
+// The value of an option text: after its first '=' and the blanks that follow;
+// a value that begins with a double quote loses it and its last character.
+// `begin` and `end` index the text; false when the text has no '='.
+template <class Char>
+bool FindValue(std::basic_string_view<Char> text, std::size_t& begin, std::size_t& end) {
+  const std::size_t eq = text.find(Char('='));
+  if (eq == text.npos) return false;
+  begin = eq + 1;
+  end = text.size();
+  while (begin < end && text[begin] == Char(' ')) ++begin;
+  if (begin < end && text[begin] == Char('"')) {
+    ++begin;
+    if (begin < end) --end;  // the closing quote, or whatever ends the value
+  }
+  return true;
+}
+
+// The tokens of a list option's value, as [begin, end) pairs: blank-separated,
+// with double quotes toggling a flag that keeps blanks inside a token (the flag
+// is not reset between tokens).
+template <class Char>
+std::vector<std::pair<std::size_t, std::size_t>> ListTokens(std::basic_string_view<Char> value) {
+  std::vector<std::pair<std::size_t, std::size_t>> tokens;
+  bool in_quotes = false;
+  std::size_t p = 0;
+  for (;;) {
+    while (p < value.size() && value[p] == Char(' ')) ++p;
+    if (p == value.size()) return tokens;
+    const std::size_t begin = p;
+    while (p < value.size() && !(value[p] == Char(' ') && !in_quotes)) {
+      if (value[p] == Char('"')) in_quotes = !in_quotes;
+      ++p;
+    }
+    tokens.emplace_back(begin, p);
+    if (p == value.size()) return tokens;
+    ++p;
+  }
+}
 
 struct FileCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }
@@ -175,7 +219,7 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 // Applies every line of a configuration file. Each line (or each 127-byte piece of
 // a longer line) starts with a lead character, like an argument, which is skipped.
-void ReadConfigFile(PrintJob& job, const char* path, Nesting nesting) {
+void ReadConfigFile(PrintJob& job, const char* path, const std::u16string* wide_path, Nesting nesting) {
   if (nesting.config >= kMaxConfigDepth) {
     Trace("Parse_Arg() config nesting too deep, skipping %s\n", path);
     return;
@@ -184,7 +228,7 @@ void ReadConfigFile(PrintJob& job, const char* path, Nesting nesting) {
     Trace("Parse_Arg() too many config files, skipping %s\n", path);
     return;
   }
-  FilePtr file(std::fopen(path, "r"));
+  FilePtr file(OpenConfigFile(path, wide_path != nullptr ? wide_path->c_str() : nullptr));
   if (!file) return;
   // A file that is already being read further up, under whatever name, would
   // only start the same chain again.
@@ -215,35 +259,34 @@ void ReadConfigFile(PrintJob& job, const char* path, Nesting nesting) {
     line[len] = '\0';
     if (line[len - 1] == '\n') line[--len] = '\0';
     // At least one byte and a terminator, so line + 1 is always text: an empty
-    // line passes the empty text.
-    ParseOption(job, line + 1, nesting);
+    // line passes the empty text. Names in the file are bytes of the ANSI code page.
+    ParseOption(job, line + 1, nullptr, nesting);
   }
 }
 
 // Applies a blank-separated list of option texts, each with its lead character.
-// Quotes toggle a flag that keeps blanks inside a token; the flag is not reset
-// between tokens.
-void ParseList(PrintJob& job, char* value, Nesting nesting) {
+void ParseList(PrintJob& job, char* value, const std::u16string* wide, Nesting nesting) {
   if (*value == '\0') return;
   if (nesting.list >= kMaxListDepth) {
     Trace("Parse_Arg() list nesting too deep, skipping %s\n", value);
     return;
   }
   ++nesting.list;
-  bool in_quotes = false;
-  char* p = value;
-  for (;;) {
-    while (*p == ' ') ++p;
-    if (*p == '\0') return;
-    char* token = p;
-    while (*p != '\0' && !(*p == ' ' && !in_quotes)) {
-      if (*p == '"') in_quotes = !in_quotes;
-      ++p;
+  const auto tokens = ListTokens(std::string_view(value));
+  // Blanks and quotes are the same characters in both forms, so the UTF-16 form
+  // has the same tokens in the same order.
+  std::vector<std::pair<std::size_t, std::size_t>> wide_tokens;
+  if (wide != nullptr) wide_tokens = ListTokens(std::u16string_view(*wide));
+  if (wide_tokens.size() != tokens.size()) wide = nullptr;
+  for (const auto& token : tokens) value[token.second] = '\0';
+  for (std::size_t k = 0; k < tokens.size(); ++k) {
+    // Without its lead character: a one-character token passes the empty text.
+    std::u16string wide_token;
+    if (wide != nullptr) {
+      const auto [begin, end] = wide_tokens[k];
+      wide_token = wide->substr(begin + 1, end - begin - 1);
     }
-    const bool at_end = *p == '\0';
-    if (!at_end) *p++ = '\0';
-    ParseOption(job, token + 1, nesting);  // a one-character token passes the empty text
-    if (at_end) return;
+    ParseOption(job, value + tokens[k].first + 1, wide != nullptr ? &wide_token : nullptr, nesting);
   }
 }
 
@@ -258,12 +301,17 @@ void SetSource(PrintJob& job, const char* value) {
   if (job.source == 0) job.source = Low16(ReadNumber(value));
 }
 
-void ApplyOption(PrintJob& job, std::int32_t id, char* value, Nesting nesting) {
+void ApplyOption(PrintJob& job, std::int32_t id, char* value, const std::u16string* wide_value, Nesting nesting) {
   switch (id) {
     case kConfig:
       job.config_path = value;  // kept even when the file cannot be read
+      if (wide_value != nullptr) {
+        job.config_path_wide = *wide_value;
+      } else {
+        job.config_path_wide.clear();
+      }
       // The value, not config_path: a nested config line replaces config_path.
-      ReadConfigFile(job, value, nesting);
+      ReadConfigFile(job, value, wide_value, nesting);
       break;
     case kDisposition:
       job.scratch = EqualsIgnoreCase(value, "scratch") ? 1 : 0;
@@ -276,7 +324,7 @@ void ApplyOption(PrintJob& job, std::int32_t id, char* value, Nesting nesting) {
       break;
     case kPrinterCtl:
     case kFormCtl:
-      ParseList(job, value, nesting);
+      ParseList(job, value, wide_value, nesting);
       break;
     case kFormId:
       CopyField(job.form_id, value);
@@ -326,7 +374,7 @@ void ApplyOption(PrintJob& job, std::int32_t id, char* value, Nesting nesting) {
   }
 }
 
-void ParseOption(PrintJob& job, char* text, Nesting nesting) {
+void ParseOption(PrintJob& job, char* text, const std::u16string* wide, Nesting nesting) {
   Trace("Parse_Arg(%s)\n", text);
   // An empty text would compare equal to every name and find whatever row the
   // search probes first; it names no option, so it is ignored.
@@ -339,17 +387,18 @@ void ParseOption(PrintJob& job, char* text, Nesting nesting) {
   char no_value[sizeof kNoValueText];
   std::memcpy(no_value, kNoValueText, sizeof kNoValueText);
   char* value = no_value;
-  if (char* eq = std::strchr(text, '=')) {
-    value = eq + 1;
-    while (*value == ' ') ++value;
-    if (*value == '"') {
-      ++value;
-      const std::size_t len = std::strlen(value);
-      if (len > 0) value[len - 1] = '\0';  // the closing quote, or whatever ends the value
-    }
+  std::size_t begin = 0;
+  std::size_t end = 0;
+  std::u16string wide_value;
+  bool has_wide = false;
+  if (FindValue(std::string_view(text), begin, end)) {
+    value = text + begin;
+    value[end - begin] = '\0';
     Trace("Parse_Arg() val=[%s]\n", value);
+    has_wide = wide != nullptr && FindValue(std::u16string_view(*wide), begin, end);
+    if (has_wide) wide_value = wide->substr(begin, end - begin);
   }
-  ApplyOption(job, option->id, value, nesting);
+  ApplyOption(job, option->id, value, has_wide ? &wide_value : nullptr, nesting);
 }
 
 }  // namespace
@@ -402,9 +451,9 @@ const OptionEntry* FindOption(const char* text) {
   return nullptr;
 }
 
-void Parse_Arg(PrintJob& job, char* text) {
+void Parse_Arg(PrintJob& job, char* text, const std::u16string* wide) {
   job.config_files_read = 0;
-  ParseOption(job, text, Nesting{});
+  ParseOption(job, text, wide, Nesting{});
 }
 
 }  // namespace quillet

@@ -4,6 +4,7 @@
 #define QUILLET_JOB_OPTIONS_H
 
 #include <cstdint>
+#include <string>
 
 #include "job/print_job.h"
 
@@ -47,8 +48,11 @@ const OptionEntry* FindOption(const char* text);
 // to fit. Configuration files nest at most 16 deep and list options at most 16 deep;
 // deeper ones are traced and skipped. A configuration file that is already being
 // read further up is not read again, and one option text reads at most 64
-// configuration files; what is skipped is traced.
-void Parse_Arg(PrintJob& job, char* text);
+// configuration files; what is skipped is traced. `wide`, when given, is the same
+// text in UTF-16 (an option from Java or the command line that the ANSI code
+// page cannot spell): a configuration file it names is opened by that name.
+// Names inside configuration files are bytes of the ANSI code page.
+void Parse_Arg(PrintJob& job, char* text, const std::u16string* wide = nullptr);
 
 }  // namespace quillet
 

@@ -1,6 +1,7 @@
 #include "job/paper_sizes.h"
 
 #include <cmath>
+#include <cstdio>
 
 namespace quillet {
 
@@ -71,15 +72,91 @@ const PaperSize* FindPaperByName(const char* form) {
 
 std::int32_t PaperTenths(double mm) { return static_cast<std::int32_t>(std::lround(mm * 10.0)); }
 
+namespace {
+
+// Within `tolerance` tenths of a millimetre each way; compared in 64 bits, since
+// the job's sizes are any 32-bit value.
+bool Near(std::int32_t a_width, std::int32_t a_length, std::int32_t b_width, std::int32_t b_length,
+          std::int64_t tolerance) {
+  const std::int64_t dw = static_cast<std::int64_t>(a_width) - b_width;
+  const std::int64_t dl = static_cast<std::int64_t>(a_length) - b_length;
+  return dw >= -tolerance && dw <= tolerance && dl >= -tolerance && dl <= tolerance;
+}
+
+bool RowFits(const PaperSize& row, std::int32_t width, std::int32_t length) {
+  return Near(width, length, PaperTenths(row.width_mm), PaperTenths(row.length_mm), 1);
+}
+
+std::string Millimetres(std::int32_t width, std::int32_t length) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.1f x %.1f mm", width / 10.0, length / 10.0);
+  return text;
+}
+
+}  // namespace
+
+const PaperSize* FindPaperById(std::int32_t id) {
+  for (const PaperSize* row = paper_sizes; row->name != nullptr; ++row)
+    if (row->id == id) return row;
+  return nullptr;
+}
+
 const PaperSize* FindPaperBySize(std::int32_t width, std::int32_t length) {
-  const PaperSize* found = nullptr;
-  for (const PaperSize* row = paper_sizes; row->name != nullptr; ++row) {
-    // Compared in 64 bits: the job's sizes are any 32-bit value.
-    const std::int64_t dw = static_cast<std::int64_t>(width) - PaperTenths(row->width_mm);
-    const std::int64_t dl = static_cast<std::int64_t>(length) - PaperTenths(row->length_mm);
-    if (dw >= -1 && dw <= 1 && dl >= -1 && dl <= 1) found = row;
+  for (const PaperSize* row = paper_sizes; row->name != nullptr; ++row)
+    if (RowFits(*row, width, length)) return row;
+  return nullptr;
+}
+
+PaperChoice ChoosePaper(const char* form_id, std::int32_t width, std::int32_t length,
+                        const std::vector<PrinterPaper>* listed) {
+  if (listed != nullptr && listed->empty()) listed = nullptr;  // a list of nothing tells nothing
+  const PaperSize* row = nullptr;
+  if (form_id[0] != '\0') {
+    row = FindPaperByName(form_id);
+    if (row == nullptr) return {};
+  } else if (width != 0 && length != 0) {
+    // Several rows may share the size: the first one the printer lists.
+    for (std::size_t k = 0; listed != nullptr && row == nullptr && k < listed->size(); ++k) {
+      const PaperSize* candidate = FindPaperById((*listed)[k].id);
+      if (candidate != nullptr && RowFits(*candidate, width, length)) row = candidate;
+    }
+    if (row == nullptr) row = FindPaperBySize(width, length);
+  } else {
+    return {};
   }
-  return found;
+  PaperChoice choice{true, kUserPaper, width, length};
+  if (row != nullptr) {
+    choice.id = static_cast<std::int16_t>(row->id);
+    choice.width = PaperTenths(row->width_mm);
+    choice.length = PaperTenths(row->length_mm);
+  }
+  if (listed == nullptr) return choice;
+  for (const PrinterPaper& paper : *listed) {
+    if (choice.id != kUserPaper && paper.id == choice.id) return choice;
+  }
+  // Not a paper of this printer's: one of its papers of the same size, a
+  // standard one (an id below DMPAPER_USER) before the driver's own.
+  for (bool standard : {true, false}) {
+    for (const PrinterPaper& paper : *listed) {
+      if (paper.id != kUserPaper && (paper.id > 0 && paper.id < kUserPaper) == standard &&
+          Near(paper.width, paper.length, choice.width, choice.length, 10)) {
+        choice.id = paper.id;
+        return choice;
+      }
+    }
+  }
+  choice.id = kUserPaper;
+  return choice;
+}
+
+std::string PaperText(const PaperChoice& paper) {
+  if (paper.id == kUserPaper) return "user size " + Millimetres(paper.width, paper.length);
+  if (const PaperSize* row = FindPaperById(paper.id)) return row->name;
+  return "paper " + std::to_string(paper.id);
+}
+
+std::string AskedPaperText(const char* form_id, std::int32_t width, std::int32_t length) {
+  return form_id[0] != '\0' ? std::string(form_id) : Millimetres(width, length);
 }
 
 }  // namespace quillet

@@ -69,12 +69,22 @@ struct PrintJob {
   // (report_path then holds '?' in its place): the file is opened and removed by
   // this name. Null otherwise.
   const char16_t* report_path_wide = nullptr;
+  // config_path in UTF-16 when the option that named it came from Java or the
+  // command line and the ANSI code page cannot spell it; empty otherwise.
+  std::u16string config_path_wide;
   // Configuration files read for the option text being applied now (nested
   // ones included); see Parse_Arg.
   int config_files_read = 0;
   // Told at the start of every page (1, 2, ...) of the report being printed;
   // null: nobody listens.
   void (*on_page)(const PrintJob& job, int page_no) = nullptr;
+  // The document's name in the spooler and on the page line when the report has
+  // no name of its own (quillet-print's standard input, saved to a temporary
+  // file); null: report_path.
+  const char* document_name = nullptr;
+  // The file the document is written to instead of the printer, in UTF-16; null:
+  // the printer. Only quillet-print's --output sets it.
+  const char16_t* output_path = nullptr;
 };
 
 // Copies `value` into a fixed text field, cut to fit with its terminator.

@@ -26,6 +26,12 @@ struct FileIdentity {
   bool operator==(const FileIdentity& other) const { return volume == other.volume && index == other.index; }
 };
 bool IdentifyFile(std::FILE* stream, FileIdentity& identity);
+// The same for a report opened with ReportOpen.
+bool IdentifyReport(std::int32_t handle, FileIdentity& identity);
+
+// Opens a configuration file for reading as text (mode "r"), by `wide_path`
+// (UTF-16) when it is given; null when it cannot be opened.
+std::FILE* OpenConfigFile(const char* path, const char16_t* wide_path = nullptr);
 
 // Reads up to `size` bytes; the count read, 0 at the end of the data, -1 on error.
 long ReportRead(std::int32_t handle, void* buffer, unsigned size);

@@ -29,13 +29,24 @@ void ReportClose(std::int32_t handle) { ::close(handle); }
 
 void ReportRemove(const char* path, const char16_t*) { std::remove(path); }
 
-bool IdentifyFile(std::FILE* stream, FileIdentity& identity) {
+namespace {
+
+bool IdentifyDescriptor(int fd, FileIdentity& identity) {
   struct stat info;
-  if (::fstat(::fileno(stream), &info) != 0) return false;
+  if (::fstat(fd, &info) != 0) return false;
   identity.volume = static_cast<std::uint64_t>(info.st_dev);
   identity.index = static_cast<std::uint64_t>(info.st_ino);
   return true;
 }
+
+}  // namespace
+
+bool IdentifyFile(std::FILE* stream, FileIdentity& identity) { return IdentifyDescriptor(::fileno(stream), identity); }
+
+bool IdentifyReport(std::int32_t handle, FileIdentity& identity) { return IdentifyDescriptor(handle, identity); }
+
+// Natively every name is bytes already: the UTF-16 form is never needed.
+std::FILE* OpenConfigFile(const char* path, const char16_t*) { return std::fopen(path, "r"); }
 
 unsigned long LastSystemError() { return static_cast<unsigned long>(errno); }
 

@@ -41,14 +41,33 @@ void ReportRemove(const char* path, const char16_t* wide_path) {
 
 unsigned long LastSystemError() { return GetLastError(); }
 
-bool IdentifyFile(std::FILE* stream, FileIdentity& identity) {
-  const intptr_t os_handle = _get_osfhandle(_fileno(stream));
-  if (os_handle == -1) return false;
+namespace {
+
+bool IdentifyHandle(HANDLE handle, FileIdentity& identity) {
   BY_HANDLE_FILE_INFORMATION info;
-  if (!GetFileInformationByHandle(reinterpret_cast<HANDLE>(os_handle), &info)) return false;
+  if (!GetFileInformationByHandle(handle, &info)) return false;
   identity.volume = info.dwVolumeSerialNumber;
   identity.index = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
   return true;
+}
+
+}  // namespace
+
+bool IdentifyFile(std::FILE* stream, FileIdentity& identity) {
+  const intptr_t os_handle = _get_osfhandle(_fileno(stream));
+  if (os_handle == -1) return false;
+  return IdentifyHandle(reinterpret_cast<HANDLE>(os_handle), identity);
+}
+
+bool IdentifyReport(std::int32_t handle, FileIdentity& identity) {
+  // A report handle is a file handle of the system's (as _lopen's are), which
+  // fits in 32 bits on every Windows.
+  return IdentifyHandle(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(handle)), identity);
+}
+
+std::FILE* OpenConfigFile(const char* path, const char16_t* wide_path) {
+  if (wide_path != nullptr) return _wfopen(reinterpret_cast<const wchar_t*>(wide_path), L"r");
+  return std::fopen(path, "r");
 }
 
 }  // namespace quillet

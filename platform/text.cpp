@@ -97,4 +97,16 @@ std::string Utf8FromUtf16(std::u16string_view text) {
   return out;
 }
 
+bool HasLoneSurrogate(std::u16string_view text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t unit = text[i];
+    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+      ++i;  // a pair
+    } else if (unit >= 0xD800 && unit <= 0xDFFF) {
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace quillet

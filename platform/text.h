@@ -23,6 +23,10 @@ std::u16string Utf16FromModifiedUtf8(std::string_view bytes);
 // result never holds a zero byte.
 std::string ModifiedUtf8FromUtf16(std::u16string_view text);
 
+// True when the text holds a surrogate that is not part of a pair: no code page
+// can spell it (a conversion puts a replacement character in its place).
+bool HasLoneSurrogate(std::u16string_view text);
+
 // Encodes UTF-16 as standard UTF-8 (a surrogate pair as one four-byte
 // character; a lone surrogate as U+FFFD).
 std::string Utf8FromUtf16(std::u16string_view text);

@@ -2,6 +2,8 @@
 
 #include <climits>
 
+#include "platform/text.h"
+
 namespace quillet {
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows wide characters are UTF-16 code units");
@@ -28,7 +30,8 @@ AnsiText AnsiFromUtf16(std::u16string_view text) {
   }
   result.bytes.resize(static_cast<std::size_t>(size));
   WideCharToMultiByte(CP_ACP, flags, wide, length, &result.bytes[0], size, nullptr, used);
-  result.exact = used_default == FALSE;
+  // A UTF-8 code page replaces a lone surrogate without saying so.
+  result.exact = used_default == FALSE && !(utf8 && HasLoneSurrogate(text));
   return result;
 }
 

@@ -4,9 +4,11 @@
 #include "print/gdi_device_win32.h"
 
 #include <cstring>
+#include <string>
 
 #include "platform/message_box_win32.h"
 #include "platform/module_win32.h"
+#include "platform/text_win32.h"
 #include "print/abort_dialog_win32.h"
 #include "printer/printer_setup.h"
 #include "platform/file.h"
@@ -42,6 +44,10 @@ std::int32_t GdiPrintDevice::OpenReport(const char* path, const char16_t* wide_p
 }
 
 void GdiPrintDevice::CloseReport(std::int32_t file) { ReportClose(file); }
+
+bool GdiPrintDevice::IdentifyReport(std::int32_t file, FileIdentity& identity) {
+  return quillet::IdentifyReport(file, identity);
+}
 
 unsigned long GdiPrintDevice::LastError() { return GetLastError(); }
 
@@ -96,12 +102,23 @@ void GdiPrintDevice::DeleteFont(FontHandle font) { DeleteObject(static_cast<HGDI
 
 void GdiPrintDevice::SetAbortProc(DeviceContext dc) { ::SetAbortProc(Dc(dc), &AbrtProc); }
 
-int GdiPrintDevice::StartDocument(DeviceContext dc, const char* document_name) {
-  DOCINFOA info;
+int GdiPrintDevice::StartDocument(DeviceContext dc, const char* document_name, const char16_t* output_path) {
+  if (output_path == nullptr) {
+    DOCINFOA info;
+    std::memset(&info, 0, sizeof info);
+    info.cbSize = sizeof info;
+    info.lpszDocName = document_name;
+    return StartDocA(Dc(dc), &info);
+  }
+  // To a file: the wide call, so that the file's name arrives as given whatever
+  // the ANSI code page can spell; the document's name is its ANSI text widened.
+  const std::u16string name = Utf16FromAnsi(document_name);
+  DOCINFOW info;
   std::memset(&info, 0, sizeof info);
   info.cbSize = sizeof info;
-  info.lpszDocName = document_name;
-  return StartDocA(Dc(dc), &info);
+  info.lpszDocName = Wide(name);
+  info.lpszOutput = reinterpret_cast<const wchar_t*>(output_path);
+  return StartDocW(Dc(dc), &info);
 }
 
 int GdiPrintDevice::StartPage(DeviceContext dc) { return ::StartPage(Dc(dc)); }

@@ -24,6 +24,7 @@ class GdiPrintDevice final : public PrintDevice {
 
   std::int32_t OpenReport(const char* path, const char16_t* wide_path) override;
   void CloseReport(std::int32_t file) override;
+  bool IdentifyReport(std::int32_t file, FileIdentity& identity) override;
   unsigned long LastError() override;
   bool GetPrinterDC(PrintJob& job) override;
   void DeleteDC(DeviceContext dc) override;
@@ -39,7 +40,7 @@ class GdiPrintDevice final : public PrintDevice {
   void DeleteFont(FontHandle font) override;
 
   void SetAbortProc(DeviceContext dc) override;
-  int StartDocument(DeviceContext dc, const char* document_name) override;
+  int StartDocument(DeviceContext dc, const char* document_name, const char16_t* output_path) override;
   int StartPage(DeviceContext dc) override;
   int EndPage(DeviceContext dc) override;
   int EndDocument(DeviceContext dc) override;

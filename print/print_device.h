@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "job/print_job.h"
+#include "platform/file.h"
 
 namespace quillet {
 
@@ -49,6 +50,8 @@ class PrintDevice {
   // when given, names the file in UTF-16 and is what opens it.
   virtual std::int32_t OpenReport(const char* path, const char16_t* wide_path) = 0;
   virtual void CloseReport(std::int32_t file) = 0;
+  // Which file an open report is (false when the platform cannot tell).
+  virtual bool IdentifyReport(std::int32_t file, FileIdentity& identity) = 0;
   virtual unsigned long LastError() = 0;
 
   // Prepares the job's printer and leaves its device context in job.dc (null when
@@ -74,9 +77,10 @@ class PrintDevice {
 
   // Installs the library's abort procedure on the device context.
   virtual void SetAbortProc(DeviceContext dc) = 0;
-  // The spooler calls: StartDocument takes the document name; each returns the
-  // platform's result (negative on failure).
-  virtual int StartDocument(DeviceContext dc, const char* document_name) = 0;
+  // The spooler calls: StartDocument takes the document name and, when given, the
+  // file (UTF-16) that receives the document instead of the printer; each returns
+  // the platform's result (0 or negative on failure).
+  virtual int StartDocument(DeviceContext dc, const char* document_name, const char16_t* output_path) = 0;
   virtual int StartPage(DeviceContext dc) = 0;
   virtual int EndPage(DeviceContext dc) = 0;
   virtual int EndDocument(DeviceContext dc) = 0;

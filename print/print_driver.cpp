@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "print/abort_dialog.h"
@@ -46,29 +47,42 @@ class Report {
 
   ReportOutcome Print();
 
+  // Besides the outcome: the spooler call that failed, the lines cut.
+  ReportResult result;
+
  private:
   void MakeFonts(DeviceContext dc);
   // False when the report has to end here (a spooler call failed).
   bool PrintLines(DeviceContext dc);
   bool StartNewPage(DeviceContext dc);
   bool EndCurrentPage(DeviceContext dc, const char* failure_trace);
+  // CheckPrintResult, remembering the call that failed for the outcome.
+  bool SpoolerFailed(const char* name, int result);
+  // Counts a printed line whose characters reach beyond the right edge.
+  void CountCut(const DecodedLine& line);
+  void CountCut(const UnicodeLine& line);
+  void CountCut(int visible);  // columns of the text that prints, blanks at its end left out
   // A spooler call failed. Once the user has cancelled, that is the spooler
   // giving up on the cancelled job.
   static ReportOutcome Failed() { return user_abort ? ReportOutcome::kCancelled : ReportOutcome::kSpoolerFailed; }
   void Release();
+  const char* DocumentName() const { return job_.document_name != nullptr ? job_.document_name : job_.report_path; }
 
   PrintJob& job_;
   PrintDevice& device_;
   ReportFonts fonts_;
   FontHandle original_font_ = nullptr;  // what selecting font_normal replaced
-  bool document_open_ = false;          // started and neither ended nor dropped
+  bool document_open_ = false;          // started and not yet ended or dropped
 
   // The character grid, from the normal font.
   int char_width_ = 0;
   int line_height_ = 0;
   int lines_per_page_ = 0;
+  int columns_ = 0;  // grid columns that lie wholly on the page
   int line_no_ = 0;  // next row on the current page; 0: no page open
   int page_no_ = 0;  // pages started in this report
+  // The last page ended because it was full, and nothing has come since.
+  bool ended_full_ = false;
 };
 
 ReportOutcome Report::Print() {
@@ -94,17 +108,20 @@ ReportOutcome Report::Print() {
   // Only rows that lie wholly inside the printable area are used. A font without
   // height would divide by zero: every page then holds one line.
   lines_per_page_ = line_height_ > 0 ? vertres / line_height_ : 0;
+  const int horzres = device_.GetDeviceCaps(dc, DeviceCap::kHorzRes);
+  columns_ = char_width_ > 0 ? horzres / char_width_ : -1;
 
   user_abort = 0;
   if (!job_.quiet) cancel_dialog = device_.CreateCancelDialog();
   device_.SetAbortProc(dc);
   device_.SetTransparentText(dc);  // the ruler's ticks show through the first row
 
-  if (CheckPrintResult(device_, "StartDoc", device_.StartDocument(dc, job_.report_path)))
+  if (SpoolerFailed("StartDoc", device_.StartDocument(dc, DocumentName(), job_.output_path)))
     return ReportOutcome::kSpoolerFailed;
-  // From here until EndDoc, every way out drops the document (Release): a
-  // cancelled report, or one whose page could not be started or ended, is
-  // dropped whole, so the spooler prints no half report.
+  // From here until EndDoc succeeds, every way out drops the document
+  // (Release): a cancelled report, or one whose page could not be started or
+  // ended or that the spooler refused at its end, is dropped whole, so the
+  // spooler prints no half report.
   document_open_ = true;
 
   line_no_ = 0;
@@ -119,9 +136,41 @@ ReportOutcome Report::Print() {
     if (!EndCurrentPage(dc, "EndPage (2) failed - exiting\n")) return Failed();
   }
 
+  if (SpoolerFailed("EndDoc", device_.EndDocument(dc))) return Failed();
   document_open_ = false;
-  if (CheckPrintResult(device_, "EndDoc", device_.EndDocument(dc))) return Failed();
   return ReportOutcome::kSpooled;
+}
+
+bool Report::SpoolerFailed(const char* name, int result_code) {
+  if (!CheckPrintResult(device_, name, result_code, &result.error)) return false;
+  result.spooler_call = name;
+  result.spooler_result = result_code;
+  return true;
+}
+
+void Report::CountCut(const DecodedLine& line) {
+  if (columns_ < 0) return;
+  // What prints is the text up to its first NUL; blanks at its end lose
+  // nothing when they fall off the paper.
+  int visible = 0;
+  for (int k = 0; k < line.length && line.chars[k] != '\0'; ++k) {
+    if (line.chars[k] != ' ') visible = k + 1;
+  }
+  CountCut(visible);
+}
+
+void Report::CountCut(const UnicodeLine& line) {
+  if (columns_ < 0) return;
+  const char* const nul = static_cast<const char*>(std::memchr(line.text, '\0', static_cast<std::size_t>(line.bytes)));
+  int end = nul != nullptr ? static_cast<int>(nul - line.text) : line.bytes;
+  while (end > 0 && line.text[end - 1] == ' ') --end;
+  CountCut(CountCharacters(line.text, end));
+}
+
+void Report::CountCut(int visible) {
+  if (visible <= columns_) return;
+  ++result.lines_cut;
+  result.first_column_lost = columns_ + 1;
 }
 
 void Report::MakeFonts(DeviceContext dc) {
@@ -166,11 +215,20 @@ bool Report::PrintLines(DeviceContext dc) {
       Trace("GetLine found CTL_EOF\n");
       break;
     }
-    if (page_no_ == 0 && line_no_ == 0 && count == 0 && status == CTL_FORM_FEED) {
+    const bool lone_form_feed = line_no_ == 0 && count == 0 && status == CTL_FORM_FEED;
+    if (lone_form_feed && page_no_ == 0) {
       // A form feed before anything of the report: no blank first page.
       Trace("Skipping initial FORM_FEED\n");
       continue;
     }
+    if (lone_form_feed && ended_full_) {
+      // The page before ended because it was full; this form feed is the one
+      // that would have ended it. A second one still asks for a blank page.
+      ended_full_ = false;
+      Trace("Skipping FORM_FEED after a full page\n");
+      continue;
+    }
+    ended_full_ = false;
     if (line_no_ == 0 && !StartNewPage(dc)) return false;
 
     if (count > 0 && line.unicode) {
@@ -178,6 +236,7 @@ bool Report::PrintLines(DeviceContext dc) {
       DecodeUnicodeLine(line.text, count, line.positions, decoded);
       TextRun runs[kLineCapacity];
       const int run_count = SplitRuns(decoded, char_width_, runs);
+      CountCut(decoded);
       const int y = line_height_ * line_no_;
       const char* text = decoded.text;  // the runs follow each other in it
       for (int r = 0; r < run_count; ++r) {
@@ -193,6 +252,7 @@ bool Report::PrintLines(DeviceContext dc) {
       // text ends at its first NUL.
       const int run_count =
           job_.raw ? SplitRawRuns(decoded, char_width_, runs) : SplitRuns(decoded, char_width_, runs);
+      if (!job_.raw) CountCut(decoded);
       const int y = line_height_ * line_no_;
       for (int r = 0; r < run_count; ++r) {
         OutputRun(job_, device_, fonts_, runs[r].attribute, runs[r].x, y, decoded.chars + runs[r].start,
@@ -202,9 +262,11 @@ bool Report::PrintLines(DeviceContext dc) {
     }
 
     // Rows 0 to lines_per_page - 1: the next row would reach below the page.
-    if ((line_no_ >= lines_per_page_ || status == CTL_FORM_FEED) &&
-        !EndCurrentPage(dc, "EndPage failed - exiting\n"))
-      return false;
+    const bool full = line_no_ >= lines_per_page_;
+    if (full || status == CTL_FORM_FEED) {
+      if (!EndCurrentPage(dc, "EndPage failed - exiting\n")) return false;
+      ended_full_ = full && status != CTL_FORM_FEED;
+    }
   } while (!user_abort);
   return true;
 }
@@ -212,11 +274,11 @@ bool Report::PrintLines(DeviceContext dc) {
 bool Report::StartNewPage(DeviceContext dc) {
   ++page_no_;
   char page_line[kPageLineSize];
-  std::snprintf(page_line, sizeof page_line, "%s (page %i)", job_.report_path, page_no_);
+  std::snprintf(page_line, sizeof page_line, "%s (page %i)", DocumentName(), page_no_);
   device_.SetPageLine(progress_window, page_line);
   if (job_.on_page != nullptr) job_.on_page(job_, page_no_);
   Trace("Printing %s\n", page_line);
-  if (CheckPrintResult(device_, "StartPage", device_.StartPage(dc))) {
+  if (SpoolerFailed("StartPage", device_.StartPage(dc))) {
     Trace("StartPage failed - exiting\n");
     return false;
   }
@@ -226,7 +288,7 @@ bool Report::StartNewPage(DeviceContext dc) {
 
 bool Report::EndCurrentPage(DeviceContext dc, const char* failure_trace) {
   line_no_ = 0;
-  if (CheckPrintResult(device_, "EndPage", device_.EndPage(dc))) {
+  if (SpoolerFailed("EndPage", device_.EndPage(dc))) {
     Trace("%s", failure_trace);
     return false;
   }
@@ -275,14 +337,46 @@ ReportResult PrintReport(PrintJob& job, PrintDevice& device) {
     Trace("lopen(%s) failed because of error %d\n", job.report_path, static_cast<int>(error));
     return {ReportOutcome::kNotOpened, error};
   }
+  FileIdentity identity;
+  if (device.IdentifyReport(job.file, identity) && IsTraceFile(identity)) {
+    // The trace would write a line for every line read, and read its own lines.
+    const std::string text = std::string(job.report_path) + " is the trace log: not printed";
+    Trace("%s\n", text.c_str());
+    device.ShowError(text.c_str());
+    device.CloseReport(job.file);
+    job.file = 0;
+    job.input.Reset();
+    return {ReportOutcome::kIsTraceLog};
+  }
   Report report(job, device);
-  return {report.Print(), 0};
+  const ReportOutcome outcome = report.Print();
+  ReportResult result = report.result;
+  result.outcome = outcome;
+  // The failed call is told only for a report that the spooler failed: after a
+  // cancel, the spooler's refusal is its answer to the cancel.
+  if (outcome != ReportOutcome::kSpoolerFailed) {
+    result.error = 0;
+    result.spooler_call = nullptr;
+    result.spooler_result = 0;
+  }
+  if (result.lines_cut > 0) {
+    Trace("PrintReport() %s: %d lines cut at column %d\n", job.report_path, result.lines_cut,
+          result.first_column_lost);
+  }
+  return result;
 }
 
-void DisposeReport(PrintJob& job) {
-  if (!job.scratch) return;
+bool DisposeReport(PrintJob& job, const ReportResult& result) {
+  if (!job.scratch) return false;
+  if (result.outcome != ReportOutcome::kSpooled) {
+    Trace("DisposeReport() kept %s: not printed\n", job.report_path != nullptr ? job.report_path : "");
+    return false;
+  }
   if (job.report_path != nullptr) ReportRemove(job.report_path, job.report_path_wide);
-  if (!job.config_path.empty()) std::remove(job.config_path.c_str());
+  if (!job.config_path.empty()) {
+    ReportRemove(job.config_path.c_str(), job.config_path_wide.empty() ? nullptr : job.config_path_wide.c_str());
+  }
+  return true;
 }
 
 const char* SpoolerErrorText(int result) {
@@ -293,12 +387,17 @@ const char* SpoolerErrorText(int result) {
       "Out of disk",                  // SP_OUTOFDISK
       "Out of memory",                // SP_OUTOFMEMORY
   };
+  // 0, and results below -5, have no text of their own.
   if (result < 0 && result >= -5) return kTexts[-result - 1];
   return kTexts[0];
 }
 
-bool CheckPrintResult(PrintDevice& device, const char* name, int result) {
-  if (result >= 0) return false;
+bool CheckPrintResult(PrintDevice& device, const char* name, int result, unsigned long* error) {
+  if (result > 0) return false;
+  // Read before the box, whose own calls may change it.
+  const unsigned long last_error = device.LastError();
+  if (error != nullptr) *error = last_error;
+  Trace("%s returned %i - GetLastError() = %lu\n", name, result, last_error);
   char text[kResultTextSize];
   std::snprintf(text, sizeof text, "%s returned %i (%s).", name, result, SpoolerErrorText(result));
   device.ShowError(text);

@@ -18,13 +18,26 @@ enum class ReportOutcome {
   kSpooled,        // every page went to the spooler and the document was ended
   kNotOpened,      // the report file could not be opened (`error` says why)
   kNoPrinter,      // no device context: no printer, or the job's printer could not be opened
-  kSpoolerFailed,  // a spooler call failed; its box was shown and the document dropped
+  kSpoolerFailed,  // a spooler call failed or refused the document; its box was shown and
+                   // the document dropped
   kCancelled,      // the user cancelled; the document was dropped
+  kIsTraceLog,     // the report file is the open trace log: printing it would feed it its own lines
 };
 
 struct ReportResult {
   ReportOutcome outcome = ReportOutcome::kSpooled;
-  unsigned long error = 0;  // the system's error code for kNotOpened
+  // kNotOpened: the system's error code. kSpoolerFailed: the platform's last
+  // error code right after the call that failed.
+  unsigned long error = 0;
+  const char* spooler_call = nullptr;  // kSpoolerFailed: "StartDoc", "StartPage", "EndPage" or "EndDoc"
+  int spooler_result = 0;              // and what it returned (0 or below)
+  // Lines with characters beyond the right edge of the page, which print off
+  // the paper, and the first grid column (from 1) that does not fit.
+  int lines_cut = 0;
+  int first_column_lost = 0;
+  // Set by the print entry: the job asked for scratch disposition, and the
+  // report (with its configuration file) was kept because it was not printed.
+  bool kept = false;
 };
 
 // Prints the report named by job.report_path on the printer the job selects.
@@ -39,14 +52,19 @@ ReportResult PrintReport(PrintJob& job);
 ReportResult PrintReport(PrintJob& job, PrintDevice& device);
 
 // After every report: with scratch disposition, deletes the report file and the
-// configuration file named by the job.
-void DisposeReport(PrintJob& job);
+// configuration file named by the job, but only when the report was handed to
+// the spooler whole (`result` kSpooled). A report that was not printed may be
+// the only copy: it stays, and so does its configuration file. True when the
+// files were deleted.
+bool DisposeReport(PrintJob& job, const ReportResult& result);
 
-// For a negative spooler result, shows "<name> returned <result> (<reason>)." in
-// an error box and returns true; false without a box otherwise.
-bool CheckPrintResult(PrintDevice& device, const char* name, int result);
+// A spooler call failed when it returned 0 or less. Then shows "<name> returned
+// <result> (<reason>)." in an error box, traces the call with the platform's
+// last error code (also stored in *error when given) and returns true; false
+// without a box otherwise.
+bool CheckPrintResult(PrintDevice& device, const char* name, int result, unsigned long* error = nullptr);
 
-// The text shown for a negative spooler result.
+// The text shown for a failed spooler result.
 const char* SpoolerErrorText(int result);
 
 // Ticks every 10 device units across the page width at height y (20 long at

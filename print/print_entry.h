@@ -33,13 +33,25 @@ class PrintCall {
   // Traces the argument, then applies the option, or prints the report it names
   // and disposes of it. `text` is in the ANSI code page; `wide` is the argument in
   // UTF-16 when the code page cannot spell it (null otherwise), so that such a
-  // report is still found by its name. What became of a report; nothing for an
-  // option.
-  std::optional<ReportResult> Argument(int index, const char* text, const std::u16string* wide);
+  // report or configuration file is still found by its name. An argument that
+  // holds a NUL character (`text` then ends at it) names nothing: as an option
+  // it is ignored whole, as a report it is a file that cannot be opened. What
+  // became of a report; nothing for an option.
+  std::optional<ReportResult> Argument(int index, const char* text, const std::u16string* wide,
+                                       bool holds_nul = false);
+
+  // Prints the file at `path` as the report of argument `index`, whose text
+  // (`argument`) names no file: quillet-print's "-", standard input saved to a
+  // file. `wide_path` as in PrintDevice::OpenReport; the spooler and the page line
+  // call the report `document_name`. Traced and disposed of as Argument's reports.
+  ReportResult File(int index, const char* argument, const char* path, const char16_t* wide_path,
+                    const char* document_name);
 
   PrintJob& job() { return job_; }
 
  private:
+  ReportResult Print(const char* path, const char16_t* wide_path);
+
   PrintJob job_;  // every field zero or empty, copies 1, portrait
 };
 

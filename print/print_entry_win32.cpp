@@ -1,4 +1,6 @@
 // The argument walk of the print entry on the library's printer and GDI driver.
+#include <windows.h>
+
 #include <cstring>
 #include <vector>
 
@@ -16,21 +18,46 @@ PrintCall::PrintCall(int argument_count) {
   Trace("argc = [%d]\n", argument_count);
 }
 
-std::optional<ReportResult> PrintCall::Argument(int index, const char* text, const std::u16string* wide) {
+std::optional<ReportResult> PrintCall::Argument(int index, const char* text, const std::u16string* wide,
+                                                bool holds_nul) {
   Trace("argv[%d] = [%s]\n", index, text);
+  if (holds_nul) {
+    // Cut at the NUL, the text would name another file than the caller's, one
+    // it never named (and scratch disposition would delete it).
+    Trace("argv[%d] holds a NUL character: it names nothing\n", index);
+    if (IsOptionArgument(text)) return std::nullopt;
+    return ReportResult{ReportOutcome::kNotOpened, ERROR_INVALID_NAME};
+  }
   if (IsOptionArgument(text)) {
-    // Parse_Arg cuts quotes and list tokens in place: give it a copy of its own.
+    // Parse_Arg cuts quotes and list tokens in place: give it a copy of its own,
+    // and the UTF-16 form for the names the code page cannot spell.
     std::vector<char> option(text + 1, text + std::strlen(text) + 1);
-    Parse_Arg(job_, option.data());
+    std::u16string wide_option;
+    if (wide != nullptr && !wide->empty()) wide_option = wide->substr(1);
+    Parse_Arg(job_, option.data(), wide != nullptr ? &wide_option : nullptr);
     return std::nullopt;
   }
   const std::string path = ReportPathFromArgument(text);
   std::u16string wide_path;
   if (wide != nullptr) wide_path = ReportPathFromArgument(std::u16string_view(*wide));
-  job_.report_path = path.c_str();
-  job_.report_path_wide = wide != nullptr ? wide_path.c_str() : nullptr;
-  const ReportResult result = PrintReport(job_);
-  DisposeReport(job_);
+  return Print(path.c_str(), wide != nullptr ? wide_path.c_str() : nullptr);
+}
+
+ReportResult PrintCall::File(int index, const char* argument, const char* path, const char16_t* wide_path,
+                             const char* document_name) {
+  Trace("argv[%d] = [%s]\n", index, argument);
+  Trace("%s read into %s\n", document_name, path);
+  job_.document_name = document_name;
+  const ReportResult result = Print(path, wide_path);
+  job_.document_name = nullptr;
+  return result;
+}
+
+ReportResult PrintCall::Print(const char* path, const char16_t* wide_path) {
+  job_.report_path = path;
+  job_.report_path_wide = wide_path;
+  ReportResult result = PrintReport(job_);
+  result.kept = job_.scratch && !DisposeReport(job_, result);
   job_.report_path = nullptr;
   job_.report_path_wide = nullptr;
   return result;

@@ -64,6 +64,8 @@ LONG CallDocumentProperties(HANDLE printer, char* device, DEVMODEA* out, DEVMODE
                                           : DocumentPropertiesA(nullptr, printer, device, out, in, mode);
 }
 
+OpenPrinterFunction g_open_printer = nullptr;  // null: OpenPrinterA
+
 bool IsBlock(HGLOBAL block) { return block != nullptr && block != Unset(); }
 
 // A printer opened for queries, closed at the end of its scope.
@@ -71,7 +73,8 @@ class OpenedPrinter {
  public:
   explicit OpenedPrinter(const std::string& name) {
     HANDLE handle = nullptr;
-    if (OpenPrinterA(const_cast<char*>(name.c_str()), &handle, nullptr)) {
+    const OpenPrinterFunction open = g_open_printer != nullptr ? g_open_printer : &OpenPrinterA;
+    if (open(const_cast<char*>(name.c_str()), &handle, nullptr)) {
       printer_.reset(handle);
     } else {
       error_ = GetLastError();
@@ -227,6 +230,30 @@ std::vector<BYTE> PublicPartFor(const DEVMODEA& current, SIZE_T block_size, cons
   return copy;
 }
 
+// The papers a printer lists, in its own order, with their sizes; false when
+// it does not say.
+bool ListPapers(const std::string& printer, std::vector<PrinterPaper>& papers) {
+  OpenedPrinter opened(printer);
+  SpoolerNames names;
+  const char* port = opened && AskSpoolerNames(opened.get(), names) ? names.port.c_str() : nullptr;
+  const int count = DeviceCapabilitiesA(printer.c_str(), port, DC_PAPERS, nullptr, nullptr);
+  if (count <= 0 || count > 0x10000) return false;
+  std::vector<WORD> ids(static_cast<std::size_t>(count));
+  if (DeviceCapabilitiesA(printer.c_str(), port, DC_PAPERS, reinterpret_cast<LPSTR>(ids.data()), nullptr) != count)
+    return false;
+  // Sizes in tenths of a millimetre; a printer that does not tell them still
+  // tells which papers it has.
+  std::vector<POINT> sizes(static_cast<std::size_t>(count), POINT{0, 0});
+  if (DeviceCapabilitiesA(printer.c_str(), port, DC_PAPERSIZE, reinterpret_cast<LPSTR>(sizes.data()), nullptr) !=
+      count)
+    sizes.assign(sizes.size(), POINT{0, 0});
+  papers.clear();
+  for (int k = 0; k < count; ++k) {
+    papers.push_back(PrinterPaper{static_cast<std::int16_t>(ids[k]), sizes[k].x, sizes[k].y});
+  }
+  return true;
+}
+
 }  // namespace
 
 const char* GetDeviceName(const DEVNAMES* names) {
@@ -261,6 +288,12 @@ PrintDlgFunction SetPrintDlgForTesting(PrintDlgFunction function) {
 DocumentPropertiesFunction SetDocumentPropertiesForTesting(DocumentPropertiesFunction function) {
   DocumentPropertiesFunction previous = g_document_properties;
   g_document_properties = function;
+  return previous;
+}
+
+OpenPrinterFunction SetOpenPrinterForTesting(OpenPrinterFunction function) {
+  OpenPrinterFunction previous = g_open_printer;
+  g_open_printer = function;
   return previous;
 }
 
@@ -348,17 +381,30 @@ bool GetPrinterDC(PrintJob& job) {
     }
   }
 
+  // The papers the printer has, when the job asks for one: a paper it does not
+  // list would print on its default paper without a word.
+  std::vector<PrinterPaper> papers;
+  const bool paper_asked = job.form_id[0] != '\0' || (job.paper_width != 0 && job.paper_length != 0);
+  const bool papers_listed = paper_asked && ListPapers(printer, papers);
+
   GlobalLockGuard<DEVMODEA> held(hDevMode);
   DEVMODEA* mode = held.get();
   std::vector<BYTE> public_part;
-  if (mode != nullptr && switched == Switch::kNoSettings) {
-    // The held settings belong to another printer: this report gets their
+  if (mode != nullptr && switched != Switch::kDone) {
+    // The held settings belong to another printer (its own settings could not
+    // be had, or it could not be opened a moment ago): this report gets their
     // public part alone, and the held pair keeps them as they were.
     Trace("GetPrinterDC() printing on %s with the current settings less their driver data\n", printer.c_str());
     public_part = PublicPartFor(*mode, held.size(), printer);
     mode = reinterpret_cast<DEVMODEA*>(public_part.data());
   }
-  if (mode != nullptr) WriteJobSettings(*mode, job);
+  if (mode != nullptr) {
+    const PaperChoice paper = WriteJobSettings(*mode, job, papers_listed ? &papers : nullptr);
+    if (paper.asked) {
+      Trace("GetPrinterDC() paper asked %s, given %s\n",
+            AskedPaperText(job.form_id, job.paper_width, job.paper_length).c_str(), PaperText(paper).c_str());
+    }
+  }
   HDC dc = CreateDCA("WINSPOOL", mode != nullptr ? printer.c_str() : nullptr, nullptr, mode);
   job.dc = dc;
   // A device context handle fits in 32 bits on every Windows; the address is

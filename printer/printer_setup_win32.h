@@ -5,6 +5,7 @@
 
 #include <windows.h>
 #include <commdlg.h>
+#include <winspool.h>
 
 #include <string>
 
@@ -32,6 +33,11 @@ PrintDlgFunction SetPrintDlgForTesting(PrintDlgFunction function);
 // printers never show. Null restores DocumentPropertiesA.
 using DocumentPropertiesFunction = LONG(WINAPI*)(HWND, HANDLE, LPSTR, PDEVMODEA, PDEVMODEA, DWORD);
 DocumentPropertiesFunction SetDocumentPropertiesForTesting(DocumentPropertiesFunction function);
+
+// Test seam: the spooler's OpenPrinterA, for a printer that cannot be opened
+// for a moment. Null restores OpenPrinterA.
+using OpenPrinterFunction = BOOL(WINAPI*)(LPSTR, LPHANDLE, LPPRINTER_DEFAULTSA);
+OpenPrinterFunction SetOpenPrinterForTesting(OpenPrinterFunction function);
 
 }  // namespace quillet
 

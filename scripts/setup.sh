@@ -15,11 +15,14 @@ fi
 packages=(
   g++-mingw-w64-i686 cmake ninja-build make g++ libgtest-dev
   wine wine32:i386 libcups2:i386
-  cups cups-client printer-driver-cups-pdf poppler-utils
+  cups cups-client printer-driver-cups-pdf poppler-utils ghostscript
   python3 clang
 )
 # The x64 library: its cross compiler, and 64-bit Wine beside the 32-bit one.
 packages+=(g++-mingw-w64-x86-64 wine64)
+# The Java virtual machine of the JVM tests (scripts/avian.sh): zlib for Windows
+# and for its build tools, and the tool that applies its recorded change.
+packages+=(libz-mingw-w64-dev zlib1g-dev patch)
 command -v javac >/dev/null 2>&1 || packages+=(default-jdk-headless)
 
 missing=()

@@ -2,7 +2,8 @@
 # Sets up the machine (idempotently) and runs every test: the native unit tests
 # under AddressSanitizer and UndefinedBehaviorSanitizer, the fuzz targets for
 # 20 seconds each (scripts/fuzz.sh), then the tests of both Windows builds
-# (32-bit and x64) under Wine against the local CUPS printers.
+# (32-bit and x64) under Wine against the local CUPS printers, among them a real
+# Java virtual machine (scripts/avian.sh) calling the DLLs of the release ZIP.
 # Fails when any test fails.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -13,14 +14,18 @@ bash scripts/setup.sh
 bash scripts/printers.sh
 bash scripts/wine-prefix.sh
 bash scripts/wine-prefix.sh win64
+# The JVM of the JVM tests, built once from third_party/avian and then reused.
+bash scripts/avian.sh >/dev/null
 
 cmake -S . -B "$build/native" -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build "$build/native"
+# Each Windows build packs the other's tree too, so that the release ZIP that its
+# tests unpack holds both architectures and the jar both DLLs.
 cmake -S . -B "$build/win32" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-      -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" >/dev/null
+      -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DQUILLET_PACKAGE_WITH="$build/win64" >/dev/null
 cmake --build "$build/win32"
 cmake -S . -B "$build/win64" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-      -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" >/dev/null
+      -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" -DQUILLET_PACKAGE_WITH="$build/win32" >/dev/null
 cmake --build "$build/win64"
 
 log="$build/native-tests.log"

@@ -34,7 +34,13 @@ export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 out="$(mktemp)"
 err="$(mktemp)"
 trap 'rm -f "$out" "$err"' EXIT
-wine "$@" >"$out" 2>"$err" </dev/null
+# The program reads nothing: a program that waits for input cannot hold a run
+# up. QUILLET_WINE_STDIN=1 passes the caller's standard input on instead.
+if [ "${QUILLET_WINE_STDIN:-}" = 1 ]; then
+  wine "$@" >"$out" 2>"$err"
+else
+  wine "$@" >"$out" 2>"$err" </dev/null
+fi
 rc=$?
 cat "$out"
 cat "$err" >&2

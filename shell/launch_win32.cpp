@@ -51,8 +51,20 @@ void Fill(Info& request, const Char* verb, const BasicCommandLine<Char>& command
 BOOL Execute(SHELLEXECUTEINFOA& request) { return ShellExecuteExA(&request); }
 BOOL Execute(SHELLEXECUTEINFOW& request) { return ShellExecuteExW(&request); }
 
+// A file piece of blanks and quotes alone (or nothing) names no program: the
+// shell would only answer it with an error box, which blocks the calling
+// thread until someone closes it.
+template <class Char>
+bool NamesSomething(const std::basic_string<Char>& file) {
+  for (Char c : file) {
+    if (c != Char(' ') && c != Char('"')) return true;
+  }
+  return false;
+}
+
 template <class Info, class Char>
 LaunchOutcome Launch(const Char* verb, const BasicCommandLine<Char>& command) {
+  if (!NamesSomething(command.file)) return LaunchOutcome::kFailed;
   Info request;
   FillShellRequest(request, verb, command);
   {

@@ -28,4 +28,10 @@ std::string ReadRegistryString(HKEY root, const char* subkey, const char* value_
   return RegistryDataText(data, size < sizeof data ? size : sizeof data);
 }
 
+std::string RegistryKeyNotFound(const char* subkey) { return RegistryKeyErrorText(subkey, &AnsiLeadByte); }
+
+std::string RegistryValueNotFound(const char* value_name) {
+  return RegistryValueErrorText(value_name, &AnsiLeadByte);
+}
+
 }  // namespace quillet

@@ -36,6 +36,11 @@ LaunchOutcome LaunchCommand(const char16_t* verb, std::u16string_view command_li
 // texts. The key is opened for KEY_QUERY_VALUE alone and closed before returning.
 std::string ReadRegistryString(HKEY root, const char* subkey, const char* value_name);
 
+// The two error texts as ReadRegistryString gives them, for names that are not
+// asked for at all.
+std::string RegistryKeyNotFound(const char* subkey);
+std::string RegistryValueNotFound(const char* value_name);
+
 }  // namespace quillet
 
 #endif

@@ -17,6 +17,8 @@ enum class TraceState { kUnknown, kOn, kOff };
 // switched (and the old one closed) while another thread writes a message.
 std::atomic<TraceState> g_state{TraceState::kUnknown};
 std::FILE* g_stream = nullptr;
+FileIdentity g_identity;       // of g_stream,
+bool g_identity_known = false;  // when the platform could tell it
 
 std::mutex& StreamLock() {
   static std::mutex lock;
@@ -27,7 +29,15 @@ std::mutex& StreamLock() {
 void Replace(std::FILE* file) {
   if (g_stream != nullptr) std::fclose(g_stream);
   g_stream = file;
+  g_identity_known = file != nullptr && IdentifyFile(file, g_identity);
   g_state = file != nullptr ? TraceState::kOn : TraceState::kOff;
+}
+
+// The first message of the process decides: QUILLET_DEBUG's file, or nothing.
+void Settle() {
+  if (g_state != TraceState::kUnknown) return;
+  const char* path = std::getenv("QUILLET_DEBUG");
+  Replace(path != nullptr ? std::fopen(path, "w") : nullptr);
 }
 
 }  // namespace
@@ -35,10 +45,7 @@ void Replace(std::FILE* file) {
 void Trace(const char* format, ...) {
   if (g_state == TraceState::kOff) return;
   const std::lock_guard<std::mutex> hold(StreamLock());
-  if (g_state == TraceState::kUnknown) {
-    const char* path = std::getenv("QUILLET_DEBUG");
-    Replace(path != nullptr ? std::fopen(path, "w") : nullptr);
-  }
+  Settle();
   if (g_state != TraceState::kOn) return;
   va_list args;
   va_start(args, format);
@@ -53,6 +60,12 @@ void OpenTraceFile(const char* path) {
   // file then empties it and starts it afresh.
   Replace(nullptr);
   Replace(std::fopen(path, "w"));
+}
+
+bool IsTraceFile(const FileIdentity& identity) {
+  const std::lock_guard<std::mutex> hold(StreamLock());
+  Settle();
+  return g_state == TraceState::kOn && g_identity_known && g_identity == identity;
 }
 
 void ResetTraceForTesting() {

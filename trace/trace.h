@@ -13,6 +13,8 @@
 #define QUILLET_PRINTF(fmt, args) __attribute__((format(printf, fmt, args)))
 #endif
 
+#include "platform/file.h"
+
 namespace quillet {
 
 // Writes one printf-style message to the trace file when tracing is on. While
@@ -22,6 +24,11 @@ void Trace(const char* format, ...) QUILLET_PRINTF(1, 2);
 // Makes `path` (opened with mode "w") the trace file, closing the one before. When
 // it cannot be opened, tracing goes off until a later call succeeds.
 void OpenTraceFile(const char* path);
+
+// True when `identity` is the file that trace messages go to now (settling the
+// trace state first, as the first message would). A report or configuration
+// file must never be that file: reading it would read the trace's own lines.
+bool IsTraceFile(const FileIdentity& identity);
 
 // Test seam: closes the trace file and forgets the state, as if the library had
 // just been loaded.

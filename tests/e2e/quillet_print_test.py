@@ -21,11 +21,47 @@ WINE_RUN = os.path.join(ROOT, "scripts", "wine-run.sh")
 PDF_DIR = os.path.join(os.path.expanduser("~"), "PDF")
 
 
-def run(*args, exe=None):
-    """(exit status, stdout, stderr) of quillet-print.exe with these arguments."""
+def run(*args, exe=None, stdin=None):
+    """(exit status, stdout, stderr) of quillet-print.exe with these arguments and,
+    when given, these bytes through a pipe on its standard input."""
+    env = dict(os.environ, QUILLET_WINE_STDIN="1") if stdin is not None else None
     result = subprocess.run([WINE_RUN, exe or os.path.join(BIN, "quillet-print.exe"), *args],
-                            capture_output=True, timeout=120)
+                            input=stdin, env=env, capture_output=True, timeout=120)
     return result.returncode, result.stdout.decode("utf-8"), result.stderr.decode("utf-8")
+
+
+def wineprefix():
+    home = os.path.expanduser("~/.cache/quillet")
+    if os.environ["QUILLET_DIST_ARCH"] == "x64":
+        return os.environ.get("QUILLET_WINEPREFIX64", os.path.join(home, "wineprefix64"))
+    return os.environ.get("QUILLET_WINEPREFIX", os.path.join(home, "wineprefix"))
+
+
+def new_pdfs(before, count):
+    """The PDFs that appeared in ~/PDF since `before`, once there are `count` of them
+    (or after a minute), oldest first."""
+    new = []
+    for _ in range(300):
+        new = sorted(set(glob.glob(os.path.join(PDF_DIR, "*.pdf"))) - before, key=os.path.getmtime)
+        if len(new) >= count:
+            break
+        time.sleep(0.2)
+    time.sleep(0.5)  # let the last one be written out, and any further one show
+    return sorted(set(glob.glob(os.path.join(PDF_DIR, "*.pdf"))) - before, key=os.path.getmtime)
+
+
+def saved_input(log):
+    """The temporary file that standard input was saved in, as the trace log names
+    it: a file in the Wine prefix's C: drive, whose folder exists."""
+    with open(log, encoding="latin-1") as f:
+        saved = re.search(r"^\(standard input\) read into C:\\(.*)$", f.read(), re.M).group(1)
+    saved = os.path.join(wineprefix(), "drive_c", *saved.split("\\"))
+    assert os.path.isdir(os.path.dirname(saved)), saved
+    return saved
+
+
+def pdf_text(pdf):
+    return subprocess.run(["pdftotext", pdf, "-"], capture_output=True, text=True, check=True).stdout
 
 
 def winpath(path):
@@ -108,34 +144,101 @@ class QuilletPrint(unittest.TestCase):
         before = set(glob.glob(os.path.join(PDF_DIR, "*.pdf")))
         status, _, err = run(winpath(path))
         self.assertEqual((status, err), (0, ""))
-        new = []
-        for _ in range(300):
-            new = sorted(set(glob.glob(os.path.join(PDF_DIR, "*.pdf"))) - before)
-            if new:
-                break
-            time.sleep(0.2)
-        self.assertEqual(len(new), 1)
-        time.sleep(0.5)
+        new = new_pdfs(before, 1)
         try:
-            text = subprocess.run(["pdftotext", new[0], "-"], capture_output=True, text=True, check=True).stdout
-            self.assertIn("WIDE NAME REPORT cli7", text)
+            self.assertEqual(len(new), 1)
+            self.assertIn("WIDE NAME REPORT cli7", pdf_text(new[0]))
         finally:
-            os.remove(new[0])
+            for pdf in new:
+                os.remove(pdf)
+
+    def test_standard_input_prints_as_the_same_bytes_from_a_file(self):
+        """`-` prints what a pipe brings as one report named "(standard input)",
+        form feeds and overstrikes as from a file, and its temporary file goes."""
+        os.makedirs(PDF_DIR, exist_ok=True)
+        data = b"PIPED REPORT pipe17\r\nH\b_E\b_A\b_D\b_ B\bBO\bOL\bLD\bD\n\fSECOND PAGE pipe17\n"
+        same = os.path.join(self.dir, "same.txt")
+        with open(same, "wb") as f:
+            f.write(data)
+        log = os.path.join(self.dir, "trace.log")
+        before = set(glob.glob(os.path.join(PDF_DIR, "*.pdf")))
+        status, _, err = run("-printer_id=PDF", "-pitch=10", f"-log={winpath(log)}", "-", winpath(same), stdin=data)
+        self.assertEqual((status, err), (0, ""))
+        new = new_pdfs(before, 2)
+        try:
+            self.assertEqual(len(new), 2)
+            def title(pdf):
+                info = subprocess.run(["pdfinfo", pdf], capture_output=True, text=True, check=True).stdout
+                return re.search(r"^Title:\s*(.*)$", info, re.M).group(1)
+            [piped] = [pdf for pdf in new if title(pdf) == "(standard input)"]
+            [from_file] = [pdf for pdf in new if pdf != piped]
+            pages = pdf_text(piped).split("\f")
+            self.assertEqual([p.split() for p in pages if p.strip()],
+                             [["PIPED", "REPORT", "pipe17", "HEAD", "BOLD"], ["SECOND", "PAGE", "pipe17"]])
+            self.assertEqual(self.rendered(piped), self.rendered(from_file))
+        finally:
+            for pdf in new:
+                os.remove(pdf)
+        self.assertFalse(os.path.exists(saved_input(log)))
+
+    def rendered(self, pdf):
+        """The pages of a PDF as pixels."""
+        prefix = os.path.join(self.dir, os.path.basename(pdf))
+        subprocess.run(["pdftoppm", "-r", "40", "-gray", pdf, prefix], check=True)
+        pages = []
+        for page in sorted(glob.glob(prefix + "*.pgm")):
+            with open(page, "rb") as f:
+                pages.append(f.read())
+        return pages
+
+    def test_output_file_receives_what_the_printer_would(self):
+        """--output=FILE writes the report through the printer's driver (PostScript
+        here) to FILE, and nothing reaches the queue; a FILE that cannot be written,
+        or that is the report itself, fails that report only."""
+        os.makedirs(PDF_DIR, exist_ok=True)
+        out = os.path.join(self.dir, "out \u540d.ps")  # a name beyond the ANSI code page
+        report = winpath(self.report("archived.txt", "ARCHIVED LINE out17\nSECOND LINE out17\n"))
+        queued = winpath(self.report("queued.txt", "QUEUED REPORT out17\n"))
+        unwritable = winpath(os.path.join(self.dir, "no such folder", "x.ps"))
+        before = set(glob.glob(os.path.join(PDF_DIR, "*.pdf")))
+        status, out_text, err = run(f"--output={winpath(out)}", "-printer_id=PDF", "-pitch=10", report,
+                                    f"--output={unwritable}", report, f"--output={report}", report,
+                                    "--printer-name", queued)
+        new = new_pdfs(before, 1)
+        try:
+            self.assertEqual(status, 1)
+            self.assertEqual(out_text, "PDF\n")
+            lines = err.splitlines()
+            self.assertEqual(len(lines), 2, err)
+            self.assertTrue(lines[0].startswith(f"quillet-print: {report}: not printed: cannot write {unwritable}: "))
+            self.assertEqual(lines[1], f"quillet-print: {report}: not printed: cannot write {report}: "
+                                       "it is the report itself")
+            # Only the last report reached the queue.
+            self.assertEqual([pdf_text(pdf).split() for pdf in new], [["QUEUED", "REPORT", "out17"]])
+        finally:
+            for pdf in new:
+                os.remove(pdf)
+        with open(out, "rb") as f:
+            self.assertTrue(f.read().startswith(b"%!PS"))
+        text = subprocess.run(["ps2ascii", out], capture_output=True, text=True, check=True).stdout
+        self.assertIn("ARCHIVED LINE out17", text)
+        self.assertIn("SECOND LINE out17", text)
+        with open(os.path.join(self.dir, "archived.txt")) as f:
+            self.assertEqual(f.read(), "ARCHIVED LINE out17\nSECOND LINE out17\n")
 
     def test_console_shows_pages_and_ctrl_c_cancels(self):
         """On a console (a pseudo-terminal here) the page line is rewritten in
-        place; Ctrl+C drops the report being printed and ends the program."""
+        place; Ctrl+C drops the report being printed and ends the program. The
+        report comes from standard input (a file here), whose temporary copy goes."""
         report = self.report("long.txt", "".join(f"LINE {i}\n" for i in range(20000)))
+        log = os.path.join(self.dir, "trace.log")
         pid, fd = pty.fork()
         if pid == 0:  # wine itself on the terminal (wine-run.sh would send the output to files)
-            home = os.path.expanduser("~/.cache/quillet")
-            os.environ["WINEPREFIX"] = (
-                os.environ.get("QUILLET_WINEPREFIX64", os.path.join(home, "wineprefix64"))
-                if os.environ["QUILLET_DIST_ARCH"] == "x64"
-                else os.environ.get("QUILLET_WINEPREFIX", os.path.join(home, "wineprefix")))
+            os.environ["WINEPREFIX"] = wineprefix()
             os.environ["WINEDEBUG"] = "-all"
+            os.dup2(os.open(report, os.O_RDONLY), 0)
             os.execvp("wine", ["wine", os.path.join(BIN, "quillet-print.exe"), "-printer_id=Null",
-                               "-interactive=none", winpath(report)])
+                               "-interactive=none", f"-log={winpath(log)}", "-"])
         def read(wait):
             if not select.select([fd], [], [], wait)[0]:
                 return None
@@ -163,9 +266,10 @@ class QuilletPrint(unittest.TestCase):
         text = out.decode("utf-8", "replace")
         self.assertTrue(sent, text)
         self.assertEqual(os.waitstatus_to_exitcode(status), 1, text)
-        self.assertIn("\r" + winpath(report) + ": page 2", text)
-        self.assertIn(f"quillet-print: {winpath(report)}: cancelled", text)
+        self.assertIn("\r(standard input): page 2", text)
+        self.assertIn("quillet-print: (standard input): cancelled", text)
         self.assertIn("quillet-print: interrupted", text)
+        self.assertFalse(os.path.exists(saved_input(log)))
 
     def test_release_zip_unpacks_and_runs(self):
         subprocess.run(["cpack", "--config", os.environ["QUILLET_PACKAGE_CONFIG"], "-B", self.dir],
@@ -177,7 +281,8 @@ class QuilletPrint(unittest.TestCase):
         [top] = os.listdir(unpacked)
         top = os.path.join(unpacked, top)
         files = {os.path.relpath(os.path.join(d, f), top) for d, _, fs in os.walk(top) for f in fs}
-        self.assertLessEqual({"NOTICE.txt", "doc/NativeWindows.java", "docs/java.md", "docs/options.md"}, files)
+        self.assertLessEqual({"NOTICE.txt", "doc/NativeWindows.java", "docs/java.md", "docs/options.md",
+                              f"quillet-{project_version()}.jar"}, files)
         arch = os.environ["QUILLET_DIST_ARCH"]
         for folder in {arch} | {f.split("/")[0] for f in files if f.startswith(("x86/", "x64/"))}:
             self.assertLessEqual({f"{folder}/QUILLETDLL.dll", f"{folder}/quillet-print.exe"}, files)

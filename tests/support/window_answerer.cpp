@@ -12,6 +12,7 @@ std::string WindowText(HWND hwnd) {
 }
 
 struct Collect {
+  DWORD process;  // 0: any process
   std::vector<HWND> windows;
 };
 
@@ -20,8 +21,9 @@ BOOL CALLBACK CollectTopLevel(HWND hwnd, LPARAM param) {
   GetWindowThreadProcessId(hwnd, &pid);
   char cls[64] = {};
   GetClassNameA(hwnd, cls, sizeof cls);
-  if (pid == GetCurrentProcessId() && std::string(cls) == "#32770")
-    reinterpret_cast<Collect*>(param)->windows.push_back(hwnd);
+  auto* found = reinterpret_cast<Collect*>(param);
+  if ((found->process == 0 || pid == found->process) && std::string(cls) == "#32770")
+    found->windows.push_back(hwnd);
   return TRUE;
 }
 
@@ -49,7 +51,8 @@ int DefaultAnswer(HWND box, const std::string& caption) {
 
 }  // namespace
 
-WindowAnswerer::WindowAnswerer(Decide decide) : decide_(std::move(decide)) {
+WindowAnswerer::WindowAnswerer(Decide decide, bool any_process)
+    : decide_(std::move(decide)), process_(any_process ? 0 : GetCurrentProcessId()) {
   stop_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   thread_ = CreateThread(nullptr, 0, &WindowAnswerer::ThreadMain, this, 0, nullptr);
 }
@@ -78,7 +81,7 @@ DWORD WINAPI WindowAnswerer::ThreadMain(void* self) {
 }
 
 void WindowAnswerer::Poll() {
-  Collect found;
+  Collect found{process_, {}};
   EnumWindows(&CollectTopLevel, reinterpret_cast<LPARAM>(&found));
   for (HWND box : found.windows) {
     if (!IsWindowVisible(box)) continue;

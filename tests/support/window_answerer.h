@@ -25,8 +25,9 @@ class WindowAnswerer {
   using Decide = std::function<int(const std::string& caption, const std::string& text)>;
 
   // The default answer presses the button that ends the box (IDOK, else IDCANCEL)
-  // and leaves the cancel dialog ("Spooling") alone.
-  explicit WindowAnswerer(Decide decide = nullptr);
+  // and leaves the cancel dialog ("Spooling") alone. With `any_process` the boxes
+  // of every process on the desktop are answered, not only this one's.
+  explicit WindowAnswerer(Decide decide = nullptr, bool any_process = false);
   ~WindowAnswerer();
   WindowAnswerer(const WindowAnswerer&) = delete;
   WindowAnswerer& operator=(const WindowAnswerer&) = delete;
@@ -39,6 +40,7 @@ class WindowAnswerer {
   void Poll();
 
   Decide decide_;
+  DWORD process_;  // 0: any process
   HANDLE thread_ = nullptr;
   HANDLE stop_ = nullptr;
   std::mutex mutex_;

@@ -6,6 +6,7 @@
 
 #include "cli/front_end.h"
 #include "job/options.h"
+#include "platform/text.h"
 
 namespace quillet::cli {
 namespace {
@@ -36,14 +37,53 @@ TEST(CliPlan, UsageErrors) {
   EXPECT_TRUE(unknown.steps.empty());  // nothing runs, not even a.txt
   EXPECT_EQ(PlanCommandLine({u"--h\u00e9lp"}).error, "unknown command --h\xc3\xa9lp");
   EXPECT_NE(PlanCommandLine({u"--"}).error, "");
-  // A single dash is a print option (the empty one), not a command.
-  EXPECT_EQ(PlanCommandLine({u"-", u"a.txt"}).error, "");
   // Commands alone, and reports whose names begin like anything but "--", run.
   EXPECT_EQ(PlanCommandLine({u"--version"}).error, "");
   EXPECT_EQ(PlanCommandLine({u"\"--x.txt\""}).error, "");
 }
 
-TEST(CliUsage, ListsEveryOptionWithItsTableDescriptionAndEveryCommand) {
+TEST(CliPlan, StandardInputAndOutputFiles) {
+  const std::string no_report = "nothing to print: no report is named, and no command given";
+  const std::string twice = "standard input can be printed only once, but - is named twice";
+  const std::string no_file = "--output needs a file name: --output=FILE";
+  const struct Row {
+    Args args;
+    std::string error;
+  } rows[] = {
+      {{u"-"}, ""},  // a lone dash is standard input, a report
+      {{u"/"}, no_report},  // a lone slash stays the empty option
+      {{u"-", u"--version", u"-"}, twice},  // once per command line, not per print call
+      {{u"--output=a.ps", u"-copies=2", u"r.txt", u"-ruler"}, ""},
+      {{u"--output=a.ps", u"r.txt", u"--output=a.ps", u"-"}, ""},
+      {{u"--output=a.ps", u"r.txt", u"s.txt"},
+       "--output=a.ps: 2 reports would each write the file anew; give each report its own --output"},
+      {{u"--output=a.ps", u"--version", u"r.txt"}, "--output=a.ps: no report follows it"},
+      {{u"r.txt", u"--output=a.ps"}, "--output=a.ps: no report follows it"},
+      {{u"--output=", u"r.txt"}, no_file},
+      {{u"--output", u"r.txt"}, no_file},
+      {{u"--outputs=a.ps", u"r.txt"}, "unknown command --outputs=a.ps"},
+  };
+  for (const Row& row : rows) {
+    const Plan plan = PlanCommandLine(row.args);
+    EXPECT_EQ(plan.error, row.error) << Utf8FromUtf16(row.args[0]);
+    EXPECT_EQ(plan.steps.empty(), !row.error.empty());
+  }
+
+  // --output ends the print call before it, as a command does, and the one after
+  // it goes to the file (named as given, beyond the ANSI code page too).
+  const Args args = {u"-copies=2", u"--output=a \u540d.ps", u"-pitch=9", u"-"};
+  const Plan plan = PlanCommandLine(args);
+  ASSERT_EQ(plan.steps.size(), 2u);
+  EXPECT_EQ(plan.steps[0].unused_options, Indices{0});
+  EXPECT_FALSE(plan.steps[0].output.has_value());
+  EXPECT_EQ(plan.steps[1].arguments, (Indices{2, 3}));
+  EXPECT_TRUE(plan.steps[1].unused_options.empty());
+  EXPECT_EQ(plan.steps[1].output, u"a \u540d.ps");
+  EXPECT_EQ(ReportLabel(u"-"), u"(standard input)");
+  EXPECT_EQ(ReportLabel(u"\"a.txt\""), u"a.txt");
+}
+
+TEST(CliUsage, ListsEveryOptionWithItsHelpTextAndEveryCommand) {
   const std::string usage = UsageText();
   // Descriptions are wrapped: compare with the blanks and line breaks folded.
   std::string folded;
@@ -55,10 +95,11 @@ TEST(CliUsage, ListsEveryOptionWithItsTableDescriptionAndEveryCommand) {
   for (const OptionEntry& entry : option_table) {
     const std::string name(entry.name, strnlen(entry.name, sizeof entry.name));
     EXPECT_NE(folded.find(" -" + name + " "), std::string::npos) << name;
-    if (entry.description != nullptr) {
-      EXPECT_NE(folded.find(entry.description), std::string::npos) << name;
-    }
+    EXPECT_NE(folded.find(OptionHelp(entry)), std::string::npos) << name;
   }
+  // The table's text for -interactive promises a dialog that never shows.
+  EXPECT_EQ(folded.find("show printer setup dialog"), std::string::npos);
+  EXPECT_EQ(folded.find("(no description)"), std::string::npos);
   for (const CommandInfo& info : kCommands) EXPECT_NE(folded.find(info.name), std::string::npos);
   std::size_t start = 0;
   while (start < usage.size()) {
@@ -77,6 +118,17 @@ TEST(CliFailure, EachOutcomeSaysWhyInOneLine) {
     EXPECT_FALSE(text.empty());
     EXPECT_EQ(text.find('\n'), std::string::npos);
   }
+  ReportResult refused{ReportOutcome::kSpoolerFailed, 1722, "EndDoc", 0};
+  refused.kept = true;
+  EXPECT_EQ(FailureText(refused, ""),
+            "not printed: the spooler refused it (EndDoc returned 0, error 1722), and the document was dropped; "
+            "the file was kept");
+  EXPECT_EQ(FailureText({ReportOutcome::kIsTraceLog}, ""), "not printed: it is the trace log");
+  ReportResult cut;
+  cut.lines_cut = 143;
+  cut.first_column_lost = 49;
+  EXPECT_EQ(CutLinesWarning(cut), "143 lines cut at column 49; try -pitch or -orientation=Landscape");
+  EXPECT_EQ(CutLinesWarning({}), "");
   EXPECT_EQ(ProgressLine(u"report.txt", 12), u"report.txt: page 12");
 }
 

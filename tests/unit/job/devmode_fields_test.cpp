@@ -5,6 +5,7 @@
 #include <cstring>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "job/devmode_fields.h"
 #include "job/paper_sizes.h"
@@ -126,7 +127,7 @@ TEST(PaperSizes, FormNamesMatchIgnoringAsciiCaseOnly) {
   }
 }
 
-TEST(PaperSizes, EveryRowsOwnSizeFindsTheLastRowOfThatSize) {
+TEST(PaperSizes, EveryRowsOwnSizeFindsTheFirstRowOfThatSize) {
   for (int i = 0; i < kPaperSizeCount; ++i) {
     const PaperSize& row = paper_sizes[i];
     SCOPED_TRACE(row.name);
@@ -134,8 +135,8 @@ TEST(PaperSizes, EveryRowsOwnSizeFindsTheLastRowOfThatSize) {
     ASSERT_NE(found, nullptr);
     EXPECT_EQ(found->width_mm, row.width_mm);
     EXPECT_EQ(found->length_mm, row.length_mm);
-    for (const PaperSize* later = found + 1; later->name != nullptr; ++later)
-      EXPECT_FALSE(later->width_mm == row.width_mm && later->length_mm == row.length_mm) << later->name;
+    for (const PaperSize* earlier = paper_sizes; earlier != found; ++earlier)
+      EXPECT_FALSE(earlier->width_mm == row.width_mm && earlier->length_mm == row.length_mm) << earlier->name;
   }
 }
 
@@ -145,17 +146,17 @@ TEST(PaperSizes, SizeMatchRule) {
     std::int32_t width, length;
     int id;  // 0: no row
   } cases[] = {
-      {"8.5i x 11i: Letter, Letter small and Note share it; Note is last", 2159, 2794, 18},
-      {"210 x 297 mm: A4 and A4 small; A4 small is last", 2100, 2970, 10},
-      {"8.27i x 11.69i truncated to 2100 x 2969", 2100, 2969, 10},
-      {"11i x 17i: 11 by 17 sheet and Tabloid; Tabloid is last", 2794, 4318, 3},
-      {"8.5i x 13i: German legal fanfold and Folio; Folio is last", 2159, 3302, 14},
+      {"8.5i x 11i: Letter, Letter small and Note share it; Letter is first", 2159, 2794, 1},
+      {"210 x 297 mm: A4 and A4 small; A4 is first", 2100, 2970, 9},
+      {"8.27i x 11.69i truncated to 2100 x 2969", 2100, 2969, 9},
+      {"11i x 17i: 11 by 17 sheet and Tabloid; 11 by 17 sheet is first", 2794, 4318, 17},
+      {"8.5i x 13i: German legal fanfold and Folio; German legal fanfold is first", 2159, 3302, 41},
       {"#10 envelope 104.775 mm rounds to 1048; 4.125i truncates to 1047", 1047, 2413, 20},
       {"#10 envelope given in millimetres", 1048, 2413, 20},
       {"#9 envelope 98.425 x 225.425 mm", 984, 2254, 19},
       {"Monarch 98.425 x 190.5 mm", 984, 1905, 37},
       {"U.S. standard fanfold 376.555 mm rounds to 3766", 3765, 2794, 39},
-      {"one tenth off on both sides still matches", 2101, 2971, 10},
+      {"one tenth off on both sides still matches", 2101, 2971, 9},
       {"two tenths off does not", 2102, 2970, 0},
       {"landscape Letter is not Letter", 2794, 2159, 0},
       {"Ledger is a paper of its own in landscape order", 4318, 2794, 4},
@@ -173,6 +174,65 @@ TEST(PaperSizes, SizeMatchRule) {
       EXPECT_EQ(row->id, c.id) << row->name;
     }
   }
+}
+
+TEST(PaperSizes, ThePaperAskedForIsOneThePrinterHas) {
+  // A printer that lists A4, Letter and Legal (ids 9, 1, 5) and a paper of its own.
+  const std::vector<PrinterPaper> listed = {{9, 2100, 2970}, {266, 2159, 2794}, {1, 2159, 2794}, {5, 2159, 3556},
+                                            {300, 1000, 1500}};
+  const std::vector<PrinterPaper> letter_last = {{18, 2159, 2794}, {2, 2159, 2794}, {1, 2159, 2794}};
+  const struct {
+    const char* what;
+    const char* form;
+    std::int32_t width, length;
+    const std::vector<PrinterPaper>* listed;
+    bool asked;
+    std::int16_t id;
+    std::int32_t width_given, length_given;
+  } cases[] = {
+      {"Letter by size", "", 2159, 2794, &listed, true, 1, 2159, 2794},
+      {"of the rows of one size, the first the printer lists", "", 2159, 2794, &letter_last, true, 18, 2159, 2794},
+      {"without a list, the first row", "", 2159, 2794, nullptr, true, 1, 2159, 2794},
+      {"Note by name: the listed Letter of its size, before the driver's own paper", "Note", 0, 0, &listed, true, 1,
+       2159, 2794},
+      {"A4 small by name: A4", "a4 small", 0, 0, &listed, true, 9, 2100, 2970},
+      {"a listed paper by name", "Legal", 0, 0, &listed, true, 5, 2159, 3556},
+      {"A3, unlisted and no paper of its size: a user size", "A3", 0, 0, &listed, true, kUserPaper, 2970, 4200},
+      {"a size within 1 mm of a listed paper of the printer's own", "", 1009, 1491, &listed, true, 300, 1009, 1491},
+      {"a size of no paper", "", 1234, 2345, &listed, true, kUserPaper, 1234, 2345},
+      {"without a list, the paper as asked", "Note", 0, 0, nullptr, true, 18, 2159, 2794},
+      {"a form the table does not know asks for nothing", "Custom", 2159, 2794, &listed, false, 0, 0, 0},
+      {"a width alone asks for nothing", "", 2159, 0, &listed, false, 0, 0, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const PaperChoice choice = ChoosePaper(c.form, c.width, c.length, c.listed);
+    EXPECT_EQ(choice.asked, c.asked);
+    EXPECT_EQ(choice.id, c.id);
+    if (c.asked) {
+      EXPECT_EQ(choice.width, c.width_given);
+      EXPECT_EQ(choice.length, c.length_given);
+    }
+  }
+  EXPECT_EQ(PaperText(ChoosePaper("Note", 0, 0, &listed)), "Letter");
+  EXPECT_EQ(PaperText(ChoosePaper("A3", 0, 0, &listed)), "user size 297.0 x 420.0 mm");
+  EXPECT_EQ(AskedPaperText("", 2159, 2794), "215.9 x 279.4 mm");
+
+  // In the device mode: the paper given, and its name in place of the one asked.
+  PrintJob job;
+  CopyField(job.form_id, "Note");
+  TestDevMode dm = Filled(0x400);
+  WriteJobSettings(dm, job, &listed);
+  EXPECT_EQ(dm.dmPaperSize, 1);
+  EXPECT_EQ(FormName(dm), "Letter");
+  CopyField(job.form_id, "A3");
+  dm = Filled(0x400);
+  WriteJobSettings(dm, job, &listed);
+  EXPECT_EQ(dm.dmPaperSize, 256);
+  EXPECT_EQ(dm.dmPaperWidth, 2970);
+  EXPECT_EQ(dm.dmPaperLength, 4200);
+  EXPECT_EQ(dm.dmFields & (kDmPaperSize | kDmPaperWidth | kDmPaperLength | kDmFormName),
+            kDmPaperSize | kDmPaperWidth | kDmPaperLength);
 }
 
 // ---- writing a job into the device mode -------------------------------------
@@ -241,7 +301,7 @@ TEST(WriteJobSettings, UserSizes) {
       {"width only", 1000, 0, 256, 1000, 1111, kDmOrientation | 0xA},
       {"length only", 0, 1000, 256, 2222, 1000, kDmOrientation | 0x6},
       {"both, no known paper", 1000, 1500, 256, 1000, 1500, kDmOrientation | 0xE},
-      {"both, a known paper", 2100, 2970, 10, 2100, 2970, kDmOrientation | kDmPaperSize},
+      {"both, a known paper", 2100, 2970, 9, 2100, 2970, kDmOrientation | kDmPaperSize},
       {"both, landscape A4 stays a user size", 2970, 2100, 256, 2970, 2100, kDmOrientation | 0xE},
       {"wider than 16 bits keeps the low 16", 70000, 0, 256, 4464, 1111, kDmOrientation | 0xA},
   };

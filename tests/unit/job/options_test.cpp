@@ -202,6 +202,18 @@ TEST_F(OptionsTest, ConfigFileLinesSkipTheirLeadCharacter) {
   EXPECT_EQ(job_.config_path, dir_ + "/missing.cfg");
   Apply("config");
   EXPECT_EQ(job_.config_path, "INVALID ARGUMENT");
+
+  // The UTF-16 name of an option the code page cannot spell goes with its
+  // value, through list options too; a name inside a file has none.
+  std::string text = "printer_ctl=-copies=4 -config=\"" + dir_ + "/?.cfg\"";
+  const std::u16string wide = u"printer_ctl=-copies=4 -config=\"" +
+                              std::u16string(dir_.begin(), dir_.end()) + u"/\u03A9.cfg\"";
+  Parse_Arg(job_, text.data(), &wide);
+  EXPECT_EQ(job_.copies, 4);
+  EXPECT_EQ(job_.config_path, dir_ + "/?.cfg");
+  EXPECT_EQ(job_.config_path_wide, std::u16string(dir_.begin(), dir_.end()) + u"/\u03A9.cfg");
+  Apply("config=" + outer);
+  EXPECT_TRUE(job_.config_path_wide.empty());
 }
 
 TEST_F(OptionsTest, ConfigFileAlreadyBeingReadIsSkippedUnderAnyName) {

@@ -44,6 +44,10 @@ TEST(ModifiedUtf8, EncodesWhatJavaTakes) {
 TEST(Utf8, PairsBecomeOneCharacterAndLoneSurrogatesAReplacement) {
   EXPECT_EQ(Utf8FromUtf16(u"\u00EB\U0001F600"), "\xC3\xAB\xF0\x9F\x98\x80");
   EXPECT_EQ(Utf8FromUtf16(u"a\xD800z"), "a\xEF\xBF\xBDz");
+  // Which texts no code page spells exactly.
+  EXPECT_FALSE(HasLoneSurrogate(u"\u00EB\U0001F600"));
+  for (std::u16string lone : {u"a\xD800z"s, u"\xDC00"s, u"x\xD83D"s, u"\xDE00\xD83D"s})
+    EXPECT_TRUE(HasLoneSurrogate(lone));
 }
 
 }  // namespace

@@ -60,6 +60,9 @@ class RecordingDevice : public PrintDevice {
     calls.push_back("CloseReport");
     ReportClose(file);
   }
+  bool IdentifyReport(std::int32_t file, FileIdentity& identity) override {
+    return quillet::IdentifyReport(file, identity);
+  }
   unsigned long LastError() override { return 2; }
   bool GetPrinterDC(PrintJob& job) override {
     calls.push_back("GetPrinterDC");
@@ -107,8 +110,8 @@ class RecordingDevice : public PrintDevice {
     calls.push_back("DeleteFont " + Name(font));
   }
   void SetAbortProc(DeviceContext) override { calls.push_back("SetAbortProc"); }
-  int StartDocument(DeviceContext, const char* name) override {
-    calls.push_back("StartDoc "s + name);
+  int StartDocument(DeviceContext, const char* name, const char16_t* output) override {
+    calls.push_back("StartDoc "s + name + (output != nullptr ? " > " + Utf8FromUtf16(output) : ""));
     return start_doc;
   }
   int StartPage(DeviceContext) override {
@@ -265,7 +268,7 @@ TEST_F(DriverTest, TwoLineReportCallSequence) {
   const std::vector<std::string> expected = {
       "OpenReport", "GetPrinterDC", "TextMetrics", "TextFace",
       "MakeFont F1", "MakeFont F2", "MakeFont F3", "MakeFont F4",
-      "Select F1", "TextMetrics", "Caps 10", "CreateCancelDialog", "SetAbortProc", "Transparent",
+      "Select F1", "TextMetrics", "Caps 10", "Caps 8", "CreateCancelDialog", "SetAbortProc", "Transparent",
       "StartDoc " + report_, "PageLine " + report_ + " (page 1)", "StartPage",
       "Select F1", "Text F1 0,0 ab", "Select F1", "Text F1 0,20 c\xE9",
       "EndPage", "EndDoc",
@@ -283,6 +286,16 @@ TEST_F(DriverTest, TwoLineReportCallSequence) {
                  "GetLine returned c\xE9\n"
                  "GetLine returned \n"
                  "GetLine found CTL_EOF\n");
+}
+
+TEST_F(DriverTest, DocumentNameAndOutputFileReachTheSpoolerAndThePageLine) {
+  job_.document_name = "(standard input)";
+  job_.output_path = u"Z:\\out \u540d.ps";
+  Print("ab\n");
+  EXPECT_EQ(device_.Only({"StartDoc", "PageLine"}),
+            (std::vector<std::string>{"StartDoc (standard input) > Z:\\out \xe5\x90\x8d.ps",
+                                      "PageLine (standard input) (page 1)"}));
+  EXPECT_NE(TraceLog().find("Printing (standard input) (page 1)\n"), std::string::npos);
 }
 
 TEST_F(DriverTest, RunsTakeTheirAttributesFontAndSitOnTheGrid) {
@@ -422,7 +435,7 @@ TEST_F(DriverTest, NoRulerOutsideAPage) {
 
 TEST_F(DriverTest, RulerOffDrawsNothing) {
   Print("a\fb\n");
-  EXPECT_TRUE(device_.Only({"MoveTo", "LineTo", "Caps 8"}).empty());
+  EXPECT_TRUE(device_.Only({"MoveTo", "LineTo"}).empty());
 }
 
 TEST_F(DriverTest, RawModeSendsPassThroughBlocks) {
@@ -491,6 +504,10 @@ TEST_F(DriverTest, FormFeedsAndFullPagesBreakPages) {
       {"full pages ended by form feeds", "1\n2\n3\n4\n5\f6\n7\n8\n9\n10\f",
        "[0:1 1:2 2:3 3:4 4:5] [0:6 1:7 2:8 3:9 4:10]"},
       {"sixth line with its form feed", "1\n2\n3\n4\n5\n6\fx\n", "[0:1 1:2 2:3 3:4 4:5] [0:6] [0:x]"},
+      // A form feed alone after a page that ended full is the end of that page.
+      {"full page, then a form feed", "1\n2\n3\n4\n5\n\f6\n", "[0:1 1:2 2:3 3:4 4:5] [0:6]"},
+      {"full last page, then a form feed", "1\n2\n3\n4\n5\n\f", "[0:1 1:2 2:3 3:4 4:5]"},
+      {"full page, then two form feeds", "1\n2\n3\n4\n5\n\f\f6\n", "[0:1 1:2 2:3 3:4 4:5] [] [0:6]"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -512,13 +529,13 @@ TEST_F(DriverTest, InitialFormFeedIsTraced) {
   EXPECT_NE(TraceLog().find("GetLine returned \nSkipping initial FORM_FEED\nGetLine returned a\n"), std::string::npos);
 }
 
-TEST(CheckPrintResult, NegativeResultsShowTheirText) {
+TEST(CheckPrintResult, ZeroAndNegativeResultsShowTheirText) {
   struct Case {
     int result;
     const char* box;
   } cases[] = {
       {1, nullptr},
-      {0, nullptr},
+      {0, "StartPage returned 0 (Unknown general error)."},  // the spooler refused the job
       {-1, "StartPage returned -1 (Unknown general error)."},
       {-2, "StartPage returned -2 (Abort by application)."},
       {-3, "StartPage returned -3 (User Abort by Print Manager)."},
@@ -544,18 +561,25 @@ TEST_F(DriverTest, FailingSpoolerCallsEndTheReportAndReleaseEverything) {
     const char* box;
     const char* trace;  // the driver's last trace line
     const char* last_spooler_call;
-    const char* end;  // how the document ends: a started one whose page failed is dropped
+    std::vector<std::string> end;  // how the document ends: one started and not ended whole is dropped
   } cases[] = {
       {"StartDoc", [](RecordingDevice& d) { d.start_doc = -1; }, "StartDoc returned -1 (Unknown general error).",
-       nullptr, "StartDoc", nullptr},
+       "StartDoc returned -1 - GetLastError() = 2\n", "StartDoc", {}},
+      {"StartDoc 0", [](RecordingDevice& d) { d.start_doc = 0; }, "StartDoc returned 0 (Unknown general error).",
+       "StartDoc returned 0 - GetLastError() = 2\n", "StartDoc", {}},
       {"StartPage", [](RecordingDevice& d) { d.start_page = {1, -3}; },
-       "StartPage returned -3 (User Abort by Print Manager).", "StartPage failed - exiting\n", "StartPage", "AbortDoc"},
+       "StartPage returned -3 (User Abort by Print Manager).", "StartPage failed - exiting\n", "StartPage",
+       {"AbortDoc"}},
       {"EndPage", [](RecordingDevice& d) { d.end_page = {-4}; }, "EndPage returned -4 (Out of disk).",
-       "EndPage failed - exiting\n", "EndPage", "AbortDoc"},
+       "EndPage failed - exiting\n", "EndPage", {"AbortDoc"}},
       {"EndPage (2)", [](RecordingDevice& d) { d.end_page = {1, -5}; }, "EndPage returned -5 (Out of memory).",
-       "EndPage (2) failed - exiting\n", "EndPage", "AbortDoc"},
+       "EndPage (2) failed - exiting\n", "EndPage", {"AbortDoc"}},
       {"EndDoc", [](RecordingDevice& d) { d.end_doc = -2; }, "EndDoc returned -2 (Abort by application).",
-       nullptr, "EndDoc", "EndDoc"},
+       "EndDoc returned -2 - GetLastError() = 2\n", "EndDoc", {"EndDoc", "AbortDoc"}},
+      // The spooler hands the job on at EndDoc: a stopped server or a queue that
+      // rejects jobs answers 0 there.
+      {"EndDoc 0", [](RecordingDevice& d) { d.end_doc = 0; }, "EndDoc returned 0 (Unknown general error).",
+       "EndDoc returned 0 - GetLastError() = 2\n", "EndDoc", {"EndDoc", "AbortDoc"}},
   };
   for (bool quiet : {false, true}) {
     for (const Case& c : cases) {
@@ -570,12 +594,9 @@ TEST_F(DriverTest, FailingSpoolerCallsEndTheReportAndReleaseEverything) {
       ASSERT_GE(spooler.size(), 2u);
       EXPECT_EQ(spooler.back(), "Box "s + c.box);  // the box shows in quiet jobs too
       EXPECT_EQ(spooler.end()[-2].rfind(c.last_spooler_call, 0), 0u);
-      const auto ends = device_.Only({"EndDoc", "AbortDoc"});
-      EXPECT_EQ(ends, c.end ? std::vector<std::string>{c.end} : std::vector<std::string>{});
+      EXPECT_EQ(device_.Only({"EndDoc", "AbortDoc"}), c.end);
       const std::string log = TraceLog();
-      if (c.trace != nullptr) {
-        EXPECT_EQ(log.substr(log.size() - std::strlen(c.trace)), c.trace);
-      }
+      EXPECT_EQ(log.substr(log.size() - std::strlen(c.trace)), c.trace);
       ExpectReleased();
     }
   }
@@ -603,32 +624,41 @@ TEST_F(DriverTest, NoPrinterReleasesTheFileAndAnyContext) {
   }
 }
 
-TEST_F(DriverTest, ScratchDispositionDeletesReportAndConfig) {
+TEST_F(DriverTest, ScratchDispositionDeletesOnlyWhatWasPrinted) {
   const std::string config = dir_ + "/job.cfg";
   struct Case {
+    const char* name;
     bool scratch;
-    bool openable;
     bool config;
-  } cases[] = {{true, true, true}, {true, false, true}, {true, true, false}, {false, true, true}};
+    std::function<void(RecordingDevice&)> set_up;
+    bool printed;
+  } cases[] = {
+      {"printed", true, true, [](RecordingDevice&) {}, true},
+      {"printed, no config", true, false, [](RecordingDevice&) {}, true},
+      {"saved", false, true, [](RecordingDevice&) {}, true},
+      // A report that did not reach the spooler whole may be the only copy.
+      {"not opened", true, true, [](RecordingDevice& d) { d.fail_open = true; }, false},
+      {"no printer", true, true, [](RecordingDevice& d) { d.make_dc = false; }, false},
+      {"refused at EndDoc", true, true, [](RecordingDevice& d) { d.end_doc = 0; }, false},
+      {"cancelled", true, true, [](RecordingDevice& d) { d.after_text = [] { user_abort = 1; }; }, false},
+  };
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
     device_ = RecordingDevice();
-    device_.fail_open = !c.openable;
+    c.set_up(device_);
     Write(config, "copies=2\n");
     job_.scratch = c.scratch;
     job_.config_path = c.config ? config : "";
-    Print("a\n");
-    DisposeReport(job_);
-    EXPECT_EQ(access(report_.c_str(), F_OK) == 0, !c.scratch);
-    EXPECT_EQ(access(config.c_str(), F_OK) == 0, !c.scratch || !c.config);
+    OpenTraceFile((dir_ + "/trace.log").c_str());
+    Write(report_, "a\n");
+    const ReportResult result = PrintReport(job_, device_);
+    EXPECT_EQ(DisposeReport(job_, result), c.scratch && c.printed);
+    const bool deleted = c.scratch && c.printed;
+    EXPECT_EQ(access(report_.c_str(), F_OK) != 0, deleted);
+    EXPECT_EQ(access(config.c_str(), F_OK) != 0, deleted && c.config);
+    EXPECT_EQ(TraceLog().find("DisposeReport() kept " + report_ + ": not printed\n") != std::string::npos,
+              c.scratch && !c.printed);
   }
-  // A report that does not exist: its configuration file still goes.
-  Write(config, "");
-  job_.scratch = 1;
-  job_.config_path = config;
-  job_.report_path = "/nonexistent/quillet/report.txt";
-  PrintReport(job_, device_);
-  DisposeReport(job_);
-  EXPECT_NE(access(config.c_str(), F_OK), 0);
 }
 
 TEST_F(DriverTest, CancelEndsTheLoopAfterTheCurrentLineAndDropsTheDocument) {
@@ -709,6 +739,7 @@ TEST_F(DriverTest, OutcomeTellsHowTheReportEnded) {
       {"StartDoc", [](RecordingDevice& d, PrintJob&) { d.start_doc = -1; }, ReportOutcome::kSpoolerFailed},
       {"EndPage", [](RecordingDevice& d, PrintJob&) { d.end_page = {-4}; }, ReportOutcome::kSpoolerFailed},
       {"EndDoc", [](RecordingDevice& d, PrintJob&) { d.end_doc = -1; }, ReportOutcome::kSpoolerFailed},
+      {"EndDoc refused", [](RecordingDevice& d, PrintJob&) { d.end_doc = 0; }, ReportOutcome::kSpoolerFailed},
       {"cancelled", [](RecordingDevice& d, PrintJob&) { d.after_text = [] { user_abort = 1; }; },
        ReportOutcome::kCancelled},
       {"cancelled, then refused by the spooler",
@@ -725,8 +756,21 @@ TEST_F(DriverTest, OutcomeTellsHowTheReportEnded) {
     Write(report_, "a\fb\n");
     const ReportResult result = PrintReport(job_, device_);
     EXPECT_EQ(result.outcome, c.outcome);
-    EXPECT_EQ(result.error, c.outcome == ReportOutcome::kNotOpened ? 2u : 0u);
+    // The error code of an unopened file, or the last error after a failed spooler call.
+    const bool failed = c.outcome == ReportOutcome::kNotOpened || c.outcome == ReportOutcome::kSpoolerFailed;
+    EXPECT_EQ(result.error, failed ? 2u : 0u);
+    EXPECT_EQ(result.spooler_call != nullptr, c.outcome == ReportOutcome::kSpoolerFailed);
   }
+  // The report is the trace log: printing it would read the trace's own lines
+  // back and write more for each, without end.
+  device_ = RecordingDevice();
+  Write(report_, "a\n");
+  OpenTraceFile(report_.c_str());
+  EXPECT_EQ(PrintReport(job_, device_).outcome, ReportOutcome::kIsTraceLog);
+  EXPECT_EQ(device_.calls, (std::vector<std::string>{"OpenReport", "Box " + report_ + " is the trace log: not printed",
+                                                     "CloseReport"}));
+  EXPECT_EQ(job_.file, 0);
+  OpenTraceFile((dir_ + "/trace.log").c_str());
   // Whoever listens hears of every page as it starts.
   static std::vector<int> pages;
   pages.clear();
@@ -734,6 +778,34 @@ TEST_F(DriverTest, OutcomeTellsHowTheReportEnded) {
   device_ = RecordingDevice();
   Print("a\fb\fc\n");
   EXPECT_EQ(pages, (std::vector<int>{1, 2, 3}));
+}
+
+TEST_F(DriverTest, LinesPastTheRightEdgeAreCounted) {
+  // horzres 100 / char_width 10: columns 1 to 10 lie on the page.
+  struct Case {
+    const char* report;
+    int lines_cut;
+  } cases[] = {
+      {"0123456789\n", 0},
+      {"0123456789          \n", 0},  // blanks lose nothing
+      {"01234567890\na\n0123456789X\n", 2},
+      {"012345678_\bX\n", 0},  // an overstrike takes one column
+      {"0123456789x\bx\n", 1},
+      {u8"€éééééééé😀  \n", 0},  // ten characters of 2 to 4 bytes each: ten columns
+      {u8"€éééééééé😀x\n", 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.report));
+    device_ = RecordingDevice();
+    OpenTraceFile((dir_ + "/trace.log").c_str());
+    Write(report_, c.report);
+    const ReportResult result = PrintReport(job_, device_);
+    EXPECT_EQ(result.lines_cut, c.lines_cut);
+    EXPECT_EQ(result.first_column_lost, c.lines_cut > 0 ? 11 : 0);
+    EXPECT_EQ(TraceLog().find("PrintReport() " + report_ + ": " + std::to_string(c.lines_cut) +
+                              " lines cut at column 11\n") != std::string::npos,
+              c.lines_cut > 0);
+  }
 }
 
 TEST_F(DriverTest, FontWithoutHeightStillPrints) {

@@ -10,9 +10,12 @@
 #include <thread>
 #include <vector>
 
+#include "doc_NativeWindows.h"
+#include "print/print_lock.h"
 #include "support/fake_jni.h"
 #include "support/quillet_dll.h"
 #include "support/window_answerer.h"
+#include "trace/trace.h"
 
 namespace quillet::test {
 namespace {
@@ -109,14 +112,59 @@ TEST_F(QuilletEntry, ArgumentsWithPercentSignsAndQuotesAreTracedUnchanged) {
   ExpectCleanDiscipline();
 }
 
-TEST_F(QuilletEntry, ScratchDispositionRunsEvenWhenTheReportCouldNotBeOpened) {
+TEST_F(QuilletEntry, ScratchDispositionKeepsWhatWasNotPrinted) {
   const std::string config = TempPath("quillet-scratch.cfg");
   { std::ofstream(config) << "-interactive=none\n"; }
   const std::string config_option = "-config=" + config;
   const std::string missing = TempPath("quillet-scratch-missing.txt");
   EXPECT_EQ(Call({"-disposition=scratch", config_option.c_str(), missing.c_str()}), JNI_TRUE);
-  EXPECT_EQ(GetFileAttributesA(config.c_str()), INVALID_FILE_ATTRIBUTES);  // removed with the report
+  EXPECT_NE(GetFileAttributesA(config.c_str()), INVALID_FILE_ATTRIBUTES);  // kept with the report
+  DeleteFileA(config.c_str());
   ExpectCleanDiscipline();
+}
+
+// Java's U+0000 arrives as C0 80. Cut at it, a name would be another file's.
+TEST_F(QuilletEntry, TextsHoldingANulCharacterNameNothing) {
+  const std::string victim = TempPath("quillet-victim.txt");
+  { std::ofstream(victim) << "NEVER PRINTED\n"; }
+  const std::string log = TempPath("quillet-entry-nul.log");
+  const std::string log_option = "-log=" + log;
+  const std::string report = victim + "\xC0\x80.tmp";
+  const std::string other_log = "-log=" + TempPath("quillet-nul-other.log") + "\xC0\x80x";
+  EXPECT_EQ(Call({log_option.c_str(), "-printer_id=Null", "-interactive=none", other_log.c_str(),
+                  "-disposition=scratch", report.c_str()}),
+            JNI_TRUE);
+  EXPECT_NE(GetFileAttributesA(victim.c_str()), INVALID_FILE_ATTRIBUTES) << "a file the caller never named";
+  const std::string trace = Slurp(log);  // the option with a NUL opened no other log
+  EXPECT_NE(trace.find("argv[3] holds a NUL character: it names nothing"), std::string::npos) << trace;
+  EXPECT_NE(trace.find("argv[5] holds a NUL character: it names nothing"), std::string::npos) << trace;
+  EXPECT_EQ(trace.find("NEVER PRINTED"), std::string::npos) << trace;
+  DeleteFileA(victim.c_str());
+  ExpectCleanDiscipline();
+}
+
+// A window of the printing thread that calls in while a report spools (the
+// abort procedure dispatches its messages) starts no print call of its own.
+TEST_F(QuilletEntry, PrintCallsFromInsideAPrintCallDoNothing) {
+  const std::string log = TempPath("quillet-entry-nested.log");
+  ResetTraceForTesting();
+  OpenTraceFile(log.c_str());
+  {
+    const auto printing = LockPrinting();  // as a print call under way on this thread holds it
+    EXPECT_EQ(Java_doc_NativeWindows_quillet(jni_.env(), nullptr, jni_.Array({"-copies=2"})), JNI_TRUE);
+    EXPECT_EQ(Java_doc_NativeWindows_quillet_1setup(jni_.env(), nullptr), JNI_FALSE);
+    EXPECT_EQ(FakeJni::Text(Java_doc_NativeWindows_get_1printer_1name(jni_.env(), nullptr)), "PDF");
+  }
+  ResetTraceForTesting();
+  const std::string trace = Slurp(log);
+  EXPECT_NE(trace.find("Java_doc_NativeWindows_quillet() called while this thread prints, ignored"),
+            std::string::npos)
+      << trace;
+  EXPECT_NE(trace.find("Java_doc_NativeWindows_quillet_1setup() called while this thread prints, ignored"),
+            std::string::npos);
+  EXPECT_EQ(trace.find("argc"), std::string::npos) << "a print call ran inside the one under way";
+  EXPECT_TRUE(answerer_.seen().empty()) << "the setup dialog was shown";
+  EXPECT_EQ(jni_.calls(), Calls{"NewStringUTF PDF"});
 }
 
 TEST_F(QuilletEntry, FailedTakeGivesBackAndReturnsAtOnce) {
@@ -164,13 +212,23 @@ TEST_F(QuilletEntry, ReportPathsBeyondAsciiOpenAndAreScratched) {
     char ansi_temp[MAX_PATH] = {};
     GetTempPathA(sizeof ansi_temp, ansi_temp);  // ASCII here
     const std::string path = std::string(ansi_temp) + c.java + "\\report.txt";
-    EXPECT_EQ(Call({log_option.c_str(), "-printer_id=Null", "-interactive=none", "-disposition=scratch",
+    // A configuration file in the same folder, named in an option: read by its
+    // name as Java gave it, and scratched with the report.
+    const std::wstring config = folder + L"\\job.cfg";
+    file = CreateFileW(config.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    WriteFile(file, "-printer_id=Null\n", 17, &written, nullptr);
+    CloseHandle(file);
+    const std::string config_option = "-config=" + std::string(ansi_temp) + c.java + "\\job.cfg";
+    EXPECT_EQ(Call({log_option.c_str(), config_option.c_str(), "-interactive=none", "-disposition=scratch",
                     path.c_str()}),
               JNI_TRUE);
     const std::string trace = Slurp(log);
     EXPECT_EQ(trace.find("failed because of error"), std::string::npos) << trace;
+    EXPECT_NE(trace.find("Parse_Arg(printer_id=Null)"), std::string::npos) << trace;
     EXPECT_NE(trace.find("GetLine returned UNICODE PATH"), std::string::npos) << trace;
     EXPECT_EQ(GetFileAttributesW(report.c_str()), INVALID_FILE_ATTRIBUTES) << "scratched by its wide name";
+    EXPECT_EQ(GetFileAttributesW(config.c_str()), INVALID_FILE_ATTRIBUTES) << "scratched by its wide name";
     RemoveDirectoryW(folder.c_str());
   }
   ExpectCleanDiscipline();

@@ -93,6 +93,17 @@ struct FailingSpooler {
 };
 FailingSpooler g_spooler;
 
+// Fails the next open of the printer named "Null", once; every other open is real.
+bool g_fail_next_open = false;
+BOOL WINAPI OpenPrinterFailingOnce(LPSTR name, LPHANDLE handle, LPPRINTER_DEFAULTSA defaults) {
+  if (g_fail_next_open && std::strcmp(name, "Null") == 0) {
+    g_fail_next_open = false;
+    SetLastError(ERROR_INVALID_PRINTER_NAME);
+    return FALSE;
+  }
+  return OpenPrinterA(name, handle, defaults);
+}
+
 LONG WINAPI FailingDocumentProperties(HWND window, HANDLE printer, LPSTR device, PDEVMODEA out, PDEVMODEA in,
                                       DWORD mode) {
   if (mode == 0 && g_spooler.size != 0) return g_spooler.size;
@@ -164,6 +175,7 @@ class PrinterSetupTest : public ::testing::Test {
     ResetPrinterSetupForTesting();
     SetPrintDlgForTesting(nullptr);
     SetDocumentPropertiesForTesting(nullptr);
+    SetOpenPrinterForTesting(nullptr);
     g_fake = FakeDialog{};
     g_real_calls = 0;
     char dir[MAX_PATH];
@@ -181,6 +193,7 @@ class PrinterSetupTest : public ::testing::Test {
     ResetPrinterSetupForTesting();
     SetPrintDlgForTesting(nullptr);
     SetDocumentPropertiesForTesting(nullptr);
+    SetOpenPrinterForTesting(nullptr);
     ResetTraceForTesting();
   }
 
@@ -408,7 +421,11 @@ TEST_F(PrinterSetupTest, FormNamesAndPaperSizesReachTheDeviceContext) {
   } cases[] = {
       {"A4", 0, 0, DMPAPER_A4, 3508},
       {"letter", 0, 0, DMPAPER_LETTER, 3300},
-      {"", 2100, 2970, DMPAPER_A4SMALL, 3508},  // a size that is a known paper
+      // A size that several papers share is the first of them the printer has;
+      // a paper it does not have is its own paper of that size.
+      {"", 2100, 2970, DMPAPER_A4, 3508},
+      {"", 2159, 2794, DMPAPER_LETTER, 3300},
+      {"Note", 0, 0, DMPAPER_LETTER, 3300},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.form);
@@ -423,6 +440,8 @@ TEST_F(PrinterSetupTest, FormNamesAndPaperSizesReachTheDeviceContext) {
     EXPECT_EQ(mode.dmFields, static_cast<DWORD>(DM_ORIENTATION | DM_PAPERSIZE));
     EXPECT_NEAR(GetDeviceCaps(dc, VERTRES), c.vertres, 2);
   }
+  EXPECT_NE(TraceText().find("GetPrinterDC() paper asked 215.9 x 279.4 mm, given Letter\n"), std::string::npos);
+  EXPECT_NE(TraceText().find("GetPrinterDC() paper asked Note, given Letter\n"), std::string::npos);
 }
 
 TEST_F(PrinterSetupTest, LaterDeviceModesGetFormNameAndCollation) {
@@ -505,18 +524,23 @@ TEST_F(PrinterSetupTest, WhenTheOtherPrintersSettingsCannotBeHadTheCurrentOnesSe
     const char* what;
     FailingSpooler spooler;
     const char* trace;
+    bool open_fails_once = false;
   } cases[] = {
       {"no size", {-1, false}, "GetPrinterDC() no device mode size for Null, current settings kept\n"},
 #ifndef _WIN64  // a 64-bit process finds room for any size that the query's LONG can give
       {"no memory", {0x7FFFFFF0, false}, "GetPrinterDC() no memory for the device mode of Null, current settings kept\n"},
 #endif
       {"no defaults", {0, true}, "GetPrinterDC() no device mode for Null, current settings kept\n"},
+      // The printer could not be opened for its settings, and a moment later it could.
+      {"not opened at first", {0, false}, "job printer=Null, cur printer=PDF\n", true},
   };
   SetDocumentPropertiesForTesting(&FailingDocumentProperties);
+  SetOpenPrinterForTesting(&OpenPrinterFailingOnce);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     ResetPrinterSetupForTesting();
     g_spooler = c.spooler;
+    g_fail_next_open = c.open_fails_once;
     ASSERT_TRUE(GetDevMode());
     const HGLOBAL mode = HeldDevMode();
     const HGLOBAL names = HeldDevNames();

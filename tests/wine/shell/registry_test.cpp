@@ -238,8 +238,19 @@ TEST_F(RegistryTest, TextBeyondAsciiCrossesTheBoundaryConverted) {
   const std::string buero = path_ + "\\B\xC3\xBCro";
   EXPECT_EQ(Read(kCurrentUser, buero, "Gr\xC3\xB6\xC3\x9F" "e"), "\xE2\x82\xAC 5 Zo\xC3\xAB");
   EXPECT_EQ(Read(kCurrentUser, buero, "\xC3\xA9t\xC3\xA9"), std::string(kValueErrorPrefix) + "\xC3\xA9t\xC3\xA9");
-  // A name the code page cannot spell is not found, under whatever look-alike.
+  // A name the code page cannot spell is not found, under whatever look-alike:
+  // not even as the '?' it would become, which registry names may hold.
+  HKEY question = nullptr;
+  ASSERT_EQ(RegCreateKeyExA(key_, "?", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &question, nullptr), ERROR_SUCCESS);
+  RegSetValueExA(question, "v", 0, REG_SZ, reinterpret_cast<const BYTE*>("other key"), 10);
+  RegCloseKey(question);
+  Set("?", REG_SZ, std::string("other value", 12));
+  Set("v", REG_SZ, std::string("mine", 5));
   EXPECT_EQ(Read(kCurrentUser, path_ + "\\\xCE\xA9", "v"), kKeyErrorPrefix + path_ + "\\?");
+  EXPECT_EQ(Read("\xCE\xA9"), std::string(kValueErrorPrefix) + "?");
+  // Nor is a name holding U+0000 (C0 80 from Java): cut there, it names another.
+  EXPECT_EQ(Read(kCurrentUser, path_ + "\xC0\x80x", "v"), kKeyErrorPrefix + path_);
+  EXPECT_EQ(Read("v\xC0\x80x"), std::string(kValueErrorPrefix) + "v");
 }
 
 TEST_F(RegistryTest, FailedTakeGivesBackWhatIsHeldAndReturnsNull) {

@@ -259,6 +259,14 @@ TEST_F(ShellTest, NullStringsLaunchNothing) {
     EXPECT_EQ(dll_.launch_document(jni.env(), nullptr, nullptr, nullptr), JNI_TRUE);
     EXPECT_TRUE(jni.calls().empty());
   }
+  {
+    // A command holding U+0000 (C0 80 from Java) launches nothing: cut there,
+    // it would start what the caller never asked for.
+    test::FakeJni jni;
+    EXPECT_EQ(dll_.launch_document(jni.env(), nullptr, jni.String("open"), jni.String(command + "\xC0\x80x")),
+              JNI_TRUE);
+    EXPECT_EQ(dll_.shellexec(jni.env(), nullptr, jni.Array({(command + "\xC0\x80x").c_str()})), JNI_TRUE);
+  }
   Sleep(300);
   EXPECT_FALSE(Exists(Out("never.txt")));
 }
@@ -343,6 +351,23 @@ TEST_F(ShellTest, ShellCallsRunInASingleThreadedApartment) {
   EXPECT_TRUE(Exists(Out("mta.txt")));
 }
 
+// A command that names no program never reaches the shell, whose error box
+// would block the calling thread until someone closed it.
+TEST_F(ShellTest, CommandsNamingNoProgramNeverReachTheShell) {
+  InitializeSpy spy;
+  std::thread([&] {
+    ULARGE_INTEGER cookie{};
+    ASSERT_EQ(CoRegisterInitializeSpy(&spy, &cookie), S_OK);
+    for (const char* command : {"", "   ", "/W", "/W /x   ", "/W \"\""}) {
+      EXPECT_EQ(LaunchCommand(nullptr, command), LaunchOutcome::kFailed) << command;
+      LaunchDocument(dll_, "**NULL**", command);
+    }
+    EXPECT_EQ(spy.initialized, 0);
+    CoRevokeInitializeSpy(cookie);
+  }).join();
+  EXPECT_TRUE(answerer_.seen().empty());
+}
+
 TEST_F(ShellTest, FailedTakeGivesBackWhatIsHeldAndReturnsAtOnce) {
   const std::string command = "/W " + Helper(0, Out("never.txt"));
   const struct {
@@ -366,6 +391,14 @@ TEST_F(ShellTest, FailedTakeGivesBackWhatIsHeldAndReturnsAtOnce) {
   EXPECT_EQ(jni.calls(), (Calls{"GetArrayLength", "GetObjectArrayElement 0", "GetStringUTFChars " + command + " (failed)",
                                 "DeleteLocalRef " + command}));
   EXPECT_TRUE(jni.faults().empty());
+  {
+    // A command holding U+0000 (C0 80 from Java) launches nothing: cut there,
+    // it would start what the caller never asked for.
+    test::FakeJni jni;
+    EXPECT_EQ(dll_.launch_document(jni.env(), nullptr, jni.String("open"), jni.String(command + "\xC0\x80x")),
+              JNI_TRUE);
+    EXPECT_EQ(dll_.shellexec(jni.env(), nullptr, jni.Array({(command + "\xC0\x80x").c_str()})), JNI_TRUE);
+  }
   Sleep(300);
   EXPECT_FALSE(Exists(Out("never.txt")));
 }

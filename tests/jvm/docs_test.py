@@ -1,0 +1,152 @@
+#!/usr/bin/env python3
+"""The Java examples of docs/java.md, taken from the release ZIP's copy of the
+guide, compiled and run on a real Java virtual machine as they stand.
+
+Every ```java block runs. A block of statements becomes the body of a method of
+its own; a block of `static final` declarations becomes members of the class; a
+`static {` block is the guide's way of loading the DLL by its full path, so it
+replaces the static initialiser of a copy of the shipped doc/NativeWindows.java
+that is then loaded from a folder where Windows would not find the DLL. Blocks
+marked ```java compile-only are compiled and not run. The names that the guide
+says stand for the application's own values are defined here (PROLOGUE)."""
+import os
+import re
+import shutil
+import tempfile
+import time
+import unittest
+
+from jvm_support import (ARCH, JAVA_DIR, Answerer, avian, checks_passed, java, javac, unpack_release,
+                         winpath)
+
+BLOCK = re.compile(r"^```java( compile-only)?\n(.*?)^```$", re.M | re.S)
+
+
+def java_string(text):
+    return '"' + text.replace("\\", "\\\\").replace('"', '\\"') + '"'
+
+
+def stand_in(path):
+    """A program or document that the shell runs and that ends by itself: a
+    command script recording its arguments in NAME.ran beside it."""
+    with open(path, "w", newline="\r\n") as f:
+        f.write('@echo ran %*> "%~dpn0.ran"\n')
+
+
+class Docs(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="quillet-jvm-docs-")
+
+    def tearDown(self):
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+    def test_examples_run_as_they_stand(self):
+        jvm, library = avian()
+        release = unpack_release(os.path.join(self.dir, "release"))
+        with open(os.path.join(release, "docs", "java.md"), encoding="utf-8") as f:
+            guide = f.read()
+        blocks = [(bool(only), code) for only, code in BLOCK.findall(guide)]
+        self.assertGreaterEqual(len(blocks), 8)
+        # The jar the guide tells to add is the release's own.
+        [jar] = [name for name in os.listdir(release) if name.endswith(".jar")]
+        version = jar[len("quillet-"):-len(".jar")]
+        self.assertIn(f"-Dfile={jar} ", guide)
+        self.assertIn(f"-Dversion={version} ", guide)
+        self.assertIn(f"<version>{version}</version>", guide)
+        self.assertIn(f"files('libs/{jar}')", guide)
+
+        reports = os.path.join(self.dir, "Reports")
+        os.makedirs(reports)
+        for name in ("ledger.txt", "sales.txt"):
+            with open(os.path.join(reports, name), "w") as f:
+                f.write(f"{name} for the guide's example\n")
+        for name in ("day report.cmd", "export tool.cmd", "export.cmd"):
+            stand_in(os.path.join(reports, name))
+        prologue = {
+            "reportDir": java_string(winpath(reports)),
+            "printerName": '"Null"',
+            "document": java_string(winpath(os.path.join(reports, "day report.cmd"))),
+            "exportTool": java_string(winpath(os.path.join(reports, "export tool.cmd"))),
+            "exportFile": java_string(winpath(os.path.join(reports, "export.cmd"))),
+            "defaultDir": java_string("C:\\Reports"),
+        }
+
+        members, methods, calls, loaders = [], [], [], []
+        for n, (compile_only, code) in enumerate(blocks, 1):
+            first = next(line.strip() for line in code.splitlines() if line.strip() and not line.strip().startswith("//"))
+            if first.startswith("static {"):
+                loaders.append(code)
+            elif first.startswith("static final"):
+                members.append(code)
+            else:
+                methods.append(f"    static void example{n}() throws Exception {{\n{code}    }}\n")
+                if not compile_only:
+                    calls.append(f'        run(check, {n});\n')
+        self.assertEqual(len(loaders), 1)
+
+        source = ["import doc.NativeWindows;", "import java.lang.reflect.Method;", "",
+                  "public class DocExamples {",
+                  "    static final class Label { String text; void setText(String t) { text = t; } }",
+                  "    static final Label status = new Label();"]
+        source += [f"    static final String {name} = {value};" for name, value in prologue.items()]
+        source += members + methods
+        source += ["    static void run(Checks check, int n) {",
+                   "        try {",
+                   '            DocExamples.class.getDeclaredMethod("example" + n).invoke(null);',
+                   '            check.that(true, "example " + n);',
+                   "        } catch (Throwable t) {",
+                   '            check.failed("example " + n, t);',
+                   "        }",
+                   "    }",
+                   "    public static void main(String[] args) {",
+                   "        Checks check = new Checks();"] + calls + [
+                   '        check.that("Printing on Null".equals(status.text), "the status line: " + status.text);',
+                   "        check.finish();",
+                   "    }", "}"]
+        examples = os.path.join(self.dir, "examples")
+        os.makedirs(examples)
+        with open(os.path.join(examples, "DocExamples.java"), "w") as f:
+            f.write("\n".join(source) + "\n")
+        classes = os.path.join(self.dir, "classes")
+        javac(classes, [os.path.join(release, "doc", "NativeWindows.java"), os.path.join(JAVA_DIR, "Checks.java"),
+                        os.path.join(examples, "DocExamples.java")], bootclasspath=library)
+
+        with Answerer("ok") as answerer:
+            out, err = java(jvm, [classes], "DocExamples", cwd=os.path.join(release, ARCH))
+        checks_passed(self, out, err, least=len(calls) + 1)
+        self.assertEqual([seen[0] for seen in answerer.seen], ["Print Setup"])
+        for name, args in (("day report", ""), ("export tool", "/month"), ("export", "")):
+            ran = os.path.join(reports, name + ".ran")
+            for _ in range(100):
+                if os.path.exists(ran) and os.path.getsize(ran) > 0:
+                    break
+                time.sleep(0.2)
+            with open(ran) as f:
+                self.assertEqual(f.read().strip(), f"ran {args}".strip(), name)
+
+        # The guide's static block in a copy of the shipped class, loaded from a
+        # folder where Windows would not find the DLL by its name.
+        with open(os.path.join(release, "doc", "NativeWindows.java"), encoding="utf-8") as f:
+            shipped = f.read()
+        start = shipped.index("    static {")
+        end = shipped.index("\n    }\n", start) + len("\n    }\n")
+        copy = (shipped[:start].replace("package doc;", "package doc;\n\nimport java.io.File;") +
+                f"    private static final String appHome = {java_string(winpath(release))};\n" +
+                "".join("    " + line + "\n" for line in loaders[0].splitlines()) + shipped[end:])
+        by_path = os.path.join(self.dir, "by-path")
+        os.makedirs(os.path.join(by_path, "doc"))
+        with open(os.path.join(by_path, "doc", "NativeWindows.java"), "w") as f:
+            f.write(copy)
+        with open(os.path.join(by_path, "LoadByPath.java"), "w") as f:
+            f.write("public class LoadByPath { public static void main(String[] a) { Checks check = new Checks();"
+                    ' check.equal("PDF", doc.NativeWindows.get_printer_name(), "loaded by its path");'
+                    " check.finish(); } }\n")
+        classes = os.path.join(self.dir, "by-path-classes")
+        javac(classes, [os.path.join(by_path, "doc", "NativeWindows.java"), os.path.join(JAVA_DIR, "Checks.java"),
+                        os.path.join(by_path, "LoadByPath.java")], bootclasspath=library)
+        out, err = java(jvm, [classes], "LoadByPath", cwd=self.dir)
+        checks_passed(self, out, err)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)

@@ -1,0 +1,59 @@
+#!/usr/bin/env python3
+"""Reports printed from a real Java virtual machine on the CUPS PDF printer,
+named in code page 1252 and outside it, read back with pdftotext
+(java/PrintTest.java)."""
+import os
+import shutil
+import tempfile
+import unittest
+
+from jvm_support import (ARCH, JAVA_DIR, PDF_DIR, avian, checks_passed, java, javac, new_pdfs, pdf_text,
+                         unpack_release, winpath)
+
+REPORTS = {
+    "Gr\u00fc\u00dfe Bericht.txt": "JVM REPORT ONE\nGr\u00f6\u00dfe: 5 \u20ac, na\u00efve caf\u00e9\n",
+    "\u540d Bericht.txt": "JVM REPORT TWO\n\u00c4rger \u00fcber \u00a7 7 \u2014 \u00bd\n",
+    "to null.txt": "JVM REPORT NULL\n",
+}
+
+
+class Print(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="quillet-jvm-print-")
+        self.made = []
+
+    def tearDown(self):
+        shutil.rmtree(self.dir, ignore_errors=True)
+        for pdf in self.made:
+            os.remove(pdf)
+
+    def test_reports_reach_the_pdf_printer(self):
+        jvm, library = avian()
+        release = unpack_release(os.path.join(self.dir, "release"))
+        classes = os.path.join(self.dir, "classes")
+        javac(classes, [os.path.join(release, "doc", "NativeWindows.java"),
+                        os.path.join(JAVA_DIR, "Checks.java"), os.path.join(JAVA_DIR, "PrintTest.java")],
+              bootclasspath=library)
+        reports = os.path.join(self.dir, "reports")
+        os.makedirs(reports)
+        for name, text in REPORTS.items():  # contents in code page 1252
+            with open(os.path.join(reports, name), "w", encoding="cp1252", newline="\n") as f:
+                f.write(text)
+
+        os.makedirs(PDF_DIR, exist_ok=True)
+        before = set(os.listdir(PDF_DIR))
+        before = {os.path.join(PDF_DIR, f) for f in before}
+        out, err = java(jvm, [classes], "PrintTest", winpath(reports), cwd=os.path.join(release, ARCH))
+        checks_passed(self, out, err, least=4)
+
+        self.made = new_pdfs(before, 2)
+        texts = [pdf_text(pdf) for pdf in self.made]
+        self.assertEqual(len(texts), 2, self.made)
+        for name in ("Gr\u00fc\u00dfe Bericht.txt", "\u540d Bericht.txt"):
+            [text] = [t for t in texts if REPORTS[name].split("\n")[0] in t]
+            for line in REPORTS[name].splitlines():
+                self.assertIn(line, text, name)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
