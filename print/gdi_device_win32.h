@@ -71,6 +71,11 @@ class GdiPrintDevice final : public PrintDevice {
 // are 0 (lfCharSet ANSI_CHARSET).
 LOGFONTA ToLogFont(const FontSpec& desc);
 
+// Whether the font selected in dc, left to itself, puts each of `length` UTF-16
+// units where `advances` does: every glyph its own (none missing, so none drawn
+// from another font or as a stand-in) and each advancing as far as its entry.
+bool FontKeepsTheAdvances(DeviceContext dc, const wchar_t* text, int length, const int* advances);
+
 }  // namespace quillet
 
 #endif
