@@ -20,29 +20,87 @@ inline int Count16(unsigned x) {
   return static_cast<int>((x + (x >> 8)) & 0x1Fu);
 }
 
-// How many of the 16 bytes at p, after the first `skip`, are whole ASCII and
-// two-byte characters (the letters of Latin, Greek and Cyrillic scripts), the
-// byte after `skip` beginning a character. Stops before a byte of a longer
-// character (or one that begins none: *longer is set then) and before a
-// two-byte character that the sixteen cut. -1 when the bytes taken are not
-// whole characters: a continuation byte without its first byte, or a first
-// byte without its continuation.
-inline int TwoByteSpan(const unsigned char* p, int skip, bool* longer) {
-  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-  const unsigned live = 0xFFFFu << skip & 0xFFFFu;
-  const unsigned beyond = static_cast<unsigned>(_mm_movemask_epi8(v)) & live;
-  // As signed bytes, continuation bytes (0x80-0xBF) are -128 to -65 and the
-  // first bytes of two-byte characters (0xC2-0xDF) -62 to -33.
-  const unsigned lead = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(
-                            _mm_cmpgt_epi8(v, _mm_set1_epi8(-63)), _mm_cmplt_epi8(v, _mm_set1_epi8(-32))))) & live;
-  const unsigned follow = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(v, _mm_set1_epi8(-64)))) & live;
-  const unsigned other = beyond & ~(lead | follow);
-  int end = __builtin_ctz(other | 0x10000u);
-  *longer = other != 0;
-  end -= static_cast<int>((lead << 1) >> end & 1);  // a first byte just before the stop waits
-  const unsigned taken = (1u << end) - 1;
-  if ((follow & taken) != (lead & taken) << 1) return -1;
-  return end - skip;
+// The characters of three and four bytes whose first bytes are the bits of
+// `leads` among the sixteen bytes at p + i (E0 and above, rare in most text).
+// Returns the bits of those of four bytes. False in *valid when a first byte is
+// one that UTF-8 never holds (F5-FF) or its second byte, which lies before `end`
+// when the text is valid, is outside the narrower range that some first bytes
+// ask for: E0 (no overlong form below U+0800), ED (no surrogates), F0 (no
+// overlong form below U+10000) and F4 (nothing beyond U+10FFFF).
+inline unsigned LongCharacters(const unsigned char* p, std::size_t i, std::size_t end, unsigned leads, bool* valid) {
+  unsigned four = 0;
+  for (; leads != 0; leads &= leads - 1) {
+    const unsigned bit = static_cast<unsigned>(__builtin_ctz(leads));
+    const std::size_t at = i + bit;
+    const unsigned char first = p[at];
+    if (first >= 0xF0) four |= 1u << bit;
+    if (first >= 0xF5 || at + 1 >= end) *valid = false;
+    if (!*valid) break;
+    const unsigned char second = p[at + 1];
+    if ((first == 0xE0 && second < 0xA0) || (first == 0xED && second > 0x9F) ||
+        (first == 0xF0 && second < 0x90) || (first == 0xF4 && second > 0x8F))
+      *valid = false;
+  }
+  return four;
+}
+
+// Checks the bytes from p[i] up to `end`, 16 at a time, which must be whole
+// characters of UTF-8, and counts the bytes that continue a character into
+// *continued. Each byte is sorted by its range: a first byte of a character of
+// two, three or four bytes asks for one, two or three continuation bytes after
+// it, and the text is valid when exactly the bytes asked for are continuation
+// bytes, no byte is one that UTF-8 never holds (C0, C1, F5-FF), and the first
+// bytes of LongCharacters have their second bytes in range.
+bool CheckWholeCharacters(const unsigned char* p, std::size_t i, std::size_t end, int* continued) {
+  const __m128i below_c0 = _mm_set1_epi8(-64);  // as signed bytes, 80-BF are -128 to -65
+  unsigned asked = 0;  // continuation bytes asked for by the sixteen before, from bit 0
+  __m128i counts = _mm_setzero_si128();
+  int chunks = 0;
+  const auto add_up = [&] {
+    const __m128i total = _mm_sad_epu8(counts, _mm_setzero_si128());
+    *continued += _mm_cvtsi128_si32(total) + _mm_cvtsi128_si32(_mm_srli_si128(total, 8));
+    counts = _mm_setzero_si128();
+    chunks = 0;
+  };
+  for (; i < end; i += 16) {
+    // The last bytes: the final sixteen before `end` (or the bytes up to it
+    // after ASCII zeros, when there are fewer), their masks moved down so that
+    // bit 0 is p[i].
+    unsigned shift = 0;
+    __m128i v;
+    if (end - i >= 16) {
+      v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    } else if (end >= 16) {
+      shift = static_cast<unsigned>(16 - (end - i));
+      v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + end - 16));
+    } else {
+      alignas(16) unsigned char last[16] = {};
+      for (std::size_t k = 0; k < end - i; ++k) last[k] = p[i + k];
+      v = _mm_load_si128(reinterpret_cast<const __m128i*>(last));
+    }
+    const unsigned beyond = static_cast<unsigned>(_mm_movemask_epi8(v)) >> shift;
+    const __m128i follow_bytes = _mm_cmplt_epi8(v, below_c0);
+    const auto at_least = [&](int byte) {
+      return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpgt_epi8(v, _mm_set1_epi8(static_cast<char>(byte - 1))))) >>
+                 shift & beyond;
+    };
+    const unsigned follow = static_cast<unsigned>(_mm_movemask_epi8(follow_bytes)) >> shift;
+    const unsigned two = at_least(0xC2 - 256);    // a character of two bytes or more begins
+    const unsigned three = at_least(0xE0 - 256);  // of three or four
+    bool valid = (beyond & ~follow & ~two) == 0;  // no C0 or C1
+    const unsigned four = three != 0 ? LongCharacters(p, i, end, three, &valid) : 0;
+    asked |= two << 1 | three << 2 | four << 3;
+    if ((asked & 0xFFFFu) != follow || !valid) return false;
+    asked >>= 16;
+    if (shift != 0) {
+      *continued += Count16(follow);
+      break;
+    }
+    counts = _mm_sub_epi8(counts, follow_bytes);
+    if (++chunks == 255) add_up();  // before a lane can overflow
+  }
+  add_up();
+  return asked == 0;
 }
 #endif
 
@@ -51,57 +109,26 @@ inline int TwoByteSpan(const unsigned char* p, int skip, bool* longer) {
 bool CheckUtf8(const char* bytes, std::size_t n, Utf8Checker& checker, int* continuations) {
   const auto* p = reinterpret_cast<const unsigned char*>(bytes);
   std::size_t i = 0;
+  int continued = 0;
   // A character left open by the bytes before these is finished first.
   while (i < n && checker.InSequence()) {
     if (!checker.Take(p[i++])) return false;
+    ++continued;
   }
 #if defined(QUILLET_READER_SSE2)
-  // ASCII before the first byte beyond it, then sixteen bytes at a time as far as
-  // they are ASCII and two-byte characters; a longer character on its own. The
-  // last sixteen bytes are taken again for those left over.
-  while (i + 16 <= n && _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i))) == 0) i += 16;
-  // What stopped a span: a byte of a longer character, taken on its own here,
-  // or a two-byte character's first byte that such a byte follows. False when
-  // the bytes are not valid UTF-8 or are too few to hold the character.
-  const auto longer_character = [&]() {
-    if ((p[i] >= 0xC2 && p[i] < 0xE0) || i + 4 > n) return false;
-    Utf8Checker whole;
-    std::size_t k = 0;
-    do {
-      if (!whole.Take(p[i + k])) return false;
-      ++k;
-    } while (whole.InSequence());
-    i += k;
-    return true;
-  };
-  bool by_bytes = false;  // the rest one byte at a time
-  while (i + 16 <= n && !by_bytes) {
-    bool longer = false;
-    const int taken = TwoByteSpan(p + i, 0, &longer);
-    if (taken < 0) return false;
-    i += static_cast<std::size_t>(taken);
-    // All sixteen taken, or all but a two-byte character that the next round
-    // begins with; or a longer character comes next.
-    by_bytes = longer && !longer_character();
-  }
-  // The last bytes, from the last sixteen.
-  while (i < n && n >= 16 && !by_bytes) {
-    bool longer = false;
-    const int skip = static_cast<int>(i - (n - 16));
-    const int taken = TwoByteSpan(p + n - 16, skip, &longer);
-    if (taken < 0) return false;
-    i += static_cast<std::size_t>(taken);
-    if (taken == 0 && !longer) break;  // the last byte begins a character
-    by_bytes = longer && !longer_character();
-  }
+  // Whole characters up to where the last one begins, 16 bytes at a time; that
+  // last one, which may be left open, byte by byte below.
+  std::size_t whole = n;
+  while (whole > i && n - whole < 3 && (p[whole - 1] & 0xC0) == 0x80) --whole;
+  if (whole > i && p[whole - 1] >= 0xC0) --whole;
+  if (!CheckWholeCharacters(p, i, whole, &continued)) return false;
+  i = whole;
 #endif
-  // The last bytes one at a time: a character that they leave open stays open
-  // in `checker`.
   for (; i < n; ++i) {
+    continued += checker.InSequence();
     if (!checker.Take(p[i])) return false;
   }
-  // Valid: the bytes that are not the first of a character continue one.
-  if (n > 0) *continuations += static_cast<int>(n) - CountCharacters(bytes, static_cast<int>(n)) + ((p[0] & 0xC0) == 0x80);
+  *continuations += continued;
   return true;
 }
 

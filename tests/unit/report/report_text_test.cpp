@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <iterator>
 #include <string>
 
 namespace quillet {
@@ -13,13 +14,16 @@ namespace {
 // UTF-8, at every length and offset, they say what the rules say byte by byte.
 TEST(CheckUtf8, AgreesWithTheRulesByteByByte) {
   std::srand(4711);
-  const std::string valid[] = {"a", " ", "\n", "é", "Ж", "ω", "€", "😀", std::string(17, 'x')};
-  const std::string broken[] = {"\x80", "\xC3", "\xE2\x82", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xFF"};
+  // The edges of the first bytes whose second byte has a narrower range among them.
+  const std::string valid[] = {"a", " ", "\n", "é", "Ж", "ω", "€", "😀", std::string(17, 'x'),
+                               "\xE0\xA0\x80", "\xED\x9F\xBF", "\xF0\x90\x80\x80", "\xF4\x8F\xBF\xBF"};
+  const std::string broken[] = {"\x80", "\xC3", "\xE2\x82", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xFF",
+                                "\xE0\x9F\xBF", "\xF0\x8F\xBF\xBF", "\xC1\xBF", "\xF5\x80\x80\x80"};
   for (int round = 0; round < 5000; ++round) {
     // Mostly valid text, now and then a piece that breaks it.
     std::string text;
     for (int k = std::rand() % 40; k > 0; --k) {
-      text += std::rand() % 100 < 95 ? valid[std::rand() % 9] : broken[std::rand() % 7];
+      text += std::rand() % 100 < 95 ? valid[std::rand() % std::size(valid)] : broken[std::rand() % std::size(broken)];
     }
     SCOPED_TRACE(testing::PrintToString(text));
     Utf8Checker rules;
