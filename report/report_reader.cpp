@@ -502,6 +502,21 @@ int SplitRawRuns(const DecodedLine& line, int char_width, TextRun* runs) {
 
 namespace {
 
+// Where the first NUL of the n bytes at `text` is, or n.
+inline int FindNul(const char* text, int n) {
+  int k = 0;
+#if defined(QUILLET_READER_SSE2)
+  const __m128i zero = _mm_setzero_si128();
+  for (; k + 16 <= n; k += 16) {
+    const unsigned hit = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text + k)), zero)));
+    if (hit != 0) return k + __builtin_ctz(hit);
+  }
+#endif
+  while (k < n && text[k] != '\0') ++k;
+  return k;
+}
+
 inline bool SameBytes(const char* a, const char* b, int size) {
   for (int k = 0; k < size; ++k) {
     if (a[k] != b[k]) return false;
@@ -643,12 +658,12 @@ int SplitRuns(const UnicodeLine& line, int char_width, TextRun* runs) {
   // Printed text ends at the first NUL: the characters before it. Most often
   // that is the line feed's place, the last.
   const int bytes = std::clamp(line.bytes, 0, kLineTextSize - 1);
-  const char* const nul = static_cast<const char*>(std::memchr(line.text, '\0', static_cast<std::size_t>(bytes)));
+  const int nul = FindNul(line.text, bytes);
   int length = line.length;
-  if (nul == line.text + bytes - 1) {
+  if (nul == bytes - 1) {
     length = line.length - 1;
-  } else if (nul != nullptr) {
-    length = CountCharacters(line.text, static_cast<int>(nul - line.text));
+  } else if (nul < bytes) {
+    length = CountCharacters(line.text, nul);
   }
   length = std::clamp(length, 0, kLineCapacity - 1);
   if (line.plain) {

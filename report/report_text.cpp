@@ -44,63 +44,120 @@ inline unsigned LongCharacters(const unsigned char* p, std::size_t i, std::size_
   return four;
 }
 
-// Checks the bytes from p[i] up to `end`, 16 at a time, which must be whole
-// characters of UTF-8, and counts the bytes that continue a character into
-// *continued. Each byte is sorted by its range: a first byte of a character of
-// two, three or four bytes asks for one, two or three continuation bytes after
-// it, and the text is valid when exactly the bytes asked for are continuation
-// bytes, no byte is one that UTF-8 never holds (C0, C1, F5-FF), and the first
-// bytes of LongCharacters have their second bytes in range.
+// Checks the bytes from p[i] up to `end`, which must be whole characters of
+// UTF-8, and counts the bytes that continue a character into *continued. Each
+// byte is sorted by its range: a first byte of a character of two, three or four
+// bytes asks for one, two or three continuation bytes after it, and the text is
+// valid when exactly the bytes asked for are continuation bytes, no byte is one
+// that UTF-8 never holds (C0, C1, F5-FF), and the first bytes of LongCharacters
+// have their second bytes in range.
+//
+// Sixteen bytes at a time, the wrong lanes gathered without a branch and looked
+// at once at the end; the characters of three and four bytes, rare in most text,
+// looked at one by one only where there are any.
 bool CheckWholeCharacters(const unsigned char* p, std::size_t i, std::size_t end, int* continued) {
-  const __m128i below_c0 = _mm_set1_epi8(-64);  // as signed bytes, 80-BF are -128 to -65
-  unsigned asked = 0;  // continuation bytes asked for by the sixteen before, from bit 0
-  __m128i counts = _mm_setzero_si128();
+  const __m128i zero = _mm_setzero_si128();
+  // With the top bit of each byte flipped, the bytes beyond ASCII are 0 to 127
+  // as signed bytes and ASCII lies below them: one comparison per range.
+  const __m128i flip = _mm_set1_epi8(-128);
+  const auto at_least = [&](__m128i flipped, int byte) {
+    return _mm_cmpgt_epi8(flipped, _mm_set1_epi8(static_cast<char>(byte - 0x81)));
+  };
+  struct Sorted {
+    __m128i follow;  // continuation bytes
+    __m128i three;   // first bytes of characters of three or four bytes
+    __m128i wrong;   // lanes that break UTF-8
+    __m128i carry;   // continuation bytes asked for in the next sixteen, from lane 0
+  };
+  // `asked`: the continuation bytes that the bytes before these ask for.
+  const auto sort = [&](__m128i v, __m128i asked) {
+    const __m128i flipped = _mm_xor_si128(v, flip);
+    const __m128i lead = at_least(flipped, 0xC0);
+    const __m128i two = at_least(flipped, 0xC2);
+    const __m128i three = at_least(flipped, 0xE0);
+    const __m128i four = at_least(flipped, 0xF0);
+    Sorted out;
+    out.follow = _mm_cmplt_epi8(v, _mm_set1_epi8(-64));  // 80-BF are -128 to -65
+    out.three = three;
+    asked = _mm_or_si128(_mm_or_si128(asked, _mm_slli_si128(two, 1)),
+                         _mm_or_si128(_mm_slli_si128(three, 2), _mm_slli_si128(four, 3)));
+    // A continuation byte where none is asked for or none where one is; C0, C1.
+    out.wrong = _mm_or_si128(_mm_xor_si128(asked, out.follow), _mm_andnot_si128(two, lead));
+    out.carry = _mm_or_si128(_mm_srli_si128(two, 15), _mm_or_si128(_mm_srli_si128(three, 14), _mm_srli_si128(four, 13)));
+    return out;
+  };
+  const auto mask = [](__m128i lanes) { return static_cast<unsigned>(_mm_movemask_epi8(lanes)); };
+
+  __m128i wrong = zero;
+  __m128i longer = zero;
+  __m128i counts = zero;  // continuation bytes, lane by lane
+  __m128i carry = zero;
   int chunks = 0;
   const auto add_up = [&] {
-    const __m128i total = _mm_sad_epu8(counts, _mm_setzero_si128());
+    const __m128i total = _mm_sad_epu8(counts, zero);
     *continued += _mm_cvtsi128_si32(total) + _mm_cvtsi128_si32(_mm_srli_si128(total, 8));
-    counts = _mm_setzero_si128();
+    counts = zero;
     chunks = 0;
   };
-  for (; i < end; i += 16) {
-    // The last bytes: the final sixteen before `end` (or the bytes up to it
-    // after ASCII zeros, when there are fewer), their masks moved down so that
-    // bit 0 is p[i].
-    unsigned shift = 0;
-    __m128i v;
-    if (end - i >= 16) {
-      v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-    } else if (end >= 16) {
-      shift = static_cast<unsigned>(16 - (end - i));
-      v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + end - 16));
+  const std::size_t start = i;
+  for (; end - i >= 16; i += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    const __m128i flipped = _mm_xor_si128(v, flip);
+    const __m128i three = at_least(flipped, 0xE0);
+    __m128i follow;
+    if (_mm_movemask_epi8(three) == 0) {
+      // Only characters of one and two bytes: each first byte asks for one.
+      const __m128i lead = at_least(flipped, 0xC0);
+      follow = _mm_cmplt_epi8(v, _mm_set1_epi8(-64));
+      const __m128i asked = _mm_or_si128(carry, _mm_slli_si128(lead, 1));
+      wrong = _mm_or_si128(wrong, _mm_xor_si128(asked, follow));
+      wrong = _mm_or_si128(wrong, _mm_andnot_si128(at_least(flipped, 0xC2), lead));
+      carry = _mm_srli_si128(lead, 15);
     } else {
-      alignas(16) unsigned char last[16] = {};
-      for (std::size_t k = 0; k < end - i; ++k) last[k] = p[i + k];
-      v = _mm_load_si128(reinterpret_cast<const __m128i*>(last));
+      const Sorted sorted = sort(v, carry);
+      wrong = _mm_or_si128(wrong, sorted.wrong);
+      longer = _mm_or_si128(longer, sorted.three);
+      follow = sorted.follow;
+      carry = sorted.carry;
     }
-    const unsigned beyond = static_cast<unsigned>(_mm_movemask_epi8(v)) >> shift;
-    const __m128i follow_bytes = _mm_cmplt_epi8(v, below_c0);
-    const auto at_least = [&](int byte) {
-      return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpgt_epi8(v, _mm_set1_epi8(static_cast<char>(byte - 1))))) >>
-                 shift & beyond;
-    };
-    const unsigned follow = static_cast<unsigned>(_mm_movemask_epi8(follow_bytes)) >> shift;
-    const unsigned two = at_least(0xC2 - 256);    // a character of two bytes or more begins
-    const unsigned three = at_least(0xE0 - 256);  // of three or four
-    bool valid = (beyond & ~follow & ~two) == 0;  // no C0 or C1
-    const unsigned four = three != 0 ? LongCharacters(p, i, end, three, &valid) : 0;
-    asked |= two << 1 | three << 2 | four << 3;
-    if ((asked & 0xFFFFu) != follow || !valid) return false;
-    asked >>= 16;
-    if (shift != 0) {
-      *continued += Count16(follow);
-      break;
-    }
-    counts = _mm_sub_epi8(counts, follow_bytes);
+    counts = _mm_sub_epi8(counts, follow);
     if (++chunks == 255) add_up();  // before a lane can overflow
   }
   add_up();
-  return asked == 0;
+  if (mask(wrong) != 0) return false;
+  if (mask(longer) != 0) {
+    bool valid = true;
+    for (std::size_t k = start; k < i && valid; k += 16) {
+      const unsigned three = mask(at_least(_mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k)), flip), 0xE0));
+      if (three != 0) LongCharacters(p, k, end, three, &valid);
+    }
+    if (!valid) return false;
+  }
+  if (i == end) return mask(carry) == 0;
+
+  // The last bytes. With three or more bytes before them among those checked,
+  // the sixteen that end at `end`, sorted anew (each lane's character begins in
+  // them), and only the lanes of the last bytes looked at. Otherwise the last
+  // bytes followed by ASCII zeros, after what the sixteen before ask for.
+  const std::size_t rest = end - i;
+  Sorted last;
+  unsigned lanes = 0xFFFFu;
+  unsigned skip = 0;
+  if (end - start >= 16 && rest <= 13) {
+    last = sort(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + end - 16)), zero);
+    skip = static_cast<unsigned>(16 - rest);
+    lanes = 0xFFFFu << skip & 0xFFFFu;
+  } else {
+    alignas(16) unsigned char bytes[16] = {};
+    for (std::size_t k = 0; k < rest; ++k) bytes[k] = p[i + k];
+    last = sort(_mm_load_si128(reinterpret_cast<const __m128i*>(bytes)), carry);
+  }
+  if ((mask(last.wrong) & lanes) != 0 || mask(last.carry) != 0) return false;
+  bool valid = true;
+  const unsigned three = (mask(last.three) & lanes) >> skip;
+  if (three != 0) LongCharacters(p, i, end, three, &valid);
+  *continued += Count16((mask(last.follow) & lanes) >> skip);
+  return valid;
 }
 #endif
 
