@@ -157,7 +157,7 @@ void GdiPrintDevice::PutWideText(DeviceContext dc, int x, int y, const char16_t*
   const auto* units = reinterpret_cast<const wchar_t*>(text);
   // The width array keeps every character on its column whatever its glyph. Some
   // printer drivers then place each character by itself, which makes the job
-  // larger and slower (Wine's PostScript driver writes a third more), so it goes
+  // larger and slower (Wine's PostScript driver writes a fifth more), so it goes
   // along only where the font would move a column without it.
   ExtTextOutW(Dc(dc), x, y, 0, nullptr, units, static_cast<UINT>(length),
               FontKeepsTheAdvances(dc, units, length, advances) ? nullptr : advances);
