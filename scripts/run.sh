@@ -37,7 +37,8 @@ build() {
   shift 3
   cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$toolchain" "$@" >/dev/null
-  cmake --build "$build" --target QUILLETDLL quillet-print
+  # What the release ZIP packs: the DLL, the program and the class of the jar.
+  cmake --build "$build" --target QUILLETDLL quillet-print jar_class
   local dll="$build/bin/QUILLETDLL.dll"
   echo
   echo "Built $dll and quillet-print.exe ($arch, $(stat -c %s "$dll") bytes)"
