@@ -138,28 +138,22 @@ add_test(NAME ${quillet_test_prefix}dll.exports
   COMMAND ${CMAKE_SOURCE_DIR}/scripts/check-dll.sh $<TARGET_FILE:QUILLETDLL> ${quillet_arch})
 set_tests_properties(${quillet_test_prefix}dll.exports PROPERTIES ENVIRONMENT "")
 
-# End to end: the host program prints through the DLL on the CUPS PDF printer and
-# the PDFs are read back with poppler's tools.
+# Python test programs, as ctest entries <tier>.<file name>:
+# - e2e: the host program prints through the DLL on the CUPS PDF printer and the
+#   PDFs are read back with poppler's tools;
+# - jvm: a real Java virtual machine (Avian, built by scripts/avian.sh) calls the
+#   DLLs of the release ZIP under Wine, compiling and running Java programs from
+#   tests/jvm/java/.
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
-file(GLOB e2e_tests CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*_test.py)
-foreach(script IN LISTS e2e_tests)
-  get_filename_component(name ${script} NAME_WE)
-  add_test(NAME ${quillet_test_prefix}e2e.${name} COMMAND ${Python3_EXECUTABLE} ${script})
-  set_tests_properties(${quillet_test_prefix}e2e.${name} PROPERTIES
-    ENVIRONMENT "QUILLET_BIN=${CMAKE_BINARY_DIR}/bin;QUILLET_PACKAGE_CONFIG=${CMAKE_BINARY_DIR}/CPackConfig.cmake;QUILLET_DIST_ARCH=${quillet_dist_arch}"
-    TIMEOUT 900)
-endforeach()
-
-# A real Java virtual machine (Avian, built by scripts/avian.sh) calls the DLLs of
-# the release ZIP under Wine: tests/jvm/*_test.py, each compiling and running
-# Java programs from tests/jvm/java/.
-file(GLOB jvm_tests CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/jvm/*_test.py)
-foreach(script IN LISTS jvm_tests)
-  get_filename_component(name ${script} NAME_WE)
-  add_test(NAME ${quillet_test_prefix}jvm.${name} COMMAND ${Python3_EXECUTABLE} ${script})
-  set_tests_properties(${quillet_test_prefix}jvm.${name} PROPERTIES
-    ENVIRONMENT "QUILLET_BIN=${CMAKE_BINARY_DIR}/bin;QUILLET_PACKAGE_CONFIG=${CMAKE_BINARY_DIR}/CPackConfig.cmake;QUILLET_DIST_ARCH=${quillet_dist_arch}"
-    TIMEOUT 900)
+foreach(tier IN ITEMS e2e jvm)
+  file(GLOB scripts CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/${tier}/*_test.py)
+  foreach(script IN LISTS scripts)
+    get_filename_component(name ${script} NAME_WE)
+    add_test(NAME ${quillet_test_prefix}${tier}.${name} COMMAND ${Python3_EXECUTABLE} ${script})
+    set_tests_properties(${quillet_test_prefix}${tier}.${name} PROPERTIES
+      ENVIRONMENT "QUILLET_BIN=${CMAKE_BINARY_DIR}/bin;QUILLET_PACKAGE_CONFIG=${CMAKE_BINARY_DIR}/CPackConfig.cmake;QUILLET_DIST_ARCH=${quillet_dist_arch}"
+      TIMEOUT 900)
+  endforeach()
 endforeach()
 
 # The release: `cmake --install` and the CPack ZIP lay out one folder per

@@ -595,12 +595,7 @@ void DecodeUnicodeLine(const char* text, int count, int characters, UnicodeLine&
       // no further than the line's own length, and j never passes i).
       const int end = i + static_cast<int>(CopyUntil<kBackspace, kBackspace, kBackspace>(
                               reinterpret_cast<const unsigned char*>(text) + i, static_cast<std::size_t>(count - i), o + j));
-      int characters_here = 0;
-      if (end - i > 16) {
-        characters_here = CountCharacters(text + i, end - i);
-      } else {
-        for (int k = i; k < end; ++k) characters_here += k == i || (text[k] & 0xC0) != 0x80;
-      }
+      const int characters_here = CountCharacters(text + i, end - i);
       if (n + characters_here < kLineCapacity) {
         int final = end - 1;  // where its last character begins
         while (final > i && (text[final] & 0xC0) == 0x80) --final;

@@ -6,14 +6,13 @@ import os
 import re
 import shutil
 import subprocess
+import sys
 import tempfile
 import time
 import unittest
 
-ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-BIN = os.environ["QUILLET_BIN"]
-WINE_RUN = os.path.join(ROOT, "scripts", "wine-run.sh")
-PDF_DIR = os.path.join(os.path.expanduser("~"), "PDF")
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "support"))
+from wine_print import BIN, PDF_DIR, WINE_RUN, winpath  # noqa: E402,F401
 
 
 def wine(program, *args):
@@ -22,10 +21,6 @@ def wine(program, *args):
     if result.returncode != 0:
         raise AssertionError(f"{program} {args} failed ({result.returncode}): {result.stdout}{result.stderr}")
     return result.stdout
-
-
-def winpath(path):
-    return "Z:" + path.replace("/", "\\")
 
 
 def metrics(orientation="portrait"):

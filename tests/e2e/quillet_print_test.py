@@ -10,15 +10,14 @@ import select
 import shutil
 import signal
 import subprocess
+import sys
 import tempfile
 import time
 import unittest
 import zipfile
 
-ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-BIN = os.environ["QUILLET_BIN"]
-WINE_RUN = os.path.join(ROOT, "scripts", "wine-run.sh")
-PDF_DIR = os.path.join(os.path.expanduser("~"), "PDF")
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "support"))
+from wine_print import BIN, PDF_DIR, ROOT, WINE_RUN, new_pdfs, pdf_text, wine_prefix, winpath  # noqa: E402
 
 
 def run(*args, exe=None, stdin=None):
@@ -30,42 +29,14 @@ def run(*args, exe=None, stdin=None):
     return result.returncode, result.stdout.decode("utf-8"), result.stderr.decode("utf-8")
 
 
-def wineprefix():
-    home = os.path.expanduser("~/.cache/quillet")
-    if os.environ["QUILLET_DIST_ARCH"] == "x64":
-        return os.environ.get("QUILLET_WINEPREFIX64", os.path.join(home, "wineprefix64"))
-    return os.environ.get("QUILLET_WINEPREFIX", os.path.join(home, "wineprefix"))
-
-
-def new_pdfs(before, count):
-    """The PDFs that appeared in ~/PDF since `before`, once there are `count` of them
-    (or after a minute), oldest first."""
-    new = []
-    for _ in range(300):
-        new = sorted(set(glob.glob(os.path.join(PDF_DIR, "*.pdf"))) - before, key=os.path.getmtime)
-        if len(new) >= count:
-            break
-        time.sleep(0.2)
-    time.sleep(0.5)  # let the last one be written out, and any further one show
-    return sorted(set(glob.glob(os.path.join(PDF_DIR, "*.pdf"))) - before, key=os.path.getmtime)
-
-
 def saved_input(log):
     """The temporary file that standard input was saved in, as the trace log names
     it: a file in the Wine prefix's C: drive, whose folder exists."""
     with open(log, encoding="latin-1") as f:
         saved = re.search(r"^\(standard input\) read into C:\\(.*)$", f.read(), re.M).group(1)
-    saved = os.path.join(wineprefix(), "drive_c", *saved.split("\\"))
+    saved = os.path.join(wine_prefix(), "drive_c", *saved.split("\\"))
     assert os.path.isdir(os.path.dirname(saved)), saved
     return saved
-
-
-def pdf_text(pdf):
-    return subprocess.run(["pdftotext", pdf, "-"], capture_output=True, text=True, check=True).stdout
-
-
-def winpath(path):
-    return "Z:" + path.replace("/", "\\")
 
 
 def project_version():
@@ -234,7 +205,7 @@ class QuilletPrint(unittest.TestCase):
         log = os.path.join(self.dir, "trace.log")
         pid, fd = pty.fork()
         if pid == 0:  # wine itself on the terminal (wine-run.sh would send the output to files)
-            os.environ["WINEPREFIX"] = wineprefix()
+            os.environ["WINEPREFIX"] = wine_prefix()
             os.environ["WINEDEBUG"] = "-all"
             os.dup2(os.open(report, os.O_RDONLY), 0)
             os.execvp("wine", ["wine", os.path.join(BIN, "quillet-print.exe"), "-printer_id=Null",

@@ -8,16 +8,14 @@ import os
 import re
 import shutil
 import subprocess
+import sys
 import tempfile
 import time
 import unittest
 
-from print_pdf_test import metrics, pdf_info, pdf_pages, winpath
-
-ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-BIN = os.environ["QUILLET_BIN"]
-WINE_RUN = os.path.join(ROOT, "scripts", "wine-run.sh")
-PDF_DIR = os.path.join(os.path.expanduser("~"), "PDF")
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "support"))
+from print_pdf_test import metrics, pdf_info, pdf_pages  # noqa: E402
+from wine_print import BIN, PDF_DIR, WINE_RUN, winpath  # noqa: E402
 
 
 def run(*args):

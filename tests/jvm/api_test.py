@@ -7,8 +7,8 @@ import subprocess
 import tempfile
 import unittest
 
-from jvm_support import (ARCH, BIN, JAVA_DIR, Answerer, avian, checks_passed, java, javac, unpack_release,
-                         wine_prefix, winpath)
+from jvm_support import (ARCH, BIN, Answerer, checks_passed, java, release_with_tests, wine_prefix,
+                         winpath)
 
 REG_KEY = r"HKEY_CURRENT_USER\Software\Quillet JVM Test"
 
@@ -36,12 +36,7 @@ class Api(unittest.TestCase):
         shutil.rmtree(self.dir, ignore_errors=True)
 
     def test_every_method(self):
-        jvm, library = avian()
-        release = unpack_release(os.path.join(self.dir, "release"))
-        classes = os.path.join(self.dir, "classes")
-        javac(classes, [os.path.join(release, "doc", "NativeWindows.java"),
-                        os.path.join(JAVA_DIR, "Checks.java"), os.path.join(JAVA_DIR, "ApiTest.java")],
-              bootclasspath=library)
+        jvm, release, classes = release_with_tests(self.dir, "ApiTest.java")
 
         work = os.path.join(self.dir, "work")
         for folder in ("bin", "My Tools", "\u03a9mega", "out"):

@@ -78,7 +78,7 @@ class Jar(unittest.TestCase):
         pdfs = new_pdfs(before, 1)
         try:
             self.assertEqual(len(pdfs), 1)
-            self.assertIn(f"PRINTED FROM THE JAR {ARCH}", pdf_text(pdfs[0]))
+            self.assertIn(f"PRINTED FROM THE JAR {ARCH}", pdf_text(pdfs[0], layout=True))
         finally:
             for pdf in pdfs:
                 os.remove(pdf)

@@ -9,21 +9,17 @@ import glob
 import os
 import re
 import subprocess
+import sys
 import tempfile
 import time
 import zipfile
 
-ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "support"))
+from wine_print import ARCH, BIN, PDF_DIR, ROOT, WINE_RUN, new_pdfs, pdf_text, wine_prefix, winpath  # noqa: E402,F401
+
 JAVA_DIR = os.path.join(ROOT, "tests", "jvm", "java")
-BIN = os.environ["QUILLET_BIN"]
-ARCH = os.environ["QUILLET_DIST_ARCH"]  # x86 or x64: the release's folder
-WINE_RUN = os.path.join(ROOT, "scripts", "wine-run.sh")
-PDF_DIR = os.path.join(os.path.expanduser("~"), "PDF")
 FINAL_LINE = re.compile(r"^(\d+) checks, (\d+) failures$")
 
-
-def winpath(path):
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
 def avian():
@@ -61,6 +57,18 @@ def javac(out, sources, classpath=(), bootclasspath=None):
         raise AssertionError(f"javac failed:\n{result.stdout}{result.stderr}")
 
 
+def release_with_tests(folder, *tests):
+    """The JVM, the release unpacked under `folder`, and the folder of the classes
+    compiled from the release's doc/NativeWindows.java, Checks.java and `tests`
+    (file names in JAVA_DIR): (jvm, release, classes)."""
+    jvm, library = avian()
+    release = unpack_release(os.path.join(folder, "release"))
+    classes = os.path.join(folder, "classes")
+    javac(classes, [os.path.join(release, "doc", "NativeWindows.java")] +
+          [os.path.join(JAVA_DIR, name) for name in ("Checks.java",) + tests], bootclasspath=library)
+    return jvm, release, classes
+
+
 def java_command(jvm, classpath, main, *args, options=()):
     """The command that runs `main` under Wine with the class path given (Linux
     paths) and JVM options such as -Dname=value."""
@@ -92,13 +100,6 @@ def java(jvm, classpath, main, *args, cwd, options=(), timeout=600):
         print(f"Wine did not start the JVM (attempt {attempt + 1}): {out.strip()}")
         time.sleep(2)
     return out, err
-
-
-def wine_prefix():
-    """The Linux folder of the Wine prefix of this build's architecture."""
-    name = "QUILLET_WINEPREFIX64" if ARCH == "x64" else "QUILLET_WINEPREFIX"
-    return os.environ.get(name) or os.path.expanduser(
-        "~/.cache/quillet/wineprefix64" if ARCH == "x64" else "~/.cache/quillet/wineprefix")
 
 
 def checks_passed(test, out, err="", least=1):
@@ -139,22 +140,3 @@ class Answerer:
             with open(self.log, encoding="cp1252", errors="replace") as f:
                 self.seen = [tuple(line.rstrip("\n").split("\t")) for line in f]
         return False
-
-
-def new_pdfs(before, expected, timeout=90):
-    """Waits until `expected` PDFs that are not in `before` have appeared in ~/PDF
-    and returns them, oldest first."""
-    deadline = time.time() + timeout
-    new = []
-    while time.time() < deadline:
-        new = sorted(set(glob.glob(os.path.join(PDF_DIR, "*.pdf"))) - before, key=os.path.getmtime)
-        if len(new) >= expected:
-            time.sleep(0.5)  # let the last one be written out
-            break
-        time.sleep(0.2)
-    return sorted(set(glob.glob(os.path.join(PDF_DIR, "*.pdf"))) - before, key=os.path.getmtime)
-
-
-def pdf_text(pdf):
-    return subprocess.run(["pdftotext", "-layout", pdf, "-"], capture_output=True, text=True,
-                          check=True).stdout

@@ -7,20 +7,14 @@ import shutil
 import tempfile
 import unittest
 
-from jvm_support import (ARCH, BIN, JAVA_DIR, Answerer, avian, checks_passed, java, javac, unpack_release,
-                         winpath)
+from jvm_support import ARCH, BIN, Answerer, checks_passed, java, release_with_tests, winpath
 
 
 class Load(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.dir = tempfile.mkdtemp(prefix="quillet-jvm-load-")
-        cls.jvm, library = avian()
-        cls.release = unpack_release(os.path.join(cls.dir, "release"))
-        cls.classes = os.path.join(cls.dir, "classes")
-        javac(cls.classes, [os.path.join(cls.release, "doc", "NativeWindows.java")] +
-              [os.path.join(JAVA_DIR, name) for name in ("Checks.java", "ThreadsTest.java", "SoakTest.java")],
-              bootclasspath=library)
+        cls.jvm, cls.release, cls.classes = release_with_tests(cls.dir, "ThreadsTest.java", "SoakTest.java")
 
     @classmethod
     def tearDownClass(cls):

@@ -8,8 +8,8 @@ import shutil
 import tempfile
 import unittest
 
-from jvm_support import (ARCH, JAVA_DIR, PDF_DIR, avian, checks_passed, java, javac, new_pdfs, pdf_text,
-                         unpack_release, winpath)
+from jvm_support import (ARCH, PDF_DIR, checks_passed, java, new_pdfs, pdf_text, release_with_tests,
+                         winpath)
 
 # Name: contents, and the encoding they are saved in: code page 1252, and UTF-8
 # as Java 18 and later write text by default.
@@ -32,12 +32,7 @@ class Print(unittest.TestCase):
             os.remove(pdf)
 
     def test_reports_reach_the_pdf_printer(self):
-        jvm, library = avian()
-        release = unpack_release(os.path.join(self.dir, "release"))
-        classes = os.path.join(self.dir, "classes")
-        javac(classes, [os.path.join(release, "doc", "NativeWindows.java"),
-                        os.path.join(JAVA_DIR, "Checks.java"), os.path.join(JAVA_DIR, "PrintTest.java")],
-              bootclasspath=library)
+        jvm, release, classes = release_with_tests(self.dir, "PrintTest.java")
         reports = os.path.join(self.dir, "reports")
         os.makedirs(reports)
         for name, (text, encoding) in REPORTS.items():
@@ -51,7 +46,7 @@ class Print(unittest.TestCase):
         checks_passed(self, out, err, least=4)
 
         self.made = new_pdfs(before, 2)
-        texts = [pdf_text(pdf) for pdf in self.made]
+        texts = [pdf_text(pdf, layout=True) for pdf in self.made]
         self.assertEqual(len(texts), 2, self.made)
         for name in ("Gr\u00fc\u00dfe Bericht.txt", "\u540d Bericht.txt"):
             [text] = [t for t in texts if REPORTS[name][0].split("\n")[0] in t]

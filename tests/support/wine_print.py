@@ -1,0 +1,43 @@
+"""What the Python test tiers share: the build's programs run under Wine in the
+prefix of its architecture, Linux paths as Wine sees them, and the PDFs that the
+local CUPS PDF printer writes to ~/PDF."""
+import glob
+import os
+import subprocess
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+BIN = os.environ["QUILLET_BIN"]
+ARCH = os.environ["QUILLET_DIST_ARCH"]  # x86 or x64: the release's folder
+WINE_RUN = os.path.join(ROOT, "scripts", "wine-run.sh")
+PDF_DIR = os.path.join(os.path.expanduser("~"), "PDF")
+
+
+def winpath(path):
+    """A Linux path as Wine names it (Z: is the Linux root)."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def wine_prefix():
+    """The Linux folder of the Wine prefix of this build's architecture."""
+    name = "QUILLET_WINEPREFIX64" if ARCH == "x64" else "QUILLET_WINEPREFIX"
+    return os.environ.get(name) or os.path.expanduser(
+        "~/.cache/quillet/wineprefix64" if ARCH == "x64" else "~/.cache/quillet/wineprefix")
+
+
+def new_pdfs(before, expected, timeout=90):
+    """Waits until `expected` PDFs that are not in `before` have appeared in ~/PDF
+    (or `timeout` seconds have passed) and returns the new ones, oldest first."""
+    deadline = time.time() + timeout
+    while time.time() < deadline:
+        if len(set(glob.glob(os.path.join(PDF_DIR, "*.pdf"))) - before) >= expected:
+            break
+        time.sleep(0.2)
+    time.sleep(0.5)  # let the last one be written out, and any further one show
+    return sorted(set(glob.glob(os.path.join(PDF_DIR, "*.pdf"))) - before, key=os.path.getmtime)
+
+
+def pdf_text(pdf, layout=False):
+    """The text of a PDF as pdftotext reads it, pages ended by form feeds."""
+    return subprocess.run(["pdftotext"] + (["-layout"] if layout else []) + [pdf, "-"], capture_output=True,
+                          text=True, check=True).stdout
