@@ -6,7 +6,8 @@
 // backspace overstrikes, CR LF line ends, a form feed after each page), then
 // times, best of three runs each:
 //   (a) fread in 64 KiB blocks, summing the bytes;
-//   (b) GetLine + DecodeLine (or DecodeUnicodeLine) + SplitRuns over the whole report.
+//   (b) GetLine + DecodeLine and SplitRuns (or DecodeUnicodeLine and LayOutLine) over
+//       the whole report.
 // It does so for a report with emphasis here and there, again for one dense with
 // overstrikes, and then for a UTF-8 report (names and words in Latin, Greek and
 // Cyrillic letters) against the same report with every character beyond ASCII
@@ -20,6 +21,7 @@
 
 #include "job/print_job.h"
 #include "platform/file.h"
+#include "report/grid_layout.h"
 #include "report/report_reader.h"
 
 namespace {
@@ -134,6 +136,7 @@ double ReaderPass(const char* path, std::uint64_t& checksum, std::uint64_t& line
   quillet::ReportLine line;
   quillet::DecodedLine decoded;
   quillet::UnicodeLine unicode;
+  static quillet::GridLine grid;
   quillet::TextRun runs[quillet::kLineCapacity];
   std::uint64_t sum = 0;
   std::uint64_t count_lines = 0;
@@ -143,15 +146,16 @@ double ReaderPass(const char* path, std::uint64_t& checksum, std::uint64_t& line
     if (status == quillet::CTL_EOF) break;
     ++count_lines;
     if (count == 0) continue;
-    int n;
     if (line.unicode) {
       quillet::DecodeUnicodeLine(line.text, count, line.positions, unicode);
-      n = quillet::SplitRuns(unicode, 50, runs);
+      quillet::LayOutLine(unicode, grid);
+      for (int i = 0; i < grid.run_count; ++i)
+        sum += grid.runs[i].units * (grid.runs[i].attribute + 1) + grid.runs[i].column * 50;
     } else {
       quillet::DecodeLine(line.text, count, decoded);
-      n = quillet::SplitRuns(decoded, 50, runs);
+      const int n = quillet::SplitRuns(decoded, 50, runs);
+      for (int i = 0; i < n; ++i) sum += runs[i].length * (runs[i].attribute + 1) + runs[i].x;
     }
-    for (int i = 0; i < n; ++i) sum += runs[i].length * (runs[i].attribute + 1) + runs[i].x;
   }
   quillet::ReportClose(job.file);
   double seconds = Seconds(start);

@@ -47,7 +47,7 @@ class GdiPrintDevice final : public PrintDevice {
   void AbortDocument(DeviceContext dc) override;
   void SetTransparentText(DeviceContext dc) override;
 
-  void PutText(DeviceContext dc, int x, int y, const char* text, int length) override;
+  void PutText(DeviceContext dc, int x, int y, const char* text, int length, const int* advances) override;
   void PutWideText(DeviceContext dc, int x, int y, const char16_t* text, int length,
                    const int* advances) override;
   void PassThrough(DeviceContext dc, const unsigned char* block, int block_size) override;
@@ -70,11 +70,6 @@ class GdiPrintDevice final : public PrintDevice {
 // The LOGFONTA for a font description: the members the description does not name
 // are 0 (lfCharSet ANSI_CHARSET).
 LOGFONTA ToLogFont(const FontSpec& desc);
-
-// Whether the font selected in dc, left to itself, puts each of `length` UTF-16
-// units where `advances` does: every glyph its own (none missing, so none drawn
-// from another font or as a stand-in) and each advancing as far as its entry.
-bool FontKeepsTheAdvances(DeviceContext dc, const wchar_t* text, int length, const int* advances);
 
 }  // namespace quillet
 

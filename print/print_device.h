@@ -92,8 +92,11 @@ class PrintDevice {
   // lies below it on the page (the ruler).
   virtual void SetTransparentText(DeviceContext dc) = 0;
 
-  virtual void PutText(DeviceContext dc, int x, int y, const char* text, int length) = 0;
-  // Unicode text, each unit advancing by its entry of `advances` (length entries).
+  // Text, each character (byte, or UTF-16 unit) advancing by its entry of
+  // `advances` (length entries), so that every one lands on its column whatever
+  // the advance of its glyph. Unicode text that holds right-to-left letters is
+  // laid out by the platform, right to left, from x on.
+  virtual void PutText(DeviceContext dc, int x, int y, const char* text, int length, const int* advances) = 0;
   virtual void PutWideText(DeviceContext dc, int x, int y, const char16_t* text, int length,
                            const int* advances) = 0;
   // Sends a pass-through block: a 16-bit little-endian byte count and the bytes;

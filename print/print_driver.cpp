@@ -6,13 +6,14 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "print/abort_dialog.h"
 #include "platform/file.h"
+#include "report/grid_layout.h"
 #include "report/report_reader.h"
-#include "report/report_text.h"
 #include "trace/trace.h"
 
 namespace quillet {
@@ -58,10 +59,11 @@ class Report {
   bool EndCurrentPage(DeviceContext dc, const char* failure_trace);
   // CheckPrintResult, remembering the call that failed for the outcome.
   bool SpoolerFailed(const char* name, int result);
-  // Counts a printed line whose characters reach beyond the right edge.
-  void CountCut(const DecodedLine& line);
-  void CountCut(const UnicodeLine& line);
-  void CountCut(int visible);  // columns of the text that prints, blanks at its end left out
+  // Counts a printed line whose characters reach beyond the right edge: `inked`
+  // columns, blanks at its end left out.
+  void CountCut(int inked);
+  void PrintUnicodeLine(const ReportLine& line, int count);
+  void PrintAnsiLine(const ReportLine& line, int count);
   // A spooler call failed. Once the user has cancelled, that is the spooler
   // giving up on the cancelled job.
   static ReportOutcome Failed() { return user_abort ? ReportOutcome::kCancelled : ReportOutcome::kSpoolerFailed; }
@@ -81,6 +83,12 @@ class Report {
   int columns_ = 0;  // grid columns that lie wholly on the page
   int line_no_ = 0;  // next row on the current page; 0: no page open
   int page_no_ = 0;  // pages started in this report
+  // Every character is drawn with its own advance: char_width_ times its
+  // columns. Left to the font, the glyphs of a run would drift off the grid
+  // wherever a glyph's own advance is not a whole number of device units.
+  std::vector<int> ansi_advances_;          // char_width_ for each of a line's characters
+  std::vector<int> wide_advances_;          // those of the run of a Unicode line being drawn
+  std::unique_ptr<GridLine> grid_;          // the layout of the Unicode line being printed
   // The last page ended because it was full, and nothing has come since.
   bool ended_full_ = false;
 };
@@ -110,6 +118,9 @@ ReportOutcome Report::Print() {
   lines_per_page_ = line_height_ > 0 ? vertres / line_height_ : 0;
   const int horzres = device_.GetDeviceCaps(dc, DeviceCap::kHorzRes);
   columns_ = char_width_ > 0 ? horzres / char_width_ : -1;
+  ansi_advances_.assign(kLineCapacity, char_width_);
+  wide_advances_.assign(kGridUnits, 0);
+  grid_ = std::make_unique<GridLine>();
 
   user_abort = 0;
   if (!job_.quiet) cancel_dialog = device_.CreateCancelDialog();
@@ -148,27 +159,8 @@ bool Report::SpoolerFailed(const char* name, int result_code) {
   return true;
 }
 
-void Report::CountCut(const DecodedLine& line) {
-  if (columns_ < 0) return;
-  // What prints is the text up to its first NUL; blanks at its end lose
-  // nothing when they fall off the paper.
-  int visible = 0;
-  for (int k = 0; k < line.length && line.chars[k] != '\0'; ++k) {
-    if (line.chars[k] != ' ') visible = k + 1;
-  }
-  CountCut(visible);
-}
-
-void Report::CountCut(const UnicodeLine& line) {
-  if (columns_ < 0) return;
-  const char* const nul = static_cast<const char*>(std::memchr(line.text, '\0', static_cast<std::size_t>(line.bytes)));
-  int end = nul != nullptr ? static_cast<int>(nul - line.text) : line.bytes;
-  while (end > 0 && line.text[end - 1] == ' ') --end;
-  CountCut(CountCharacters(line.text, end));
-}
-
-void Report::CountCut(int visible) {
-  if (visible <= columns_) return;
+void Report::CountCut(int inked) {
+  if (columns_ < 0 || inked <= columns_) return;
   ++result.lines_cut;
   result.first_column_lost = columns_ + 1;
 }
@@ -231,32 +223,11 @@ bool Report::PrintLines(DeviceContext dc) {
     ended_full_ = false;
     if (line_no_ == 0 && !StartNewPage(dc)) return false;
 
-    if (count > 0 && line.unicode) {
-      UnicodeLine decoded;
-      DecodeUnicodeLine(line.text, count, line.positions, decoded);
-      TextRun runs[kLineCapacity];
-      const int run_count = SplitRuns(decoded, char_width_, runs);
-      CountCut(decoded);
-      const int y = line_height_ * line_no_;
-      const char* text = decoded.text;  // the runs follow each other in it
-      for (int r = 0; r < run_count; ++r) {
-        text = OutputRun(job_, device_, fonts_, runs[r].attribute, runs[r].x, y, text,
-                         decoded.text + decoded.bytes, runs[r].length, char_width_);
-      }
-      ++line_no_;
-    } else if (count > 0) {
-      DecodedLine decoded;
-      DecodeLine(line.text, count, decoded);
-      TextRun runs[kLineCapacity];
-      // Raw lines go to the printer byte for byte, NUL bytes included; printed
-      // text ends at its first NUL.
-      const int run_count =
-          job_.raw ? SplitRawRuns(decoded, char_width_, runs) : SplitRuns(decoded, char_width_, runs);
-      if (!job_.raw) CountCut(decoded);
-      const int y = line_height_ * line_no_;
-      for (int r = 0; r < run_count; ++r) {
-        OutputRun(job_, device_, fonts_, runs[r].attribute, runs[r].x, y, decoded.chars + runs[r].start,
-                  runs[r].length);
+    if (count > 0) {
+      if (line.unicode) {
+        PrintUnicodeLine(line, count);
+      } else {
+        PrintAnsiLine(line, count);
       }
       ++line_no_;
     }
@@ -269,6 +240,38 @@ bool Report::PrintLines(DeviceContext dc) {
     }
   } while (!user_abort);
   return true;
+}
+
+void Report::PrintUnicodeLine(const ReportLine& line, int count) {
+  UnicodeLine decoded;
+  DecodeUnicodeLine(line.text, count, line.positions, decoded);
+  GridLine& grid = *grid_;
+  LayOutLine(decoded, grid);
+  CountCut(grid.inked);
+  const int y = line_height_ * line_no_;
+  int* const advances = wide_advances_.data();
+  for (int r = 0; r < grid.run_count; ++r) {
+    const GridRun& run = grid.runs[r];
+    for (int k = 0; k < run.units; ++k) advances[k] = grid.advance[run.first + k] * char_width_;
+    device_.SelectFont(job_.dc, fonts_.For(run.attribute));
+    device_.PutWideText(job_.dc, static_cast<int>(static_cast<long long>(run.column) * char_width_), y,
+                        grid.units + run.first, run.units, advances);
+  }
+}
+
+void Report::PrintAnsiLine(const ReportLine& line, int count) {
+  DecodedLine decoded;
+  DecodeLine(line.text, count, decoded);
+  TextRun runs[kLineCapacity];
+  // Raw lines go to the printer byte for byte, NUL bytes included; printed
+  // text ends at its first NUL.
+  const int run_count = job_.raw ? SplitRawRuns(decoded, char_width_, runs) : SplitRuns(decoded, char_width_, runs);
+  if (!job_.raw) CountCut(InkedColumns(decoded));
+  const int y = line_height_ * line_no_;
+  for (int r = 0; r < run_count; ++r) {
+    OutputRun(job_, device_, fonts_, runs[r].attribute, runs[r].x, y, decoded.chars + runs[r].start, runs[r].length,
+              ansi_advances_.data());
+  }
 }
 
 bool Report::StartNewPage(DeviceContext dc) {
@@ -415,7 +418,7 @@ void DrawRuler(const PrintJob& job, PrintDevice& device, int y) {
 }
 
 void OutputRun(const PrintJob& job, PrintDevice& device, const ReportFonts& fonts, std::uint8_t attribute,
-               int x, int y, const char* text, int length) {
+               int x, int y, const char* text, int length, const int* advances) {
   if (length < 0) length = 0;
   if (job.raw) {
     const std::size_t size = static_cast<std::size_t>(length) + 2;
@@ -443,21 +446,7 @@ void OutputRun(const PrintJob& job, PrintDevice& device, const ReportFonts& font
       out = g_xlat_buffer.data();
     }
   }
-  device.PutText(job.dc, x, y, out, length);
-}
-
-const char* OutputRun(const PrintJob& job, PrintDevice& device, const ReportFonts& fonts, std::uint8_t attribute,
-                      int x, int y, const char* text, const char* end, int length, int char_width) {
-  // Every character takes one column of the grid, whatever its glyph's own width
-  // or the font the system draws it from. A character beyond U+FFFF is two UTF-16
-  // units, and the second advances nothing.
-  char16_t units[2 * kLineCapacity];
-  int advances[2 * kLineCapacity];
-  const int n = Utf16FromCharacters(text, end, std::clamp(length, 0, kLineCapacity - 1), units);
-  for (int k = 0; k < n; ++k) advances[k] = units[k] >= 0xDC00 && units[k] < 0xE000 ? 0 : char_width;
-  device.SelectFont(job.dc, fonts.For(attribute));
-  device.PutWideText(job.dc, x, y, units, n, advances);
-  return text;
+  device.PutText(job.dc, x, y, out, length, advances);
 }
 
 int MulDiv(int a, int b, int c) {

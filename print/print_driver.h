@@ -81,18 +81,12 @@ struct ReportFonts {
   FontHandle For(std::uint8_t attribute) const;
 };
 
-// Puts one run of a decoded line on the page. `text` points at the run's first
-// character inside the NUL-terminated decoded line; `length` is the run's length.
-// In raw mode the run goes to the printer as pass-through data instead.
+// Puts one run of a decoded ANSI line on the page. `text` points at the run's
+// first character inside the NUL-terminated decoded line; `length` is the run's
+// length; each character advances by its entry of `advances`. In raw mode the
+// run goes to the printer as pass-through data instead.
 void OutputRun(const PrintJob& job, PrintDevice& device, const ReportFonts& fonts, std::uint8_t attribute,
-               int x, int y, const char* text, int length);
-
-// Puts one run of a decoded Unicode line on the page through the device's
-// Unicode text call, each character advancing `char_width`: the `length`
-// characters of UTF-8 text from `text` on (not past `end`). Returns where the
-// next run begins.
-const char* OutputRun(const PrintJob& job, PrintDevice& device, const ReportFonts& fonts, std::uint8_t attribute,
-                      int x, int y, const char* text, const char* end, int length, int char_width);
+               int x, int y, const char* text, int length, const int* advances);
 
 // a * b / c in 64 bits, rounded half away from zero; -1 when c is 0 or the result
 // does not fit in 31 bits and a sign (as the Win32 MulDiv).

@@ -13,6 +13,7 @@
 #include <new>
 
 #include "platform/file.h"
+#include "report/grid_layout.h"
 #include "report/reader_simd.h"
 #include "report/report_text.h"
 #include "trace/trace.h"
@@ -408,6 +409,33 @@ void DecodeLine(const char* line, int count, DecodedLine& out) {
   out.length = j;
 }
 
+namespace {
+
+// The runs of an ANSI line of `length` characters that holds a tab: a tab is not
+// drawn, it ends the run before it and the next character starts at the next tab
+// stop. A line of tabs alone is one empty run.
+int SplitRunsAtTabs(const DecodedLine& line, int length, int char_width, TextRun* runs) {
+  int count = 0;
+  int column = 0;
+  for (int k = 0; k < length;) {
+    if (line.chars[k] == '\t') {
+      column = NextTabStop(column);
+      ++k;
+      continue;
+    }
+    const int start = k;
+    const std::uint8_t attribute = line.attrs[k];
+    while (k < length && line.chars[k] != '\t' && line.attrs[k] == attribute) ++k;
+    runs[count++] = TextRun{start, k - start, attribute,
+                            static_cast<int>(static_cast<long long>(column) * char_width)};
+    column += k - start;
+  }
+  if (count == 0) runs[count++] = TextRun{0, 0, line.attrs[0], 0};
+  return count;
+}
+
+}  // namespace
+
 int SplitRuns(const DecodedLine& line, int char_width, TextRun* runs) {
   int count = 0;
   std::size_t start = 0;
@@ -421,12 +449,16 @@ int SplitRuns(const DecodedLine& line, int char_width, TextRun* runs) {
   // A run starts wherever an attribute differs from the one before it: compare
   // the attributes with themselves one position on, 16 at a time, and walk the
   // bits of the differences, until the chunk that holds the line's NUL. Loads
-  // stay inside the 512-byte arrays.
+  // stay inside the 512-byte arrays. A line with a tab is laid out again, by
+  // the tab stops.
   const __m128i zero = _mm_setzero_si128();
+  const __m128i tab = _mm_set1_epi8('\t');
+  unsigned tabs = 0;
   for (std::size_t base = 0;; base += 16) {
     __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.chars + base));
     unsigned ends = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chars, zero)));
     if (base + 16 > kLast) ends |= 1u << (kLast - base);
+    const unsigned tabs_here = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chars, tab)));
     __m128i current = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.attrs + base));
     __m128i previous = base == 0 ? _mm_slli_si128(current, 1)
                                  : _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.attrs + base - 1));
@@ -434,18 +466,23 @@ int SplitRuns(const DecodedLine& line, int char_width, TextRun* runs) {
     if (base == 0) starts &= ~1u;
     if (ends != 0) {
       const unsigned length_in_chunk = __builtin_ctz(ends);
+      const std::size_t length = base + length_in_chunk;
+      if ((tabs | (tabs_here & ((1u << length_in_chunk) - 1))) != 0)
+        return SplitRunsAtTabs(line, static_cast<int>(length), char_width, runs);
       starts &= (1u << length_in_chunk) - 1;
       for (; starts != 0; starts &= starts - 1) add_run(base + __builtin_ctz(starts));
-      const std::size_t length = base + length_in_chunk;
       if (length == 0) break;  // empty line: the one run below, of length 0
       add_run(length);
       return count;
     }
+    tabs |= tabs_here;
     for (; starts != 0; starts &= starts - 1) add_run(base + __builtin_ctz(starts));
   }
 #else
   std::size_t length = 0;
   while (length < kLast && line.chars[length] != '\0') ++length;
+  if (std::memchr(line.chars, '\t', length) != nullptr)
+    return SplitRunsAtTabs(line, static_cast<int>(length), char_width, runs);
   if (length != 0) {
     for (std::size_t k = 1; k < length; ++k) {
       if (line.attrs[k] != line.attrs[k - 1]) add_run(k);
@@ -501,21 +538,6 @@ int SplitRawRuns(const DecodedLine& line, int char_width, TextRun* runs) {
 }
 
 namespace {
-
-// Where the first NUL of the n bytes at `text` is, or n.
-inline int FindNul(const char* text, int n) {
-  int k = 0;
-#if defined(QUILLET_READER_SSE2)
-  const __m128i zero = _mm_setzero_si128();
-  for (; k + 16 <= n; k += 16) {
-    const unsigned hit = static_cast<unsigned>(
-        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text + k)), zero)));
-    if (hit != 0) return k + __builtin_ctz(hit);
-  }
-#endif
-  while (k < n && text[k] != '\0') ++k;
-  return k;
-}
 
 inline bool SameBytes(const char* a, const char* b, int size) {
   for (int k = 0; k < size; ++k) {
@@ -647,25 +669,6 @@ void DecodeUnicodeLine(const char* text, int count, int characters, UnicodeLine&
   out.bytes = j;
   out.length = n;
   out.plain = false;
-}
-
-int SplitRuns(const UnicodeLine& line, int char_width, TextRun* runs) {
-  // Printed text ends at the first NUL: the characters before it. Most often
-  // that is the line feed's place, the last.
-  const int bytes = std::clamp(line.bytes, 0, kLineTextSize - 1);
-  const int nul = FindNul(line.text, bytes);
-  int length = line.length;
-  if (nul == bytes - 1) {
-    length = line.length - 1;
-  } else if (nul < bytes) {
-    length = CountCharacters(line.text, nul);
-  }
-  length = std::clamp(length, 0, kLineCapacity - 1);
-  if (line.plain) {
-    runs[0] = TextRun{0, length, 0, 0};
-    return 1;
-  }
-  return SplitAttributeRuns(line.attrs, length, char_width, runs);
 }
 
 }  // namespace quillet

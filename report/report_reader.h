@@ -72,26 +72,28 @@ struct TextRun {
   int start;               // index of the first character in DecodedLine::chars
   int length;              // characters in the run (0 only for an empty line)
   std::uint8_t attribute;  // shared attribute byte
-  int x;                   // start * char_width, device units
+  int x;                   // its column * char_width, device units
 };
 
 // Splits a decoded line into runs of equal attribute, left to right; `runs` must
 // hold kLineCapacity entries. Returns the number of runs (at least 1). The line
-// ends at its first NUL: printed text stops there.
+// ends at its first NUL: printed text stops there. A character's column is its
+// index, but that a tab is not drawn: it ends the run before it, and the next
+// character starts at the next tab stop (grid_layout.h).
 int SplitRuns(const DecodedLine& line, int char_width, TextRun* runs);
 
-// The same over all line.length characters, NUL bytes included: the runs of a
-// raw line, whose every byte goes to the printer.
+// The same over all line.length characters, NUL bytes and tabs included: the
+// runs of a raw line, whose every byte goes to the printer.
 int SplitRawRuns(const DecodedLine& line, int char_width, TextRun* runs);
 
-// A decoded Unicode line: its characters in UTF-8 (a character takes one column
-// whatever its bytes), one attribute per character.
+// A decoded Unicode line: its characters in UTF-8, one attribute per character.
+// LayOutLine (grid_layout.h) puts it on the grid.
 struct UnicodeLine {
   char text[kLineTextSize];             // the characters, NUL-terminated (a NUL character is a zero byte)
   std::uint8_t attrs[kLineCapacity];    // one attribute byte per character
   int length = 0;                       // characters, NUL characters among them included
   int bytes = 0;                        // bytes of text before its terminator
-  bool plain = false;                   // no attribute set: the line is one run
+  bool plain = false;                   // no attribute set
 };
 
 // Decodes the first `count` bytes of a Unicode line from GetLine (UTF-8) with the
@@ -102,11 +104,6 @@ struct UnicodeLine {
 // UTF-8 (all that GetLine gives) is where its characters begin.
 // `characters` is the line's character count (ReportLine::positions).
 void DecodeUnicodeLine(const char* text, int count, int characters, UnicodeLine& out);
-
-// The runs of a Unicode line, as SplitRuns: up to its first NUL, x on the grid
-// of one column per character. The runs follow each other in the text: the first
-// begins at its first byte.
-int SplitRuns(const UnicodeLine& line, int char_width, TextRun* runs);
 
 }  // namespace quillet
 

@@ -226,36 +226,19 @@ int CountCharacters(const char* text, int n) {
   return n - continued;
 }
 
-int Utf16FromCharacters(const char*& text, const char* end, int characters, char16_t* out) {
-  const auto* p = reinterpret_cast<const unsigned char*>(text);
-  const auto* const stop = reinterpret_cast<const unsigned char*>(end);
-  int n = 0;
-  for (int c = 0; c < characters && p < stop; ++c) {
-    // The character's bytes: its first and the continuation bytes after it.
-    const unsigned char* const first = p++;
-    while (p < stop && (*p & 0xC0) == 0x80) ++p;
-    const unsigned char lead = *first;
-    if (lead < 0x80 && p == first + 1) {
-      out[n++] = lead;
-      continue;
-    }
-    Utf8Checker checker;
-    char32_t code = lead & (lead >= 0xF0 ? 0x07u : lead >= 0xE0 ? 0x0Fu : 0x1Fu);
-    bool valid = checker.Take(lead);
-    for (const unsigned char* b = first + 1; valid && b < p; ++b) {
-      valid = checker.InSequence() && checker.Take(*b);
-      code = code << 6 | (*b & 0x3Fu);
-    }
-    if (!valid || checker.InSequence()) code = kReplacementCharacter;
-    if (code >= 0x10000) {
-      out[n++] = static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10));
-      out[n++] = static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF));
-    } else {
-      out[n++] = static_cast<char16_t>(code);
-    }
+char32_t DecodeCharacter(const unsigned char*& p, const unsigned char* stop) {
+  const unsigned char* const first = p++;
+  while (p < stop && (*p & 0xC0) == 0x80) ++p;
+  const unsigned char lead = *first;
+  if (lead < 0x80 && p == first + 1) return lead;
+  Utf8Checker checker;
+  char32_t code = lead & (lead >= 0xF0 ? 0x07u : lead >= 0xE0 ? 0x0Fu : 0x1Fu);
+  bool valid = checker.Take(lead);
+  for (const unsigned char* b = first + 1; valid && b < p; ++b) {
+    valid = checker.InSequence() && checker.Take(*b);
+    code = code << 6 | (*b & 0x3Fu);
   }
-  text = reinterpret_cast<const char*>(p);
-  return n;
+  return valid && !checker.InSequence() ? code : kReplacementCharacter;
 }
 
 std::size_t Utf8FromUtf16Bytes(const unsigned char* in, std::size_t n, bool big_endian, bool at_end,

@@ -60,11 +60,10 @@ bool CheckUtf8(const char* bytes, std::size_t n, Utf8Checker& checker, int* cont
 // characters; any other bytes are counted the same way.
 int CountCharacters(const char* text, int n);
 
-// The next `characters` characters of UTF-8 text, up to `end` at most, in UTF-16:
-// a character beyond U+FFFF as a surrogate pair, one whose bytes are not valid
-// UTF-8 as U+FFFD (characters begin as CountCharacters says). Moves `text` past
-// them and returns the UTF-16 units written; `out` has room for two per character.
-int Utf16FromCharacters(const char*& text, const char* end, int characters, char16_t* out);
+// The character whose bytes begin at `p` (before `stop`), moving `p` past them:
+// a character begins at its first byte and takes the continuation bytes after
+// it, as CountCharacters counts; one whose bytes are not valid UTF-8 is U+FFFD.
+char32_t DecodeCharacter(const unsigned char*& p, const unsigned char* stop);
 
 // UTF-16 code units in little- or big-endian bytes turned into UTF-8. Takes
 // whole units from `in` (n bytes) while `out` has room for a character (`room`

@@ -28,6 +28,7 @@
 #include "print/print_device.h"
 #include "print/print_driver.h"
 #include "platform/file.h"
+#include "report/grid_layout.h"
 #include "report/report_reader.h"
 
 namespace quillet {
@@ -185,13 +186,15 @@ class CheckingDevice : public PrintDevice {
     aborted = true;
   }
 
-  void PutText(DeviceContext dc, int x, int y, const char* text, int length) override {
+  void PutText(DeviceContext dc, int x, int y, const char* text, int length, const int* advances) override {
     OnPage(dc, y);
     FUZZ_REQUIRE(!raw);
     FUZZ_REQUIRE(length >= 0 && length < kLineCapacity);
-    // On the character grid, within the line's 511 positions.
+    // On the character grid, one column a character, within the columns that a
+    // line's 511 positions can reach (tabs included).
     const int width = metrics.ave_char_width;
-    if (width > 0) FUZZ_REQUIRE(x % width == 0 && x / width + length < kLineCapacity);
+    for (int k = 0; k < length; ++k) FUZZ_REQUIRE(advances[k] == width);
+    if (width > 0) FUZZ_REQUIRE(x % width == 0 && x / width + length <= kTabStop * kLinePositions);
     // Printed text ends at its first NUL, and every byte handed over is readable.
     FUZZ_REQUIRE(std::memchr(text, '\0', static_cast<std::size_t>(length)) == nullptr);
     Counted(length);
@@ -199,24 +202,26 @@ class CheckingDevice : public PrintDevice {
   void PutWideText(DeviceContext dc, int x, int y, const char16_t* text, int length, const int* advances) override {
     OnPage(dc, y);
     FUZZ_REQUIRE(!raw && !bytes_only);  // only text whose bytes were left to be read as UTF-8 or UTF-16
-    FUZZ_REQUIRE(length >= 0 && length < 2 * kLineCapacity);
-    // One column per character: a surrogate pair is one character, and no
-    // surrogate comes alone.
+    FUZZ_REQUIRE(length > 0 && length <= kGridUnits);
+    // Each character advances its columns, none more than two; a surrogate pair
+    // is one character, and no surrogate comes alone.
     const auto high = [](char16_t u) { return u >= 0xD800 && u < 0xDC00; };
     const auto low = [](char16_t u) { return u >= 0xDC00 && u < 0xE000; };
     const int width = metrics.ave_char_width;
     int characters = 0;
+    long long columns = 0;
     for (int k = 0; k < length; ++k) {
-      FUZZ_REQUIRE(text[k] != 0);
+      FUZZ_REQUIRE(text[k] != 0 && text[k] != u'\t');
       if (high(text[k])) FUZZ_REQUIRE(k + 1 < length && low(text[k + 1]));
       if (low(text[k])) {
         FUZZ_REQUIRE(k > 0 && high(text[k - 1]) && advances[k] == 0);
       } else {
-        FUZZ_REQUIRE(advances[k] == width);
+        FUZZ_REQUIRE(advances[k] == 0 || advances[k] == width || advances[k] == 2 * width);
         ++characters;
       }
+      if (width > 0) columns += advances[k] / width;
     }
-    if (width > 0) FUZZ_REQUIRE(x % width == 0 && x / width + characters < kLineCapacity);
+    if (width > 0) FUZZ_REQUIRE(x % width == 0 && x / width + columns <= kTabStop * kLinePositions);
     Counted(characters);
   }
   void PassThrough(DeviceContext dc, const unsigned char* block, int block_size) override {

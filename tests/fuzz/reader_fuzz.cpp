@@ -1,6 +1,6 @@
 // Report bytes through the reader as the driver takes them: GetLine until the end of
 // the report, and DecodeLine with SplitRuns and SplitRawRuns on every ANSI line that
-// has positions, DecodeUnicodeLine with SplitRuns on every Unicode line.
+// has positions, DecodeUnicodeLine with LayOutLine on every Unicode line.
 //
 // Input: 7 header bytes, then the report.
 //   [0] bit 0 raw mode, bit 1 a short line, bit 2 a read error ends the data,
@@ -14,10 +14,13 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "fuzz_support.h"
 #include "platform/file.h"
 #include "platform/text.h"
+#include "report/grid_layout.h"
 #include "report/report_reader.h"
 #include "report/report_text.h"
 
@@ -47,27 +50,48 @@ long ReadSource(std::int32_t, void* buffer, unsigned size) {
   return static_cast<long>(n);
 }
 
-// The runs cover the first `length` characters exactly, left to right, each as long
-// as its attribute lasts; an empty line has one empty run.
-template <class Line>
-void CheckRuns(const Line& decoded, std::size_t length, int char_width, const TextRun* runs, int n) {
+// The runs cover the first `length` characters left to right, each as long as its
+// attribute lasts, at its column; with `tabs`, a tab is in none and moves the
+// next character to the next tab stop. A line with nothing to draw has one
+// empty run. The columns never pass one per character plus seven per tab.
+void CheckRuns(const DecodedLine& decoded, std::size_t length, int char_width, const TextRun* runs, int n,
+               bool tabs) {
   FUZZ_REQUIRE(n >= 1 && static_cast<std::size_t>(n) <= std::max<std::size_t>(length, 1));
-  if (length == 0) {
-    FUZZ_REQUIRE(n == 1 && runs[0].start == 0 && runs[0].length == 0 && runs[0].x == 0 &&
-                 runs[0].attribute == decoded.attrs[0]);
-    return;
-  }
   std::size_t at = 0;
-  for (int r = 0; r < n; ++r) {
+  long long column = 0;
+  std::size_t tab_count = 0;
+  int r = 0;
+  bool after_tab = false;
+  while (at < length) {
+    if (tabs && decoded.chars[at] == '\t') {
+      column = NextTabStop(static_cast<int>(column));
+      ++at;
+      ++tab_count;
+      after_tab = true;
+      continue;
+    }
+    FUZZ_REQUIRE(r < n);
     const TextRun& run = runs[r];
     FUZZ_REQUIRE(run.start == static_cast<int>(at) && run.length >= 1);
     FUZZ_REQUIRE(run.attribute <= (ATTR_UNDERLINE | ATTR_BOLD));
-    FUZZ_REQUIRE(run.x == run.start * char_width);
-    if (r > 0) FUZZ_REQUIRE(run.attribute != runs[r - 1].attribute);
-    for (int i = run.start; i < run.start + run.length; ++i) FUZZ_REQUIRE(decoded.attrs[i] == run.attribute);
+    FUZZ_REQUIRE(run.x == column * char_width);
+    if (r > 0 && !after_tab) FUZZ_REQUIRE(run.attribute != runs[r - 1].attribute);
+    for (int i = run.start; i < run.start + run.length; ++i) {
+      FUZZ_REQUIRE(decoded.attrs[i] == run.attribute);
+      if (tabs) FUZZ_REQUIRE(decoded.chars[i] != '\t');
+    }
     at += static_cast<std::size_t>(run.length);
+    column += run.length;
+    after_tab = false;
+    ++r;
   }
-  FUZZ_REQUIRE(at == length);
+  FUZZ_REQUIRE(column <= static_cast<long long>(length + (kTabStop - 1) * tab_count));
+  if (r == 0) {
+    FUZZ_REQUIRE(n == 1 && runs[0].start == 0 && runs[0].length == 0 && runs[0].x == 0 &&
+                 runs[0].attribute == decoded.attrs[0]);
+  } else {
+    FUZZ_REQUIRE(r == n);
+  }
 }
 
 // UTF-8 checked one byte at a time, against which CheckUtf8 is measured too:
@@ -122,9 +146,11 @@ void CheckDecoded(const char* line, int count, int char_width) {
 
   // Printed text stops at the first NUL; a raw line goes out whole.
   int n = SplitRuns(*decoded, char_width, runs);
-  CheckRuns(*decoded, std::strlen(decoded->chars), char_width, runs, n);
+  CheckRuns(*decoded, std::strlen(decoded->chars), char_width, runs, n, true);
+  FUZZ_REQUIRE(InkedColumns(*decoded) <= (runs[n - 1].x / std::max(char_width, 1)) + runs[n - 1].length ||
+               char_width == 0);
   n = SplitRawRuns(*decoded, char_width, runs);
-  CheckRuns(*decoded, static_cast<std::size_t>(length), char_width, runs, n);
+  CheckRuns(*decoded, static_cast<std::size_t>(length), char_width, runs, n, false);
 }
 
 // The same for a Unicode line of `characters` characters from the reader, or
@@ -143,18 +169,42 @@ void CheckDecodedUnicode(const char* text, int count, int characters, int char_w
   // Without a backspace the line comes out as it went in.
   if (std::memchr(text, '\b', static_cast<std::size_t>(count)) == nullptr && characters < kLineCapacity)
     FUZZ_REQUIRE(decoded->bytes == count && std::memcmp(decoded->text, text, static_cast<std::size_t>(count)) == 0);
-  // The runs end at the first NUL, and every character of them turns into UTF-16.
+  // The layout ends at the first NUL. Its runs follow each other through the
+  // units, each character takes at most two columns and a tab at most eight, and
+  // no two runs share a column.
   const std::size_t printed_bytes = std::strlen(decoded->text);
   const int printed = CountCharacters(decoded->text, static_cast<int>(printed_bytes));
-  const int n = SplitRuns(*decoded, char_width, Runs());
-  CheckRuns(*decoded, static_cast<std::size_t>(printed), char_width, Runs(), n);
-  const char* at = decoded->text;
-  static char16_t units[2 * kLineCapacity];
-  for (int r = 0; r < n; ++r) {
-    const int made = Utf16FromCharacters(at, decoded->text + decoded->bytes, Runs()[r].length, units);
-    FUZZ_REQUIRE(made >= Runs()[r].length && made <= 2 * Runs()[r].length);
+  const int tabs = static_cast<int>(std::count(decoded->text, decoded->text + printed_bytes, '\t'));
+  const long long most = 2LL * (printed - tabs) + static_cast<long long>(kTabStop) * tabs;
+  static GridLine* const grid = new GridLine;
+  LayOutLine(*decoded, *grid);
+  FUZZ_REQUIRE(grid->inked >= 0 && grid->inked <= most);
+  FUZZ_REQUIRE(grid->run_count >= 0 && grid->run_count <= std::max(printed, 1));
+  FUZZ_REQUIRE(grid->unit_count >= 0 && grid->unit_count <= 2 * printed);
+  std::vector<std::pair<long long, long long>> spans;
+  int units = 0;
+  for (int r = 0; r < grid->run_count; ++r) {
+    const GridRun& run = grid->runs[r];
+    FUZZ_REQUIRE(run.first == units && run.units >= 1 && run.column >= 0);
+    FUZZ_REQUIRE(run.attribute <= (ATTR_UNDERLINE | ATTR_BOLD));
+    long long columns = 0;
+    for (int k = run.first; k < run.first + run.units; ++k) {
+      const char16_t u = grid->units[k];
+      FUZZ_REQUIRE(u != 0 && u != u'\t' && grid->advance[k] <= 2);
+      if (u >= 0xDC00 && u < 0xE000) {
+        FUZZ_REQUIRE(k > run.first && grid->units[k - 1] >= 0xD800 && grid->units[k - 1] < 0xDC00);
+        FUZZ_REQUIRE(grid->advance[k] == 0);
+      }
+      columns += grid->advance[k];
+    }
+    FUZZ_REQUIRE(run.column + columns <= most);
+    if (columns > 0) spans.emplace_back(run.column, run.column + columns);
+    units += run.units;
   }
-  FUZZ_REQUIRE(at == decoded->text + printed_bytes);
+  FUZZ_REQUIRE(units == grid->unit_count);
+  std::sort(spans.begin(), spans.end());
+  for (std::size_t k = 1; k < spans.size(); ++k) FUZZ_REQUIRE(spans[k].first >= spans[k - 1].second);
+  (void)char_width;
 }
 
 }  // namespace

@@ -128,7 +128,11 @@ class RecordingDevice : public PrintDevice {
   }
   void AbortDocument(DeviceContext) override { calls.push_back("AbortDoc"); }
   void SetTransparentText(DeviceContext) override { calls.push_back("Transparent"); }
-  void PutText(DeviceContext, int x, int y, const char* text, int length) override {
+  void PutText(DeviceContext, int x, int y, const char* text, int length, const int* advances) override {
+    // Every character of an ANSI line advances exactly one column of the grid.
+    for (int k = 0; k < length; ++k) {
+      if (advances == nullptr || advances[k] != advances[0]) ADD_FAILURE() << "advance " << k;
+    }
     calls.push_back("Text " + Name(selected_) + " " + std::to_string(x) + "," + std::to_string(y) + " " +
                     std::string(text, length));
     if (after_text) after_text();
@@ -322,7 +326,10 @@ TEST_F(DriverTest, EachLineTakesTheTextCallOfItsKind) {
        {u8"TextW F1 0,0 Grüße – € [10,10,10,10,10,10,10,10,10]"}, u8"GetLine returned Grüße – €\n"},
       {"overstrikes on characters", u8"é\bé ü\b_😀x\n",
        {u8"TextW F4 0,0 é [10]", u8"TextW F1 10,0   [10]", u8"TextW F2 20,0 ü [10]",
-        u8"TextW F1 30,0 😀x [10,0,10]"}},
+        u8"TextW F1 30,0 😀x [20,0,10]"}},
+      {"a wide character, a tab, a right-to-left field: the grid's columns", u8"漢\tאב 1\n",
+       {u8"TextW F1 0,0 漢 [20]", u8"TextW F1 80,0 אב [10,10]", u8"TextW F1 100,0  1 [10,10]"}},
+      {"a tab in an ANSI line", "a\tb\n", {"Text F1 0,0 a", "Text F1 80,0 b"}},
       {"UTF-16 with a mark, traced as UTF-8", "\xFF\xFEZ\0o\0\xEB\0\n\0"s, {u8"TextW F1 0,0 Zoë [10,10,10]"},
        u8"GetLine: UTF-16LE report (byte-order mark)\nGetLine returned Zoë\n"},
       {"-oem: UTF-8 bytes are bytes", u8"é\n", {"ToOem \xC3\xA9", "Text F1 0,0 \xC3\xA9"}, "", true},
@@ -791,8 +798,9 @@ TEST_F(DriverTest, LinesPastTheRightEdgeAreCounted) {
       {"01234567890\na\n0123456789X\n", 2},
       {"012345678_\bX\n", 0},  // an overstrike takes one column
       {"0123456789x\bx\n", 1},
-      {u8"€éééééééé😀  \n", 0},  // ten characters of 2 to 4 bytes each: ten columns
-      {u8"€éééééééé😀x\n", 1},
+      {u8"€ééééééé😀  \n", 0},  // nine characters of 2 to 4 bytes each, the emoji two columns: ten
+      {u8"€ééééééé😀x\n", 1},
+      {"abcdefgh\tx\n", 1},  // the tab moves x to column 17
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.report));

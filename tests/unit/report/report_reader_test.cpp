@@ -489,7 +489,6 @@ TEST(SplitRuns, GroupsEqualAttributesOnTheGrid) {
     std::string input;  // a line as GetLine returns it, decoded first
     int char_width;
     std::vector<std::vector<int>> runs;  // start, length, attribute, x
-    bool unicode_only = false;  // ASCII rows go through both decoders
   } cases[] = {
       {"AB\b_C", 50, {{0, 1, 0, 0}, {1, 1, 1, 50}, {2, 1, 0, 100}}},
       {"\0"s, 50, {{0, 0, 0, 0}}},                 // empty line: one empty run
@@ -501,26 +500,22 @@ TEST(SplitRuns, GroupsEqualAttributesOnTheGrid) {
          return s;
        }(), 3, {{0, 13, 2, 0}, {13, 1, 3, 39}, {14, 6, 2, 42}}},
       {std::string(511, 'w'), 2, {{0, 511, 0, 0}}},
-      {u8"xé\b_€\0y"s, 10, {{0, 1, 0, 0}, {1, 1, 1, 10}, {2, 1, 0, 20}}, true},  // columns, not bytes
-      {Times(508, u8"é") + u8"é\bé", 2, {{0, 508, 0, 0}, {508, 1, 2, 1016}}, true},  // 511 in, 509 out
+      // A tab is not drawn: the next character starts at the next multiple of 8.
+      {"ab\tc\0"s, 10, {{0, 2, 0, 0}, {3, 1, 0, 80}}},
+      {"1234567\tx\t\ty"s, 1, {{0, 7, 0, 0}, {8, 1, 0, 8}, {11, 1, 0, 24}}},
+      {std::string(20, 'x') + "\t" + std::string(30, 'x') + "B\bB\tz", 1,
+       {{0, 20, 0, 0}, {21, 30, 0, 24}, {51, 1, 2, 54}, {53, 1, 0, 56}}},  // past the first 16 bytes too
+      {"\t\t\0"s, 10, {{0, 0, 0, 0}}},              // tabs alone: one empty run
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.input));
     TextRun runs[kLineCapacity];
-    auto runs_of = [&](int n) {
-      std::vector<std::vector<int>> got;
-      for (int i = 0; i < n; ++i) got.push_back({runs[i].start, runs[i].length, runs[i].attribute, runs[i].x});
-      return got;
-    };
-    if (!c.unicode_only) {
-      DecodedLine line;
-      DecodeLine(c.input.data(), static_cast<int>(c.input.size()), line);
-      EXPECT_EQ(runs_of(SplitRuns(line, c.char_width, runs)), c.runs);
-    }
-    UnicodeLine unicode;
-    DecodeUnicodeLine(c.input.data(), static_cast<int>(c.input.size()),
-                      CountCharacters(c.input.data(), static_cast<int>(c.input.size())), unicode);
-    EXPECT_EQ(runs_of(SplitRuns(unicode, c.char_width, runs)), c.runs);
+    DecodedLine line;
+    DecodeLine(c.input.data(), static_cast<int>(c.input.size()), line);
+    const int n = SplitRuns(line, c.char_width, runs);
+    std::vector<std::vector<int>> got;
+    for (int i = 0; i < n; ++i) got.push_back({runs[i].start, runs[i].length, runs[i].attribute, runs[i].x});
+    EXPECT_EQ(got, c.runs);
   }
 }
 

@@ -231,36 +231,6 @@ TEST(LogFont, NamedMembersSetAndTheRestZero) {
   EXPECT_EQ(std::memcmp(&made, &expected, sizeof made), 0);
 }
 
-// The width array goes along only where the font would move a column without
-// it: this is what decides, on the PDF printer's own monospace font.
-TEST(FontKeepsTheAdvances, OnlyForGlyphsTheFontHasAtTheGridsWidth) {
-  HDC dc = CreateDCA("WINSPOOL", "PDF", nullptr, nullptr);
-  ASSERT_NE(dc, nullptr);
-  TEXTMETRICW metrics;
-  ASSERT_TRUE(GetTextMetricsW(dc, &metrics));
-  const int width = metrics.tmAveCharWidth;
-  struct Case {
-    const wchar_t* text;
-    int advance;  // of every unit but a surrogate pair's second
-    bool kept;
-  } cases[] = {
-      {L"Grüße – 12,50 € Αθήνα Москва", width, true},
-      {L"Grüße", width + 1, false},        // not the font's own width
-      {L"a\u4E2Db", width, false},         // a character the font lacks
-      {L"a\U0001F600b", width, false},     // beyond U+FFFF: a pair the font lacks
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(testing::PrintToString(std::wstring(c.text)));
-    const int length = static_cast<int>(std::wcslen(c.text));
-    std::vector<int> advances(length, c.advance);
-    for (int k = 1; k < length; ++k) {
-      if (c.text[k] >= 0xDC00 && c.text[k] < 0xE000) advances[k] = 0;
-    }
-    EXPECT_EQ(FontKeepsTheAdvances(dc, c.text, length, advances.data()), c.kept);
-  }
-  DeleteDC(dc);
-}
-
 TEST(MulDivParity, MatchesTheSystemMulDiv) {
   const int values[] = {0, 1, -1, 2, 3, 7, 10, 72, 96, 300, 600, 65536, 46341, -46341,
                         2147483647, -2147483647, -2147483647 - 1};
