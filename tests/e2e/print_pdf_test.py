@@ -9,10 +9,11 @@ import subprocess
 import sys
 import tempfile
 import time
+import unicodedata
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "support"))
-from wine_print import BIN, PDF_DIR, WINE_RUN, winpath  # noqa: E402,F401
+from wine_print import BIN, PDF_DIR, ROOT, WINE_RUN, winpath  # noqa: E402,F401
 
 
 def wine(program, *args):
@@ -215,6 +216,68 @@ class PrintToPdf(unittest.TestCase):
         self.assertTrue(underlined(pdfs[0], marked))
         self.assertFalse(underlined(pdfs[0], plain))
 
+    def test_every_character_on_its_column(self):
+        # A 132-column landscape report: each field placed at a column, after
+        # characters of every width the grid knows: (column, text in the report,
+        # the columns it takes, the word pdftotext reads or None).
+        bold = lambda t: "".join(c + "\b" + c for c in t)
+        under = lambda t: "".join(c + "\b_" for c in t)
+        rows = [
+            [(0, "FIRST", 5, "FIRST"), (8, bold("BOLD"), 4, "BOLD"), (15, under("Under"), 5, "Under"),
+             (22, "Grüße", 5, "Grüße"), (29, "Αθήνα", 5, "Αθήνα"), (36, "Москва", 6, "Москва"),
+             (44, "王小明", 6, "王小明"), (51, "12.50", 5, "12.50"), (58, "😀", 2, None), (61, "ok", 2, "ok"),
+             (65, "Jose\u0301", 4, "José"), (71, "e\u0301\u0301x", 2, None), (75, "z\u200bz", 2, "zz"),
+             (80, "ｆｕｌｌ", 8, "ｆｕｌｌ"), (90, "한국어", 6, "한국어"), (98, "日本語", 6, "日本語"),
+             (106, "שלום עולם", 9, None), (117, "99.00", 5, "99.00"), (128, "LAST", 4, "LAST")],
+            [(0, "a\tb\tc\t\td", 33, None), (33, bold("e\tf"), 8, None), (48, "x" * 79, 79, None),
+             (127, bold("B"), 1, None), (128, under("U"), 1, None)],
+        ]
+        words = {0: [], 1: [(0, "a"), (8, "b"), (16, "c"), (32, "d"), (33, "e"), (40, "f")]}
+        lines = []
+        for number, row in enumerate(rows):
+            line, column = "", 0
+            for at, text, width, word in row:
+                line += " " * (at - column) + text
+                column = at + width
+                if word is not None:
+                    words[number].append((at, word))
+            lines.append(line)
+        words[0] += [(106, "עולם"), (111, "שלום")]  # the stretch reads right to left in its columns
+        report = self.report("grid.txt", ("\n".join(lines) + "\n").encode("utf-8"))
+        [pdf] = self.print_reports(["-orientation=Landscape", "-pitch=8", winpath(report)], 1)
+
+        out = subprocess.run(["pdftotext", "-bbox", "-l", "1", pdf, "-"], capture_output=True, text=True,
+                             check=True).stdout
+        boxes = re.findall(r'<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="[\d.]+">([^<]*)</word>', out)
+        found = [(float(x0), float(y0), float(x1), unicodedata.normalize("NFC", w)) for x0, y0, x1, w in boxes]
+        rows_y = sorted({round(y0) for _, y0, _, _ in found})
+        first = next(x0 for x0, _, _, w in found if w == "FIRST")
+        step = (next(x0 for x0, _, _, w in found if w == "LAST") - first) / 128
+        for number, expected in words.items():
+            on_row = [(x0, x1, w) for x0, y0, x1, w in found if abs(round(y0) - rows_y[number]) <= 2]
+            for column, word in expected:
+                # pdftotext may give a right-to-left word in either order.
+                at = [x0 for x0, _, w in on_row if w == word or w == word[::-1]]
+                self.assertTrue(at, f"{word!r} on row {number}: {on_row}")
+                self.assertLess(abs(at[0] - first - column * step), 0.1 * step, f"{word!r} at column {column}")
+            # A run struck over ends where the next begins: 79 x, a bold B and an
+            # underlined U end at column 129, whether read as one word or three.
+        last = max(x1 for x0, y0, x1, w in found if abs(round(y0) - rows_y[1]) <= 2)
+        self.assertLess(abs(last - first - 129 * step), 0.1 * step)
+
+    def test_sample_figures_sit_under_their_headings(self):
+        travel = os.path.join(ROOT, "samples", "travel.txt")
+        quarterly = os.path.join(ROOT, "samples", "quarterly.txt")
+        config = os.path.join(ROOT, "samples", "letter.cfg")
+        pdfs = self.print_reports(["-pitch=10", winpath(travel), f"-config={winpath(config)}", winpath(quarterly)],
+                                  2, ["Travel expenses", "Quarterly"])
+        # The headings are underlined runs, the figures plain: the figures end (or,
+        # for the quarterly amounts, begin) where their heading does, within a
+        # tenth of a column (0.6 pt at 10 points).
+        for pdf, heading, figure, edge in [(pdfs[0], "Amount", "412,50", 2), (pdfs[1], "Units", "332", 2),
+                                           (pdfs[1], "Amount", "7304.00", 0)]:
+            head, figure_box = word_boxes(pdf, heading)[0], word_boxes(pdf, figure)[0]
+            self.assertLess(abs(head[edge] - figure_box[edge]), 0.6, f"{heading} over {figure} in {pdf}")
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)
