@@ -5,6 +5,7 @@
 
 #include "job/options.h"
 #include "platform/text.h"
+#include "print/page_fit.h"
 #include "print/print_entry.h"
 
 namespace quillet::cli {
@@ -251,7 +252,7 @@ std::string UsageText() {
   return out;
 }
 
-std::string FailureText(const ReportResult& result, std::string_view system_text) {
+std::string FailureText(const ReportResult& result, std::string_view system_text, std::string_view pages_argument) {
   std::string text;
   switch (result.outcome) {
     case ReportOutcome::kSpooled:
@@ -280,6 +281,10 @@ std::string FailureText(const ReportResult& result, std::string_view system_text
     case ReportOutcome::kIsTraceLog:
       text = "not printed: it is the trace log";
       break;
+    case ReportOutcome::kNoPageSelected:
+      text = "not printed: " + (pages_argument.empty() ? std::string("the pages asked for") : std::string(pages_argument)) +
+             " selects none of its " + std::to_string(result.pages) + (result.pages == 1 ? " page" : " pages");
+      break;
   }
   if (result.kept) text += "; the file was kept";
   return text;
@@ -287,8 +292,19 @@ std::string FailureText(const ReportResult& result, std::string_view system_text
 
 std::string CutLinesWarning(const ReportResult& result) {
   if (result.lines_cut <= 0) return {};
-  return std::to_string(result.lines_cut) + (result.lines_cut == 1 ? " line" : " lines") + " cut at column " +
-         std::to_string(result.first_column_lost) + "; try -pitch or -orientation=Landscape";
+  std::string text = std::to_string(result.lines_cut) + (result.lines_cut == 1 ? " line" : " lines") +
+                     " cut at column " + std::to_string(result.first_column_lost) + "; ";
+  if (result.fits_landscape) return text + "-orientation=Landscape would print it whole at this size";
+  if (result.fits_at > 0) return text + "-pitch=fit would print it at " + PointsText(result.fits_at) + " points";
+  return text + "it does not fit the page even at " + PointsText(kFitSmallest) + " points";
+}
+
+std::string FitText(const ReportResult& result) {
+  if (result.fit_half_points <= 0) return {};
+  std::string text = "-pitch=fit: " + PointsText(result.fit_half_points) + " points for " +
+                     std::to_string(result.fit_columns) + " columns";
+  if (result.fit_lines > 0) text += " and " + std::to_string(result.fit_lines) + " lines";
+  return text;
 }
 
 std::string OutputFailureText(const std::u16string& file, std::string_view system_text) {

@@ -82,12 +82,18 @@ const char* OptionHelp(const OptionEntry& entry);
 
 // Why a report did not print, for the line on standard error, and whether a
 // scratch report was kept. `system_text` is the system's text for result.error
-// (used for kNotOpened).
-std::string FailureText(const ReportResult& result, std::string_view system_text);
+// (used for kNotOpened); `pages_argument`, the --pages=LIST it was printed with.
+std::string FailureText(const ReportResult& result, std::string_view system_text,
+                        std::string_view pages_argument = {});
 
-// The warning for a report whose lines ran past the right edge of the page
-// ("143 lines cut at column 49; try ..."); empty when none did.
+// The warning for a report whose lines ran past the right edge of the page, with
+// what would have printed it whole ("143 lines cut at column 49; -pitch=fit would
+// print it at 7.5 points"); empty when none did.
 std::string CutLinesWarning(const ReportResult& result);
+
+// What -pitch=fit chose ("-pitch=fit: 8.5 points for 132 columns and 66 lines");
+// empty when the report was not printed with -pitch=fit.
+std::string FitText(const ReportResult& result);
 
 // Why a report was not printed to its --output FILE, or from standard input,
 // for the line on standard error.

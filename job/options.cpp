@@ -337,7 +337,10 @@ void ApplyOption(PrintJob& job, std::int32_t id, char* value, const std::u16stri
       job.collate = (std::strcmp(value, kNoValueText) == 0 || EqualsIgnoreCase(value, "true")) ? '1' : '0';
       break;
     case kPitch:
-      job.pitch = Low16(ReadNumber(value));
+      // "fit": the largest size at which the report fits the page, chosen when
+      // it prints; any other value is a size in points, as always.
+      job.pitch_fit = EqualsIgnoreCase(value, "fit") ? 1 : 0;
+      job.pitch = job.pitch_fit ? 0 : Low16(ReadNumber(value));
       break;
     case kFont:
       CopyField(job.font, value);

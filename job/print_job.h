@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace quillet {
 
@@ -39,6 +40,12 @@ struct ReportInput {
     text = Text::kUnknown;
     wide_pos = wide_end = 0;
   }
+};
+
+// Pages first to last of a report, both included.
+struct PageRange {
+  int first = 1;
+  int last = 1;
 };
 
 // Field order and sizes follow the job record the rest of the system knows.
@@ -85,6 +92,12 @@ struct PrintJob {
   // The file the document is written to instead of the printer, in UTF-16; null:
   // the printer. Only quillet-print's --output sets it.
   const char16_t* output_path = nullptr;
+  // -pitch=fit: the font size is chosen when the report prints, the largest at
+  // which it fits the page (pitch is then 0).
+  std::uint8_t pitch_fit = 0;
+  // The pages of the report to print, counted as the report is paged (from 1);
+  // empty: every page. Only quillet-print's --pages sets it.
+  std::vector<PageRange> pages;
 };
 
 // Copies `value` into a fixed text field, cut to fit with its terminator.

@@ -11,8 +11,10 @@
 #include <vector>
 
 #include "print/abort_dialog.h"
+#include "print/page_fit.h"
 #include "platform/file.h"
 #include "report/grid_layout.h"
+#include "report/report_measure.h"
 #include "report/report_reader.h"
 #include "trace/trace.h"
 
@@ -52,7 +54,16 @@ class Report {
   ReportResult result;
 
  private:
-  void MakeFonts(DeviceContext dc);
+  // The report font's face and family, and its height at the job's pitch.
+  FontSpec BaseFont(DeviceContext dc);
+  void MakeFonts(const FontSpec& base);
+  // -pitch=fit: measures the report and chooses the size, in half points, at
+  // which it fits the page (the smallest when it fits at none).
+  int ChooseFit(DeviceContext dc, FontSpec base);
+  // What the page holds in the font `base` at `half_points`.
+  PageGrid GridAt(DeviceContext dc, FontSpec base, int half_points);
+  // Lines were cut: what would have printed the report whole.
+  void SuggestWhatFits(DeviceContext dc, const FontSpec& base);
   // False when the report has to end here (a spooler call failed).
   bool PrintLines(DeviceContext dc);
   bool StartNewPage(DeviceContext dc);
@@ -83,6 +94,11 @@ class Report {
   int columns_ = 0;  // grid columns that lie wholly on the page
   int line_no_ = 0;  // next row on the current page; 0: no page open
   int page_no_ = 0;  // pages started in this report
+  int report_page_ = 0;   // pages of the report, those not selected (job.pages) included
+  bool skipping_ = false; // the report's page at hand is not selected: read, never started
+  // What the printed lines need, for the suggestion when some were cut.
+  ReportMeasure printed_;
+  int rows_ = 0;          // rows on the page at hand
   // Every character is drawn with its own advance: char_width_ times its
   // columns. Left to the font, the glyphs of a run would drift off the grid
   // wherever a glyph's own advance is not a whole number of device units.
@@ -102,7 +118,13 @@ ReportOutcome Report::Print() {
     job_.raw = 0;  // the job record serves the whole call: later reports print through fonts too
   }
 
-  MakeFonts(dc);
+  FontSpec base = BaseFont(dc);
+  if (job_.pitch_fit) {
+    const int half_points = ChooseFit(dc, base);
+    base.height = -MulDiv(half_points, device_.GetDeviceCaps(dc, DeviceCap::kLogPixelsY), 144);
+    base.width = 0;
+  }
+  MakeFonts(base);
 
   original_font_ = device_.SelectFont(dc, fonts_.normal);
   // A normal font that could not be made is not selected: the context's own
@@ -138,11 +160,19 @@ ReportOutcome Report::Print() {
   line_no_ = 0;
   page_no_ = 0;
   if (!PrintLines(dc) || user_abort) return Failed();
+  result.pages = report_page_;
+  if (!job_.pages.empty() && page_no_ == 0) {
+    // Nothing of the report was asked for: the document is dropped, not sent
+    // as an empty one (which some printers turn into a blank sheet).
+    Trace("PrintReport() %s: no page selected of %d\n", job_.report_path, report_page_);
+    return ReportOutcome::kNoPageSelected;
+  }
+  if (result.lines_cut > 0) SuggestWhatFits(dc, base);
 
   // One more ruler below the last line, on the last page while it is still open.
   // With no page open (an empty report, or one that ended with a form feed) there
   // is nothing to draw on: drawing there would make some drivers start a page.
-  if (line_no_ > 0) {
+  if (line_no_ > 0 && !skipping_) {
     DrawRuler(job_, device_, line_height_ * line_no_);
     if (!EndCurrentPage(dc, "EndPage (2) failed - exiting\n")) return Failed();
   }
@@ -160,12 +190,13 @@ bool Report::SpoolerFailed(const char* name, int result_code) {
 }
 
 void Report::CountCut(int inked) {
+  printed_.widest = std::max(printed_.widest, inked);
   if (columns_ < 0 || inked <= columns_) return;
   ++result.lines_cut;
   result.first_column_lost = columns_ + 1;
 }
 
-void Report::MakeFonts(DeviceContext dc) {
+FontSpec Report::BaseFont(DeviceContext dc) {
   TextMetrics metrics;
   device_.ReadTextMetrics(dc, metrics);
 
@@ -184,7 +215,11 @@ void Report::MakeFonts(DeviceContext dc) {
   } else {
     device_.ReadTextFace(dc, desc.face);
   }
+  return desc;
+}
 
+void Report::MakeFonts(const FontSpec& base) {
+  FontSpec desc = base;
   auto make = [&](bool underline, int weight) {
     desc.underline = underline;
     desc.weight = weight;
@@ -194,6 +229,70 @@ void Report::MakeFonts(DeviceContext dc) {
   fonts_.underline = make(true, kNormalWeight);
   fonts_.bold_underline = make(true, kBoldWeight);
   fonts_.bold = make(false, kBoldWeight);
+}
+
+PageGrid Report::GridAt(DeviceContext dc, FontSpec base, int half_points) {
+  base.height = -MulDiv(half_points, device_.GetDeviceCaps(dc, DeviceCap::kLogPixelsY), 144);
+  base.width = 0;
+  base.weight = kNormalWeight;
+  base.underline = false;
+  PageGrid grid;
+  FontHandle font = device_.MakeFont(base);
+  if (font == nullptr) return grid;
+  FontHandle previous = device_.SelectFont(dc, font);
+  TextMetrics metrics;
+  const bool read = previous != nullptr && device_.ReadTextMetrics(dc, metrics);
+  if (previous != nullptr) device_.SelectFont(dc, previous);
+  device_.DeleteFont(font);
+  const int height = metrics.height + metrics.external_leading;
+  if (read && metrics.ave_char_width > 0 && height > 0) {
+    grid.columns = device_.GetDeviceCaps(dc, DeviceCap::kHorzRes) / metrics.ave_char_width;
+    grid.lines = device_.GetDeviceCaps(dc, DeviceCap::kVertRes) / height;
+  }
+  return grid;
+}
+
+int Report::ChooseFit(DeviceContext dc, FontSpec base) {
+  // The report is read once to measure it, from a handle of its own, and then
+  // printed from the one the driver holds.
+  ReportMeasure measure;
+  PrintJob reading;
+  reading.raw = job_.raw;
+  reading.oem = job_.oem;
+  reading.ansi = job_.ansi;
+  reading.file = device_.OpenReport(job_.report_path, job_.report_path_wide);
+  if (reading.file != kReportOpenError) {
+    reading.input.Reset();
+    reading.input.handle = reading.file;
+    measure = MeasureReport(reading);
+    device_.CloseReport(reading.file);
+  }
+  int half_points = ChooseFitSize(measure, [&](int size) { return GridAt(dc, base, size); });
+  if (half_points == 0) half_points = kFitSmallest;  // printed anyway, and the cut lines told
+  result.fit_half_points = half_points;
+  result.fit_columns = measure.widest;
+  result.fit_lines = measure.paged ? measure.longest_page : 0;
+  const std::string size = PointsText(half_points);
+  if (measure.paged) {
+    Trace("-pitch=fit: %s points for %d columns and %d lines\n", size.c_str(), measure.widest, measure.longest_page);
+  } else {
+    Trace("-pitch=fit: %s points for %d columns\n", size.c_str(), measure.widest);
+  }
+  return half_points;
+}
+
+void Report::SuggestWhatFits(DeviceContext dc, const FontSpec& base) {
+  printed_.longest_page = std::max(printed_.longest_page, rows_);
+  // At the size it printed at, the page turned a quarter: landscape holds the
+  // portrait page's height across.
+  if (job_.orientation != 2 && char_width_ > 0 && line_height_ > 0) {
+    const PageGrid turned{device_.GetDeviceCaps(dc, DeviceCap::kVertRes) / char_width_,
+                          device_.GetDeviceCaps(dc, DeviceCap::kHorzRes) / line_height_};
+    result.fits_landscape = Fits(printed_, turned);
+  }
+  if (!result.fits_landscape && !job_.pitch_fit) {
+    result.fits_at = ChooseFitSize(printed_, [&](int size) { return GridAt(dc, base, size); });
+  }
 }
 
 bool Report::PrintLines(DeviceContext dc) {
@@ -208,7 +307,7 @@ bool Report::PrintLines(DeviceContext dc) {
       break;
     }
     const bool lone_form_feed = line_no_ == 0 && count == 0 && status == CTL_FORM_FEED;
-    if (lone_form_feed && page_no_ == 0) {
+    if (lone_form_feed && report_page_ == 0) {
       // A form feed before anything of the report: no blank first page.
       Trace("Skipping initial FORM_FEED\n");
       continue;
@@ -224,16 +323,24 @@ bool Report::PrintLines(DeviceContext dc) {
     if (line_no_ == 0 && !StartNewPage(dc)) return false;
 
     if (count > 0) {
-      if (line.unicode) {
+      if (skipping_) {
+        // A page that is not selected is laid out like the others, unseen.
+      } else if (line.unicode) {
         PrintUnicodeLine(line, count);
       } else {
         PrintAnsiLine(line, count);
       }
       ++line_no_;
+      if (!skipping_) ++rows_;
     }
 
     // Rows 0 to lines_per_page - 1: the next row would reach below the page.
     const bool full = line_no_ >= lines_per_page_;
+    if (status == CTL_FORM_FEED && !skipping_) {
+      printed_.paged = true;
+      printed_.longest_page = std::max(printed_.longest_page, rows_);
+      rows_ = 0;
+    }
     if (full || status == CTL_FORM_FEED) {
       if (!EndCurrentPage(dc, "EndPage failed - exiting\n")) return false;
       ended_full_ = full && status != CTL_FORM_FEED;
@@ -275,6 +382,10 @@ void Report::PrintAnsiLine(const ReportLine& line, int count) {
 }
 
 bool Report::StartNewPage(DeviceContext dc) {
+  ++report_page_;
+  skipping_ = !PageSelected(job_, report_page_);
+  if (skipping_) return true;
+  // The page line and the trace count the pages printed.
   ++page_no_;
   char page_line[kPageLineSize];
   std::snprintf(page_line, sizeof page_line, "%s (page %i)", DocumentName(), page_no_);
@@ -291,6 +402,7 @@ bool Report::StartNewPage(DeviceContext dc) {
 
 bool Report::EndCurrentPage(DeviceContext dc, const char* failure_trace) {
   line_no_ = 0;
+  if (skipping_) return true;
   if (SpoolerFailed("EndPage", device_.EndPage(dc))) {
     Trace("%s", failure_trace);
     return false;
@@ -316,6 +428,14 @@ void Report::Release() {
 }
 
 }  // namespace
+
+bool PageSelected(const PrintJob& job, int page) {
+  if (job.pages.empty()) return true;
+  for (const PageRange& range : job.pages) {
+    if (page >= range.first && page <= range.last) return true;
+  }
+  return false;
+}
 
 FontHandle ReportFonts::For(std::uint8_t attribute) const {
   switch (attribute & (ATTR_UNDERLINE | ATTR_BOLD)) {

@@ -22,6 +22,7 @@ enum class ReportOutcome {
                    // the document dropped
   kCancelled,      // the user cancelled; the document was dropped
   kIsTraceLog,     // the report file is the open trace log: printing it would feed it its own lines
+  kNoPageSelected, // job.pages selects none of the report's pages: nothing was printed
 };
 
 struct ReportResult {
@@ -35,10 +36,26 @@ struct ReportResult {
   // the paper, and the first grid column (from 1) that does not fit.
   int lines_cut = 0;
   int first_column_lost = 0;
+  // When lines were cut: what would have printed the report whole. The page
+  // turned to landscape at the size it printed at; or else, without -pitch=fit,
+  // the size -pitch=fit would choose (half points; 0: none from 4 to 72 points).
+  bool fits_landscape = false;
+  int fits_at = 0;
+  // -pitch=fit: the size chosen (half points), and the columns of the widest
+  // line and the rows of the longest page (0: not paged by form feeds) it was
+  // chosen for.
+  int fit_half_points = 0;
+  int fit_columns = 0;
+  int fit_lines = 0;
+  // Pages of the report, those not selected by job.pages included (read to its end).
+  int pages = 0;
   // Set by the print entry: the job asked for scratch disposition, and the
   // report (with its configuration file) was kept because it was not printed.
   bool kept = false;
 };
+
+// Whether job.pages selects the report's page `page` (from 1).
+bool PageSelected(const PrintJob& job, int page);
 
 // Prints the report named by job.report_path on the printer the job selects.
 // (Windows build: through GDI and the printer that GetPrinterDC prepares.)

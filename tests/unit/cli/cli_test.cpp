@@ -127,8 +127,21 @@ TEST(CliFailure, EachOutcomeSaysWhyInOneLine) {
   ReportResult cut;
   cut.lines_cut = 143;
   cut.first_column_lost = 49;
-  EXPECT_EQ(CutLinesWarning(cut), "143 lines cut at column 49; try -pitch or -orientation=Landscape");
+  EXPECT_EQ(CutLinesWarning(cut), "143 lines cut at column 49; it does not fit the page even at 4 points");
+  cut.fits_at = 15;
+  EXPECT_EQ(CutLinesWarning(cut), "143 lines cut at column 49; -pitch=fit would print it at 7.5 points");
+  cut.fits_landscape = true;
+  EXPECT_EQ(CutLinesWarning(cut), "143 lines cut at column 49; -orientation=Landscape would print it whole at this size");
   EXPECT_EQ(CutLinesWarning({}), "");
+  ReportResult fit;
+  fit.fit_half_points = 17;
+  fit.fit_columns = 132;
+  EXPECT_EQ(FitText(fit), "-pitch=fit: 8.5 points for 132 columns");
+  fit.fit_lines = 66;
+  EXPECT_EQ(FitText(fit), "-pitch=fit: 8.5 points for 132 columns and 66 lines");
+  ReportResult none{ReportOutcome::kNoPageSelected};
+  none.pages = 5;
+  EXPECT_EQ(FailureText(none, "", "--pages=7-9"), "not printed: --pages=7-9 selects none of its 5 pages");
   EXPECT_EQ(ProgressLine(u"report.txt", 12), u"report.txt: page 12");
 }
 

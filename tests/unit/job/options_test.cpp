@@ -123,6 +123,8 @@ TEST_F(OptionsTest, EachOptionAppliesItsEffect) {
       {{"copies=99999999999"}, FIELD(copies), INT_MAX}, {{"copies=-99999999999"}, FIELD(copies), INT_MIN},
       {{"pitch=10"}, FIELD(pitch), 10}, {{"pitch=65546"}, FIELD(pitch), 10}, {{"pitch=40000"}, FIELD(pitch), -25536},
       {{"pitch=99999999999"}, FIELD(pitch), -1},
+      {{"pitch=Fit"}, FIELD(pitch_fit), 1}, {{"pitch=10", "pitch=fit"}, FIELD(pitch), 0},
+      {{"pitch=fit", "pitch=9"}, FIELD(pitch_fit), 0}, {{"pitch=fits"}, FIELD(pitch_fit), 0},
       {{"interactive"}, FIELD(quiet), 0}, {{"interactive=yes"}, FIELD(quiet), 0},
       {{"interactive=NONE"}, FIELD(quiet), 1},
       {{"source=Upper", "source=3"}, FIELD(source), 1}, {{"source=3", "source=Lower"}, FIELD(source), 2},

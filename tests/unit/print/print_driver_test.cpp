@@ -42,6 +42,7 @@ class RecordingDevice : public PrintDevice {
   int start_doc = 1, end_doc = 1;
   std::vector<int> start_page, end_page;  // results of the 1st, 2nd ... call; 1 after those
   std::function<void()> after_text;       // runs after each PutText
+  bool scaled = false;                    // report fonts measure as their height says
 
   std::vector<std::string> calls;
   std::vector<FontSpec> fonts;  // font k is "F<k+1>"
@@ -77,6 +78,11 @@ class RecordingDevice : public PrintDevice {
   bool ReadTextMetrics(DeviceContext, TextMetrics& metrics) override {
     calls.push_back("TextMetrics");
     metrics = selected_ == kStockFont ? device_metrics : font_metrics;
+    if (scaled && selected_ != kStockFont) {
+      // A font as high as it was asked for, its cells 0.6 of that wide.
+      const int height = -fonts[reinterpret_cast<std::uintptr_t>(selected_) - 1].height;
+      metrics = TextMetrics{height, height * 6 / 10, 0, 0x31};
+    }
     return true;
   }
   int GetDeviceCaps(DeviceContext, DeviceCap cap) override {
@@ -105,7 +111,6 @@ class RecordingDevice : public PrintDevice {
   }
   void DeleteFont(FontHandle font) override {
     EXPECT_NE(font, selected_) << "a selected font is deleted";
-    EXPECT_EQ(selected_, kStockFont) << "a report font is deleted before the context's own is back";
     --fonts_alive;
     calls.push_back("DeleteFont " + Name(font));
   }
@@ -727,6 +732,7 @@ TEST_F(DriverTest, PageLineIsCutToItsBuffer) {
 
 TEST_F(DriverTest, NormalFontThatCannotBeMadeStillGivesTheContextItsFontBack) {
   device_.failing_font = 1;
+  device_.horzres = 1000;  // the context's own font is wide: room for the line
   Print("a\b_b\n");  // an underlined run selects a report font of its own
   const auto calls = device_.Only({"Select", "CurrentFont", "DeleteFont"});
   EXPECT_EQ(calls, (std::vector<std::string>{"Select F0", "CurrentFont", "Select F2", "Select F0", "Select stock",
@@ -820,6 +826,66 @@ TEST_F(DriverTest, FontWithoutHeightStillPrints) {
   device_.font_metrics = TextMetrics{0, 0, 0, 0};
   Print("a\nb\n");
   EXPECT_EQ(device_.Pages(), "[0:a] [0:b]");
+}
+
+TEST_F(DriverTest, PitchFitPrintsAtTheLargestSizeThatFits) {
+  // 600 dots per inch on 8 x 11 inches: 80 columns of 60 units (12 points) fit across.
+  device_.scaled = true;
+  device_.horzres = 4800;
+  device_.vertres = 6600;
+  job_.pitch_fit = 1;
+  const std::string line(80, 'x');
+  Print(line + "\n" + line + "\n" + line + "\f" + line + "\n");
+  EXPECT_NE(TraceLog().find("-pitch=fit: 12 points for 80 columns and 3 lines\n"), std::string::npos);
+  ASSERT_GE(device_.fonts.size(), 4u);
+  for (std::size_t k = device_.fonts.size() - 4; k < device_.fonts.size(); ++k) EXPECT_EQ(device_.fonts[k].height, -100);
+  // Read once to measure it, then printed; both handles closed, every font deleted.
+  EXPECT_EQ(device_.Only({"OpenReport"}).size(), 2u);
+  EXPECT_EQ(device_.Only({"CloseReport"}).size(), 2u);
+  EXPECT_EQ(device_.Only({"StartPage"}).size(), 2u);
+  EXPECT_EQ(device_.fonts_alive, 0);
+}
+
+TEST_F(DriverTest, CutLinesTellWhatWouldHavePrintedThemWhole) {
+  device_.scaled = true;
+  device_.horzres = 4800;
+  job_.pitch = 20;  // 167 units high, 100 wide: 48 columns
+  const std::string report = std::string(80, 'x') + "\n";
+  for (int vertres : {6600, 9000}) {
+    device_ = RecordingDevice();
+    device_.scaled = true;
+    device_.horzres = 4800;
+    device_.vertres = vertres;
+    Write(report_, report);
+    const ReportResult result = PrintReport(job_, device_);
+    EXPECT_EQ(result.lines_cut, 1);
+    // Landscape holds 90 columns at this size on the taller page; else 12 points fit.
+    EXPECT_EQ(result.fits_landscape, vertres == 9000);
+    EXPECT_EQ(result.fits_at, vertres == 9000 ? 0 : 24);
+    EXPECT_EQ(device_.fonts_alive, 0);
+  }
+}
+
+TEST_F(DriverTest, PagesNotSelectedAreReadButNeverStarted) {
+  const std::string report = "p1\fp2\fp3\nmore\fp4\fp5\n";
+  job_.pages = {{2, 3}};
+  Print(report);
+  EXPECT_EQ(device_.Pages(), "[0:p2] [0:p3 1:more]");
+  EXPECT_EQ(device_.Only({"PageLine"}),
+            (std::vector<std::string>{"PageLine " + report_ + " (page 1)", "PageLine " + report_ + " (page 2)"}));
+  device_ = RecordingDevice();
+  job_.pages = {{4, 4}, {7, 9}};
+  Print(report);
+  EXPECT_EQ(device_.Pages(), "[0:p4]");
+  device_ = RecordingDevice();
+  job_.pages = {{6, 9}};
+  Write(report_, report);
+  const ReportResult none = PrintReport(job_, device_);
+  EXPECT_EQ(none.outcome, ReportOutcome::kNoPageSelected);
+  EXPECT_EQ(none.pages, 5);
+  EXPECT_TRUE(device_.Only({"StartPage", "EndDoc"}).empty());
+  EXPECT_EQ(device_.Only({"AbortDoc"}).size(), 1u);  // nothing sent, not even an empty document
+  ExpectReleased();
 }
 
 }  // namespace
