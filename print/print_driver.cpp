@@ -85,6 +85,7 @@ class Report {
   PrintDevice& device_;
   ReportFonts fonts_;
   FontHandle original_font_ = nullptr;  // what selecting font_normal replaced
+  FontHandle selected_font_ = nullptr;  // the report font selected last: selecting it again costs a call
   bool document_open_ = false;          // started and not yet ended or dropped
 
   // The character grid, from the normal font.
@@ -127,6 +128,7 @@ ReportOutcome Report::Print() {
   MakeFonts(base);
 
   original_font_ = device_.SelectFont(dc, fonts_.normal);
+  selected_font_ = fonts_.normal;
   // A normal font that could not be made is not selected: the context's own
   // font is then still in place, and is what goes back at the end.
   if (original_font_ == nullptr) original_font_ = device_.CurrentFont(dc);
@@ -360,7 +362,9 @@ void Report::PrintUnicodeLine(const ReportLine& line, int count) {
   for (int r = 0; r < grid.run_count; ++r) {
     const GridRun& run = grid.runs[r];
     for (int k = 0; k < run.units; ++k) advances[k] = grid.advance[run.first + k] * char_width_;
-    device_.SelectFont(job_.dc, fonts_.For(run.attribute));
+    const FontHandle font = fonts_.For(run.attribute);
+    if (font != selected_font_) device_.SelectFont(job_.dc, font);
+    selected_font_ = font;
     device_.PutWideText(job_.dc, static_cast<int>(static_cast<long long>(run.column) * char_width_), y,
                         grid.units + run.first, run.units, advances);
   }
@@ -376,8 +380,8 @@ void Report::PrintAnsiLine(const ReportLine& line, int count) {
   if (!job_.raw) CountCut(InkedColumns(decoded));
   const int y = line_height_ * line_no_;
   for (int r = 0; r < run_count; ++r) {
-    OutputRun(job_, device_, fonts_, runs[r].attribute, runs[r].x, y, decoded.chars + runs[r].start, runs[r].length,
-              ansi_advances_.data());
+    OutputRun(job_, device_, fonts_, selected_font_, runs[r].attribute, runs[r].x, y, decoded.chars + runs[r].start,
+              runs[r].length, ansi_advances_.data());
   }
 }
 
@@ -537,8 +541,8 @@ void DrawRuler(const PrintJob& job, PrintDevice& device, int y) {
   }
 }
 
-void OutputRun(const PrintJob& job, PrintDevice& device, const ReportFonts& fonts, std::uint8_t attribute,
-               int x, int y, const char* text, int length, const int* advances) {
+void OutputRun(const PrintJob& job, PrintDevice& device, const ReportFonts& fonts, FontHandle& selected,
+               std::uint8_t attribute, int x, int y, const char* text, int length, const int* advances) {
   if (length < 0) length = 0;
   if (job.raw) {
     const std::size_t size = static_cast<std::size_t>(length) + 2;
@@ -550,7 +554,9 @@ void OutputRun(const PrintJob& job, PrintDevice& device, const ReportFonts& font
     return;
   }
 
-  device.SelectFont(job.dc, fonts.For(attribute));
+  const FontHandle font = fonts.For(attribute);
+  if (font != selected) device.SelectFont(job.dc, font);
+  selected = font;
 
   const char* out = text;
   if (job.oem || job.ansi) {

@@ -100,10 +100,11 @@ struct ReportFonts {
 
 // Puts one run of a decoded ANSI line on the page. `text` points at the run's
 // first character inside the NUL-terminated decoded line; `length` is the run's
-// length; each character advances by its entry of `advances`. In raw mode the
-// run goes to the printer as pass-through data instead.
-void OutputRun(const PrintJob& job, PrintDevice& device, const ReportFonts& fonts, std::uint8_t attribute,
-               int x, int y, const char* text, int length, const int* advances);
+// length; each character advances by its entry of `advances`. The run's font is
+// selected unless it is `selected`, the one selected last (which it becomes). In
+// raw mode the run goes to the printer as pass-through data instead.
+void OutputRun(const PrintJob& job, PrintDevice& device, const ReportFonts& fonts, FontHandle& selected,
+               std::uint8_t attribute, int x, int y, const char* text, int length, const int* advances);
 
 // a * b / c in 64 bits, rounded half away from zero; -1 when c is 0 or the result
 // does not fit in 31 bits and a sign (as the Win32 MulDiv).

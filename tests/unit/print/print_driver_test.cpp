@@ -279,7 +279,7 @@ TEST_F(DriverTest, TwoLineReportCallSequence) {
       "MakeFont F1", "MakeFont F2", "MakeFont F3", "MakeFont F4",
       "Select F1", "TextMetrics", "Caps 10", "Caps 8", "CreateCancelDialog", "SetAbortProc", "Transparent",
       "StartDoc " + report_, "PageLine " + report_ + " (page 1)", "StartPage",
-      "Select F1", "Text F1 0,0 ab", "Select F1", "Text F1 0,20 c\xE9",
+      "Text F1 0,0 ab", "Text F1 0,20 c\xE9",  // the normal font is selected already
       "EndPage", "EndDoc",
       // Released: the dialog, the context's own font back, the fonts, the context, the file.
       "DestroyWindow", "Select stock", "DeleteFont F1", "DeleteFont F2", "DeleteFont F3", "DeleteFont F4",
