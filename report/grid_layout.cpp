@@ -64,23 +64,25 @@ Direction DirectionOf(char32_t c) {
   }
 }
 
-// A character and the marks that belong to it, after composition.
+// A character and the marks that belong to it, after composition. (No member
+// initialisers: a line's layout is made anew for every line, and only the
+// clusters it uses are filled.)
 struct Cluster {
-  int first = 0;   // its first character in Layout::chars
-  int count = 0;
-  std::uint8_t attribute = 0;
-  int column = 0;  // where it starts, in the line's logical order
-  int width = 0;   // the columns it takes
-  Direction direction = Direction::kNeutral;
-  int stretch = kNoStretch;  // the right-to-left stretch it belongs to
-  int shown = 0;             // where it is shown: its column, reversed within a stretch
+  int first;   // its first character in Layout::chars
+  int count;
+  int column;  // where it starts, in the line's logical order
+  int width;   // the columns it takes
+  int stretch; // the right-to-left stretch it belongs to, or kNoStretch
+  int shown;   // where it is shown: its column, reversed within a stretch
+  std::uint8_t attribute;
+  Direction direction;
 };
 
 struct Layout {
   char32_t chars[kLinePositions];
   Cluster clusters[kLinePositions];
-  int char_count = 0;
-  int cluster_count = 0;
+  int char_count;
+  int cluster_count;
 };
 
 // Replaces chars[first, first + count) by their canonical composition (NFC) when
@@ -120,9 +122,7 @@ void Gather(const UnicodeLine& line, Layout& out) {
     if (!attaches) {
       finish(begin);
       Cluster& cluster = out.clusters[out.cluster_count++];
-      cluster = Cluster{};
-      cluster.first = out.char_count;
-      cluster.attribute = line.attrs[n];
+      cluster = Cluster{out.char_count, 0, 0, 0, kNoStretch, 0, line.attrs[n], Direction::kNeutral};
       cluster_bytes = begin;
     }
     out.chars[out.char_count++] = c;
@@ -249,6 +249,73 @@ void AddStretchPiece(const Layout& layout, int from, int to, RunWriter& writer) 
   for (int i = last + 1; i <= to; ++i) alone(i);
 }
 
+// The characters of the Basic Multilingual Plane that need none of the layout's
+// steps: they take one column, are drawn, compose with nothing before them and
+// are no right-to-left letters. Most lines are made of them alone. Found once,
+// from the same properties the layout asks for.
+class SimpleCharacters {
+ public:
+  SimpleCharacters() {
+    for (char32_t c = 1; c < 0x10000; ++c) {
+      if (IsSimple(c)) bits_[c >> 6] |= std::uint64_t{1} << (c & 63);
+    }
+  }
+  bool Has(char32_t c) const { return c < 0x10000 && ((bits_[c >> 6] >> (c & 63)) & 1) != 0; }
+
+ private:
+  static bool IsSimple(char32_t c) {
+    if (c == kTab || (c >= 0xD800 && c < 0xE000)) return false;
+    return CharacterColumns(c) == 1 && IsDrawn(c) && !Attaches(c) && DirectionOf(c) != Direction::kRightToLeft;
+  }
+  std::uint64_t bits_[0x10000 / 64] = {};
+};
+
+// A line of simple characters alone: each its own unit, a column each, runs by
+// attribute. False, with `out` partly written, for any other line.
+bool LayOutSimpleLine(const UnicodeLine& line, GridLine& out) {
+  static const SimpleCharacters simple;
+  const auto* p = reinterpret_cast<const unsigned char*>(line.text);
+  const auto* const stop = p + std::clamp(line.bytes, 0, kLineTextSize - 1);
+  int n = 0;
+  int inked = 0;
+  while (p < stop && *p != 0 && n < kLinePositions) {
+    // Characters of one to three bytes, decoded here; anything else (or bytes
+    // that are not UTF-8, which the reader never gives) takes the general way.
+    char32_t c = *p;
+    if (c < 0x80) {
+      ++p;
+    } else if (c >= 0xC2 && c < 0xE0 && stop - p >= 2 && (p[1] & 0xC0) == 0x80) {
+      c = (c & 0x1F) << 6 | (p[1] & 0x3F);
+      p += 2;
+    } else if (c >= 0xE0 && c < 0xF0 && stop - p >= 3 && (p[1] & 0xC0) == 0x80 && (p[2] & 0xC0) == 0x80) {
+      c = (c & 0x0F) << 12 | (p[1] & 0x3Fu) << 6 | (p[2] & 0x3F);
+      if (c < 0x800) return false;  // overlong; surrogates are not simple
+      p += 3;
+    } else {
+      return false;
+    }
+    if (!simple.Has(c)) return false;
+    out.units[n] = static_cast<char16_t>(c);
+    out.advance[n] = 1;
+    ++n;
+    if (c != kBlank) inked = n;
+  }
+  out.unit_count = n;
+  out.inked = inked;
+  out.run_count = 0;
+  if (line.plain && n > 0) {
+    out.runs[out.run_count++] = GridRun{0, n, 0, 0, false};
+    return true;
+  }
+  for (int start = 0; start < n;) {
+    int end = start + 1;
+    while (end < n && line.attrs[end] == line.attrs[start]) ++end;
+    out.runs[out.run_count++] = GridRun{start, end - start, line.attrs[start], start, false};
+    start = end;
+  }
+  return true;
+}
+
 }  // namespace
 
 int CharacterColumns(char32_t c) {
@@ -277,7 +344,10 @@ int InkedColumns(const DecodedLine& line) {
 }
 
 void LayOutLine(const UnicodeLine& line, GridLine& out) {
+  if (LayOutSimpleLine(line, out)) return;
   Layout layout;
+  layout.char_count = 0;
+  layout.cluster_count = 0;
   Gather(line, layout);
   PlaceClusters(layout, &out.inked);
 

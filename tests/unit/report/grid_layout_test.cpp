@@ -67,6 +67,8 @@ TEST(LayOutLine, PutsEveryCharacterOnItsColumns) {
     std::vector<std::string> runs;
     int inked;
   } cases[] = {
+      {"characters of a column each", u8"Grüße\b_ – € \x1b  ",
+       {u8"0 L 0 Grüß [1,1,1,1]", u8"4 L 1 e [1]", u8"5 L 0  – € \x1b   [1,1,1,1,1,1,1,1]"}, 11},
       {"wide characters take two columns", u8"王小明 12\0"s, {u8"0 L 0 王小明 12 [2,2,2,1,1,1]"}, 9},
       {"beyond U+FFFF: the pair's second unit advances nothing", u8"😀x", {u8"0 L 0 😀x [2,0,1]"}, 3},
       {"a mark that composes", u8"Jose\u0301 |", {u8"0 L 0 José | [1,1,1,1,1,1]"}, 6},
