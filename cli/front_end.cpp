@@ -389,8 +389,8 @@ std::string OptionWarning(const OptionSeen& seen) {
 }
 
 std::string FormWarning(std::string_view form, std::string_view printer) {
-  return "-form_id=" + std::string(form) + ": neither a paper of the table nor one that " + std::string(printer) +
-         " knows; the report prints on the printer's paper";
+  return "-form_id=" + std::string(form) + ": no paper of that name, neither in the table nor on the printer " +
+         std::string(printer) + "; the report prints on the printer's paper";
 }
 
 std::string StandardInputFailureText(std::string_view system_text) {

@@ -93,7 +93,7 @@ std::string FailureText(const ReportResult& result, std::string_view system_text
 
 // What standard error says of a report that is a folder, in place of the
 // system's text.
-constexpr char kFolderText[] = "it is a folder, not a report";
+constexpr char kFolderText[] = "it is a folder";
 // The warning for a report that holds nothing at all.
 constexpr char kEmptyReportText[] = "the report is empty: it holds nothing to print";
 

@@ -485,10 +485,15 @@ std::u16string FailureLine(const ReportResult& result, const PrintJob& job, cons
                            const std::u16string* output) {
   std::string system_text;
   std::string printer;
+  ReportResult told = result;
   switch (result.outcome) {
     case ReportOutcome::kNotOpened:
-      system_text = IsFolder(ReportPathFromArgument(std::u16string_view(argument))) ? kFolderText
-                                                                                     : SystemText(result.error);
+      if (IsFolder(ReportPathFromArgument(std::u16string_view(argument)))) {
+        system_text = kFolderText;
+        told.kept = false;  // no file, and nothing scratch would delete
+      } else {
+        system_text = SystemText(result.error);
+      }
       break;
     case ReportOutcome::kNoPrinter:
       printer = Utf8FromUtf16(Utf16FromAnsi(job.printer_id));
@@ -502,7 +507,7 @@ std::u16string FailureLine(const ReportResult& result, const PrintJob& job, cons
     default:
       break;
   }
-  return Utf16FromModifiedUtf8(FailureText(result, system_text, printer));
+  return Utf16FromModifiedUtf8(FailureText(told, system_text, printer));
 }
 
 // One call of the print entry over the step's arguments. False when a report did
