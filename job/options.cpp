@@ -7,7 +7,6 @@
 #include <cstring>
 #include <limits>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -258,28 +257,18 @@ class ConfigText {
   // the line in UTF-16 when the code page cannot spell it, empty otherwise.
   // False at the end of the file.
   bool Next(std::string& line, std::u16string& wide) {
-    line.clear();
     wide.clear();
     if (form_ == Form::kBytes) {
-      while (line.size() < kPiece) {
-        int c = Byte();
-        if (c == EOF) break;
-        if (c == '\r') {
-          const int next = Byte();
-          if (next == '\n') {
-            c = '\n';
-          } else {
-            back_ = next;
-          }
-        }
-        line.push_back(static_cast<char>(c));
-        if (c == '\n') break;
-      }
+      line = ReadLine<std::string>(kPiece);
       if (line.empty()) return false;
       if (line.back() == '\n') line.pop_back();
       return true;
     }
-    if (rest_.empty() && !ReadUnicodeLine()) return false;
+    if (rest_.empty()) {
+      rest_ = form_ == Form::kUtf8 ? Utf16FromModifiedUtf8(ReadLine<std::string>(kMaxLine))
+                                   : ReadLine<std::u16string>(kMaxLine);
+      if (rest_.empty()) return false;
+    }
     // A piece is what an ANSI file would give for the same text: at most
     // kPiece bytes in the code page, its LF included. A pair stays whole.
     const auto whole = [this](std::size_t n) {
@@ -306,64 +295,40 @@ class ConfigText {
   enum class Form { kBytes, kUtf8, kUtf16LE, kUtf16BE };
   // A line longer than this is taken as several all the same.
   static constexpr std::size_t kMaxLine = 4096;
+  static constexpr int kNone = -2;  // nothing given back (EOF is -1)
 
-  int Byte() {
+  // The next byte, or the next unit of a UTF-16 file (an odd last byte is
+  // dropped); EOF at the end.
+  int Get() {
     if (back_ != kNone) return std::exchange(back_, kNone);
-    if (head_pos_ < head_size_) return head_[head_pos_++];
-    return std::getc(file_);
+    const auto byte = [this] { return head_pos_ < head_size_ ? head_[head_pos_++] : std::getc(file_); };
+    const int a = byte();
+    if (a == EOF || (form_ != Form::kUtf16LE && form_ != Form::kUtf16BE)) return a;
+    const int b = byte();
+    if (b == EOF) return EOF;
+    return form_ == Form::kUtf16LE ? a | (b << 8) : (a << 8) | b;
   }
 
-  // The next UTF-16 unit of a UTF-16 file; false at its end (an odd last byte
-  // is dropped).
-  bool Unit(char16_t& unit) {
-    const int a = Byte();
-    const int b = a == EOF ? EOF : Byte();
-    if (b == EOF) return false;
-    unit = form_ == Form::kUtf16LE ? static_cast<char16_t>(a | (b << 8)) : static_cast<char16_t>((a << 8) | b);
-    return true;
-  }
-
-  // Reads the next line's characters, its LF included, into rest_.
-  bool ReadUnicodeLine() {
-    if (form_ == Form::kUtf8) {
-      std::string bytes;
-      while (bytes.size() < kMaxLine) {
-        int c = Byte();
-        if (c == EOF) break;
-        if (c == '\r') {
-          const int next = Byte();
-          if (next == '\n') {
-            c = '\n';
-          } else {
-            back_ = next;
-          }
-        }
-        bytes.push_back(static_cast<char>(c));
-        if (c == '\n') break;
-      }
-      rest_ = Utf16FromModifiedUtf8(bytes);
-      return !rest_.empty();
-    }
-    char16_t unit = 0;
-    while (rest_.size() < kMaxLine && (unit_back_ || Unit(unit))) {
-      if (unit_back_) unit = *std::exchange(unit_back_, std::nullopt);
-      if (unit == u'\r') {
-        char16_t next = 0;
-        if (Unit(next)) {
-          if (next == u'\n') {
-            unit = u'\n';
-          } else {
-            unit_back_ = next;
-          }
+  // Up to `limit` bytes or units, through the first LF.
+  template <class Text>
+  Text ReadLine(std::size_t limit) {
+    Text line;
+    while (line.size() < limit) {
+      int c = Get();
+      if (c == EOF) break;
+      if (c == '\r') {
+        const int next = Get();
+        if (next == '\n') {
+          c = '\n';
+        } else {
+          back_ = next;
         }
       }
-      rest_.push_back(unit);
-      if (unit == u'\n') break;
+      line.push_back(static_cast<typename Text::value_type>(c));
+      if (c == '\n') break;
     }
-    return !rest_.empty();
+    return line;
   }
-
-  static constexpr int kNone = -2;  // no byte given back (EOF is -1)
 
   std::FILE* file_;
   Form form_ = Form::kBytes;
@@ -371,7 +336,6 @@ class ConfigText {
   std::size_t head_size_ = 0;
   std::size_t head_pos_ = 0;
   int back_ = kNone;
-  std::optional<char16_t> unit_back_;
   std::u16string rest_;  // what is left of the current line of a Unicode file
 };
 
