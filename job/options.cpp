@@ -341,7 +341,7 @@ class ConfigText {
 
 // Tells the front end of a file left alone, after the trace.
 void Refuse(PrintJob& job, const std::string& text) {
-  Trace("Parse_Arg() %s\n", text.c_str());
+  Trace("%s\n", text.c_str());
   if (job.on_refused != nullptr) job.on_refused(job, text.c_str());
 }
 
