@@ -75,8 +75,9 @@ struct PrintJob {
   // (report_path then holds '?' in its place): the file is opened and removed by
   // this name. Null otherwise.
   const char16_t* report_path_wide = nullptr;
-  // config_path in UTF-16 when the option that named it came from Java or the
-  // command line and the ANSI code page cannot spell it; empty otherwise.
+  // config_path in UTF-16 when the option that named it came from Java, the
+  // command line or a Unicode configuration file and the ANSI code page cannot
+  // spell it; empty otherwise.
   std::u16string config_path_wide;
   // Configuration files read for the option text being applied now (nested
   // ones included); see Parse_Arg.
