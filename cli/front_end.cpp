@@ -1,6 +1,7 @@
 #include "cli/front_end.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 
 #include "job/options.h"
@@ -75,29 +76,24 @@ void AppendEntry(std::string& out, const std::string& term, std::string_view tex
   out += line + "\n";
 }
 
-// The usage errors of "-" and --output in the planned steps; empty: none.
-std::string PipelineError(const std::vector<std::u16string>& arguments, const std::vector<Step>& steps) {
-  bool standard_input = false;
-  for (const Step& step : steps) {
-    std::size_t reports = 0;
-    for (std::size_t index : step.arguments) {
-      if (IsStandardInput(arguments[index])) {
-        if (standard_input) return "standard input can be printed only once, but - is named twice";
-        standard_input = true;
-      }
-      if (IsReportArgument(arguments[index])) ++reports;
-    }
-    if (!step.output) continue;
-    if (step.output->empty()) return "--output needs a file name: --output=FILE";
-    const std::string output = "--output=" + Utf8FromUtf16(*step.output);
+// An --output=FILE while the reports after it are counted, up to the next "--"
+// argument.
+struct PendingOutput {
+  std::u16string file;
+  std::size_t reports = 0;
+
+  // The usage error of the stretch it ends; empty: none.
+  std::string Error() const {
+    if (file.empty()) return "--output needs a file name: --output=FILE";
+    const std::string output = "--output=" + Utf8FromUtf16(file);
     if (reports == 0) return output + ": no report follows it";
     if (reports > 1) {
       return output + ": " + std::to_string(reports) +
              " reports would each write the file anew; give each report its own --output";
     }
+    return "";
   }
-  return "";
-}
+};
 
 // Standard input as a report, and --output=FILE, with an example of each.
 void AppendInputOutputUsage(std::string& out) {
@@ -108,14 +104,13 @@ void AppendInputOutputUsage(std::string& out) {
               "options before it; once per command line",
               19);
   AppendEntry(out, "--output=FILE",
-              "writes the report of the print call after it (up to the next command) to FILE "
-              "instead of the printer: FILE then holds what the printer would have received. Like "
-              "a command it ends the options given before it, so give the options after it, and "
-              "one report",
+              "writes the next report to FILE instead of the printer: FILE then holds what the "
+              "printer would have received, and only that. The options before it still apply; "
+              "up to the next command or --output it names one report",
               19);
   out += "Examples:\n"
          "  dir | quillet-print -printer_id=\"Office Printer 2\" -pitch=10 -\n"
-         "  quillet-print --output=day.pdf -printer_id=\"Microsoft Print to PDF\" day.txt\n";
+         "  quillet-print -printer_id=\"Microsoft Print to PDF\" --output=day.pdf day.txt\n";
 }
 
 }  // namespace
@@ -155,20 +150,34 @@ std::u16string ReportLabel(const std::u16string& argument) {
   return IsStandardInput(argument) ? U16(kStandardInputName) : ReportPathFromArgument(std::u16string_view(argument));
 }
 
+const std::u16string* Step::OutputOf(std::size_t index) const {
+  for (const auto& [report, file] : outputs) {
+    if (report == index) return &file;
+  }
+  return nullptr;
+}
+
 Plan PlanCommandLine(const std::vector<std::u16string>& arguments) {
   Plan plan;
   Step* print = nullptr;  // the print call being gathered
   bool any_report = false;
+  bool standard_input = false;
+  std::optional<PendingOutput> output;
+  std::string error;  // the first usage error of "-" and --output
+  const auto end_output = [&] {
+    if (output && error.empty()) error = output->Error();
+    output.reset();
+  };
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::u16string& argument = arguments[i];
-    if (const std::optional<std::u16string> output = OutputArgument(argument)) {
-      // Ends the print call before it, as a command does, and opens the one it applies to.
-      plan.steps.emplace_back();
-      print = &plan.steps.back();
-      print->output = *output;
+    if (const std::optional<std::u16string> file = OutputArgument(argument)) {
+      // The next report goes to the file; the options before it stay.
+      end_output();
+      output = PendingOutput{*file};
       continue;
     }
     if (StartsWithDashDash(argument)) {
+      end_output();
       const std::optional<std::string> name = Ascii(argument);
       const CommandInfo* found = nullptr;
       for (const CommandInfo& info : kCommands) {
@@ -193,11 +202,17 @@ Plan PlanCommandLine(const std::vector<std::u16string>& arguments) {
     if (IsReportArgument(argument)) {
       print->unused_options.clear();
       any_report = true;
+      if (IsStandardInput(argument)) {
+        if (standard_input && error.empty()) error = "standard input can be printed only once, but - is named twice";
+        standard_input = true;
+      }
+      if (output && output->reports++ == 0) print->outputs.emplace_back(i, output->file);
     } else {
       print->unused_options.push_back(i);
     }
   }
-  plan.error = PipelineError(arguments, plan.steps);
+  end_output();
+  plan.error = error;
   if (!plan.error.empty()) {
     plan.steps.clear();
     return plan;
@@ -240,6 +255,16 @@ std::string UsageText() {
   }
 
   out +=
+      "\nWarnings (one line each on standard error; the exit status stays as it is):\n"
+      "options the library ignores or reads otherwise than written, wherever they\n"
+      "stand (the command line, -config files, -printer_ctl and -form_ctl lists): a\n"
+      "name that is no option (names are lower case), an abbreviation given a value,\n"
+      "an -orientation neither Landscape nor Portrait, a -pitch neither a number nor\n"
+      "fit, a -form_id that is no paper of the table and that the printer does not\n"
+      "know; options that no report follows; lines cut at the right edge; an empty\n"
+      "report. A -config file that is the trace log is not read, and a -log file\n"
+      "that the command line reads as a report or -config file is not opened.\n";
+  out +=
       "\nExit status: 0 when every report was spooled; 1 when a report could not be\n"
       "opened, its printer could not be opened, the spooler failed or the job was\n"
       "cancelled (one line on standard error for each such report), or a command\n"
@@ -252,7 +277,8 @@ std::string UsageText() {
   return out;
 }
 
-std::string FailureText(const ReportResult& result, std::string_view system_text, std::string_view pages_argument) {
+std::string FailureText(const ReportResult& result, std::string_view system_text, std::string_view printer,
+                        std::string_view pages_argument) {
   std::string text;
   switch (result.outcome) {
     case ReportOutcome::kSpooled:
@@ -265,7 +291,12 @@ std::string FailureText(const ReportResult& result, std::string_view system_text
       break;
     }
     case ReportOutcome::kNoPrinter:
-      text = "not printed: no printer could be opened for it";
+      if (printer.empty()) {
+        text = "not printed: no printer could be opened for it";
+      } else {
+        text = "not printed: the printer \"" + std::string(printer) +
+               "\" cannot be opened (quillet-print --list-printers lists the printers)";
+      }
       break;
     case ReportOutcome::kSpoolerFailed:
       text = "not printed: the spooler refused it";
@@ -285,6 +316,12 @@ std::string FailureText(const ReportResult& result, std::string_view system_text
       text = "not printed: " + (pages_argument.empty() ? std::string("the pages asked for") : std::string(pages_argument)) +
              " selects none of its " + std::to_string(result.pages) + (result.pages == 1 ? " page" : " pages");
       break;
+    case ReportOutcome::kOutputFailed: {
+      text = "not printed: its output file cannot be written";
+      const std::string why = OneLine(system_text);
+      if (!why.empty()) text += ": " + why;
+      break;
+    }
   }
   if (result.kept) text += "; the file was kept";
   return text;
@@ -307,11 +344,70 @@ std::string FitText(const ReportResult& result) {
   return text;
 }
 
-std::string OutputFailureText(const std::u16string& file, std::string_view system_text) {
+std::string OutputFailureText(const std::u16string& file, std::string_view system_text, bool kept) {
   std::string text = "not printed: cannot write " + Utf8FromUtf16(file);
   const std::string why = OneLine(system_text);
   if (!why.empty()) text += ": " + why;
+  if (kept) text += "; the file was kept";
   return text;
+}
+
+std::string OptionWarning(const OptionSeen& seen) {
+  const std::string_view text(seen.text);
+  const std::string given = (seen.config_file != nullptr ? std::string(seen.config_file) + ": " : std::string()) +
+                            seen.lead + std::string(text);
+  const auto equals = [](std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+             return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+  };
+  if (seen.option == nullptr) {
+    if ((seen.lead != '-' && seen.lead != '/') || text.empty()) return "";
+    const std::string_view name = text.substr(0, text.find('='));
+    if (name.size() < text.size()) {
+      // The library compares the '=' with a letter of the name.
+      std::vector<std::string> whole;
+      for (const OptionEntry& entry : option_table) {
+        const std::string_view row(entry.name, strnlen(entry.name, sizeof entry.name));
+        if (row.compare(0, name.size(), name) == 0) whole.push_back(std::string(row));
+      }
+      std::sort(whole.begin(), whole.end());
+      if (whole.size() == 1) {
+        return given + ": an abbreviation takes no value; write " + seen.lead + whole[0] +
+               std::string(text.substr(name.size()));
+      }
+      if (!whole.empty()) {
+        std::string names;
+        for (const std::string& w : whole) names += (names.empty() ? "" : ", ") + (seen.lead + w);
+        return given + ": an abbreviation takes no value; write the whole name (" + names + ")";
+      }
+    }
+    std::string lower(text);
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (lower != text && FindOption(lower.c_str()) != nullptr) {
+      return given + ": no such option; option names are lower case";
+    }
+    return given + ": no such option";
+  }
+  const std::string_view option(seen.option->name, strnlen(seen.option->name, sizeof seen.option->name));
+  const std::string_view value = seen.value != nullptr ? seen.value : "";
+  if (option == "orientation" && !equals(value, "Landscape") && !equals(value, "Portrait")) {
+    return given + ": neither Landscape nor Portrait; the report prints in portrait";
+  }
+  if (option == "pitch" && !equals(value, "fit")) {
+    std::size_t k = 0;
+    while (k < value.size() && std::isspace(static_cast<unsigned char>(value[k]))) ++k;
+    if (k < value.size() && (value[k] == '+' || value[k] == '-')) ++k;
+    if (k == value.size() || !std::isdigit(static_cast<unsigned char>(value[k]))) {
+      return given + ": neither a number nor fit; the printer's own font size is used";
+    }
+  }
+  return "";
+}
+
+std::string FormWarning(std::string_view form, std::string_view printer) {
+  return "-form_id=" + std::string(form) + ": no paper of that name, neither in the table nor on the printer " +
+         std::string(printer) + "; the report prints on the printer's paper";
 }
 
 std::string StandardInputFailureText(std::string_view system_text) {

@@ -36,12 +36,17 @@ extern const CommandInfo kCommands[5];
 // call over a run of print arguments (options and reports) that no command
 // interrupts. Each print call starts from a fresh job, as one call of
 // quillet(String[]) does: a command ends the options given before it.
+// --output=FILE does not: it sends the next report to FILE, nothing else.
 struct Step {
   std::optional<Command> command;
   std::vector<std::size_t> arguments;       // print call: indices into the argument list
   std::vector<std::size_t> unused_options;  // of those, the options no report follows
-  std::optional<std::u16string> output;     // print call: the FILE of the --output=FILE before
-                                            // it, which its one report goes to; none: the printer
+  // print call: the reports that go to a file instead of the printer, by
+  // argument index, each with the FILE of the --output=FILE before it
+  std::vector<std::pair<std::size_t, std::u16string>> outputs;
+
+  // The FILE that argument `index` goes to; null: the printer.
+  const std::u16string* OutputOf(std::size_t index) const;
 };
 
 // The report argument "-": what arrives on standard input, printed as one report
@@ -50,8 +55,8 @@ bool IsStandardInput(const std::u16string& argument);
 constexpr char kStandardInputName[] = "(standard input)";
 
 // The FILE of an argument "--output=FILE" (empty for "--output" and "--output="),
-// or nothing when the argument is not of that form. Like a command, --output=FILE ends the print call
-// before it; the print call after it goes to FILE and names exactly one report.
+// or nothing when the argument is not of that form. The report after it goes
+// to FILE; up to the next "--" argument it names exactly one.
 std::optional<std::u16string> OutputArgument(const std::u16string& argument);
 
 // Whether a print argument names a report (a file, or "-"), not an option.
@@ -68,8 +73,8 @@ struct Plan {
 
 // Plans a command line (the arguments after the program name). Usage errors:
 // an unknown "--" command; nothing to do (no report and no command); "-" named
-// twice; an --output without a file, or whose print call names no report or
-// more than one.
+// twice; an --output without a file, or followed by no report or by more than
+// one before the next "--" argument.
 Plan PlanCommandLine(const std::vector<std::u16string>& arguments);
 
 // The usage text: synopsis, commands, and every print option of the option
@@ -82,9 +87,28 @@ const char* OptionHelp(const OptionEntry& entry);
 
 // Why a report did not print, for the line on standard error, and whether a
 // scratch report was kept. `system_text` is the system's text for result.error
-// (used for kNotOpened); `pages_argument`, the --pages=LIST it was printed with.
-std::string FailureText(const ReportResult& result, std::string_view system_text,
+// (used for kNotOpened and kOutputFailed); `printer` (UTF-8) the printer that
+// could not be opened (kNoPrinter; empty when there is none at all);
+// `pages_argument`, the --pages=LIST it was printed with (kNoPageSelected).
+std::string FailureText(const ReportResult& result, std::string_view system_text, std::string_view printer = {},
                         std::string_view pages_argument = {});
+
+// What standard error says of a report that is a folder, in place of the
+// system's text.
+constexpr char kFolderText[] = "it is a folder";
+// The warning for a report that holds nothing at all.
+constexpr char kEmptyReportText[] = "the report is empty: it holds nothing to print";
+
+// The warning for an option text that the library ignores, or takes otherwise
+// than it reads (a misspelt name, an abbreviation given a value, an
+// orientation or pitch it does not know), in the bytes of the text; empty when
+// there is none. Lines of a configuration file that do not begin with '-' or
+// '/' are notes, and a name that is no option there is no warning.
+std::string OptionWarning(const OptionSeen& seen);
+
+// The warning for a -form_id that is no paper of the table and that `printer`
+// does not know either.
+std::string FormWarning(std::string_view form, std::string_view printer);
 
 // The warning for a report whose lines ran past the right edge of the page, with
 // what would have printed it whole ("143 lines cut at column 49; -pitch=fit would
@@ -96,8 +120,8 @@ std::string CutLinesWarning(const ReportResult& result);
 std::string FitText(const ReportResult& result);
 
 // Why a report was not printed to its --output FILE, or from standard input,
-// for the line on standard error.
-std::string OutputFailureText(const std::u16string& file, std::string_view system_text);
+// for the line on standard error; `kept`: scratch disposition kept the report.
+std::string OutputFailureText(const std::u16string& file, std::string_view system_text, bool kept = false);
 std::string StandardInputFailureText(std::string_view system_text);
 
 // The warning for options that no report follows: they apply to nothing.

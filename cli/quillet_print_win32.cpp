@@ -11,10 +11,12 @@
 
 #include <atomic>
 #include <new>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "cli/front_end.h"
+#include "job/paper_sizes.h"
 #include "platform/handles_win32.h"
 #include "platform/message_box_win32.h"
 #include "platform/text.h"
@@ -65,9 +67,25 @@ std::u16string FromWide(const wchar_t* text) { return text != nullptr ? reinterp
 
 void Complain(const std::u16string& text) { g_err->Line(U16(kProgram) + u": " + text); }
 
-// ---- the library's message boxes, as lines on standard error -------------------
-
 void ClearProgress();
+
+// A warning, once per command line however often its cause comes back.
+void Warn(const std::u16string& text) {
+  static std::set<std::u16string> warned;
+  if (!warned.insert(text).second) return;
+  ClearProgress();
+  Complain(u"warning: " + text);
+}
+
+// What the option parser meets: every option text of the call, wherever it
+// stands, and the files it leaves alone.
+void OnOption(const PrintJob&, const OptionSeen& seen) {
+  const std::string text = OptionWarning(seen);
+  if (!text.empty()) Warn(Utf16FromAnsi(text));
+}
+void OnRefused(const PrintJob&, const char* text) { Warn(Utf16FromAnsi(text)); }
+
+// ---- the library's message boxes, as lines on standard error -------------------
 
 int AnswerBox(const char* text, const char* caption, UINT type) {
   ClearProgress();
@@ -90,13 +108,23 @@ int AnswerBox(const char* text, const char* caption, UINT type) {
 // ---- Ctrl+C and the progress line ------------------------------------------------
 
 std::atomic<bool> g_interrupted{false};
+// Standard input is being read: a writer that sends nothing holds the read
+// until it goes away.
+std::atomic<bool> g_reading_input{false};
 
 // Runs on a thread the system starts. The driver looks at user_abort between
-// lines and in the abort procedure, and drops the document.
+// lines and in the abort procedure, and drops the document. A read of standard
+// input ends with the process: its copy is a file that deletes itself when the
+// process's handles close, as it also does when the console is closed (the
+// system's own handler ends the process then).
 BOOL WINAPI OnConsoleControl(DWORD event) {
   if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
   g_interrupted = true;
   user_abort = 1;
+  if (g_reading_input) {
+    Complain(u"interrupted");
+    ExitProcess(kExitFailed);
+  }
   return TRUE;
 }
 
@@ -273,13 +301,15 @@ bool SaveConsole(HANDLE input, HANDLE file, std::string& why) {
 }
 
 // Standard input saved to a new file of the temporary folder, so that the reader,
-// paging, cancel and the trace work on it as on any report. The file is deleted
-// with its owner, whatever became of the report.
+// paging, cancel and the trace work on it as on any report. The file deletes
+// itself when its owner closes it, and when the process ends however it ends
+// (Ctrl+C, the console closed, killed), whatever became of the report.
 class SavedInput {
  public:
   SavedInput() = default;
   ~SavedInput() {
-    if (!path_.empty()) DeleteFileW(Wide(path_));
+    file_.reset();
+    if (!path_.empty()) DeleteFileW(Wide(path_));  // made, but never opened to delete itself
   }
   SavedInput(const SavedInput&) = delete;
   SavedInput& operator=(const SavedInput&) = delete;
@@ -295,26 +325,39 @@ class SavedInput {
       return false;
     }
     path_ = FromWide(name);  // made by GetTempFileNameW: from here on it is ours to delete
+    // The report is read through another handle, which shares the deletion.
     const HANDLE created =
-        CreateFileW(name, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr);
+        CreateFileW(name, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (created == INVALID_HANDLE_VALUE) {
       why = SystemText(GetLastError());
       return false;
     }
-    const UniqueHandle file(created);
+    file_.reset(created);
     const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     if (input == nullptr || input == INVALID_HANDLE_VALUE) {
       why = "the program has no standard input";
       return false;
     }
     DWORD mode = 0;
-    return GetConsoleMode(input, &mode) ? SaveConsole(input, file.get(), why) : SaveBytes(input, file.get(), why);
+    g_reading_input = true;
+    const bool saved =
+        GetConsoleMode(input, &mode) ? SaveConsole(input, file_.get(), why) : SaveBytes(input, file_.get(), why);
+    g_reading_input = false;
+    LARGE_INTEGER size{};
+    empty_ = saved && GetFileSizeEx(file_.get(), &size) && size.QuadPart == 0;
+    return saved;
   }
+
+  // Nothing arrived.
+  bool empty() const { return empty_; }
 
   const std::u16string& path() const { return path_; }
 
  private:
   std::u16string path_;
+  UniqueHandle file_;  // deletes the file when closed
+  bool empty_ = false;
 };
 
 // The identity of the file a handle has open; false when the system cannot tell.
@@ -361,12 +404,56 @@ bool PrepareOutput(const std::u16string& file, const std::u16string& report, std
   return true;
 }
 
+// Whether a file is there and holds nothing.
+bool IsEmptyFile(const std::u16string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  return GetFileAttributesExW(Wide(path), GetFileExInfoStandard, &data) &&
+         (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && data.nFileSizeHigh == 0 &&
+         data.nFileSizeLow == 0;
+}
+
+bool IsFolder(const std::u16string& path) {
+  const DWORD attributes = GetFileAttributesW(Wide(path));
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// Whether the printer lists a paper of this name, letter case aside; true when
+// it cannot be asked (its own failure is told when a report goes to it).
+bool PrinterKnowsPaper(const char* printer, const char* form) {
+  constexpr int kNameSize = 64;  // a paper name of DC_PAPERNAMES
+  const int count = DeviceCapabilitiesA(printer, nullptr, DC_PAPERNAMES, nullptr, nullptr);
+  if (count <= 0) return true;
+  std::vector<char> names(static_cast<std::size_t>(count) * kNameSize + 1);
+  if (DeviceCapabilitiesA(printer, nullptr, DC_PAPERNAMES, names.data(), nullptr) != count) return true;
+  for (int k = 0; k < count; ++k) {
+    const std::string name(&names[static_cast<std::size_t>(k) * kNameSize],
+                           strnlen(&names[static_cast<std::size_t>(k) * kNameSize], kNameSize));
+    if (lstrcmpiA(name.c_str(), form) == 0) return true;
+  }
+  return false;
+}
+
+// Warns about a -form_id that neither the library nor the job's printer knows,
+// before a report is printed with it.
+void CheckForm(const PrintJob& job) {
+  if (job.form_id[0] == '\0' || FindPaperByName(job.form_id) != nullptr) return;
+  std::string printer = job.printer_id;
+  if (printer.empty() && !GetCurrentPrinterName(printer)) return;
+  static std::string checked;  // the form and printer asked last
+  const std::string pair = std::string(job.form_id) + '\n' + printer;
+  if (pair == checked) return;
+  checked = pair;
+  if (!PrinterKnowsPaper(printer.c_str(), job.form_id)) Warn(Utf16FromAnsi(FormWarning(job.form_id, printer)));
+}
+
 // ---- print calls ---------------------------------------------------------------
 
 // Prints argument `index` of the call, a report or an option. Nothing for an
 // option, and for "-" when standard input could not be saved (`failed` is then
-// set, and the reason told unless Ctrl+C ended the reading).
-std::optional<ReportResult> PrintArgument(PrintCall& call, int index, const std::u16string& wide, bool& failed) {
+// set, and the reason told unless Ctrl+C ended the reading). `empty`: the
+// report held nothing.
+std::optional<ReportResult> PrintArgument(PrintCall& call, int index, const std::u16string& wide, bool& failed,
+                                          bool& empty) {
   if (IsStandardInput(wide)) {
     SavedInput input;
     std::string why;
@@ -375,55 +462,106 @@ std::optional<ReportResult> PrintArgument(PrintCall& call, int index, const std:
       if (!g_interrupted) Complain(g_report + u": " + Utf16FromModifiedUtf8(StandardInputFailureText(why)));
       return std::nullopt;
     }
+    empty = input.empty();
+    CheckForm(call.job());
+    // Opened by its UTF-16 name, which shares the deletion of the copy.
     const AnsiText path = AnsiFromUtf16(input.path());
-    ReportResult result =
-        call.File(index, "-", path.bytes.c_str(), path.exact ? nullptr : input.path().c_str(), kStandardInputName);
+    ReportResult result = call.File(index, "-", path.bytes.c_str(), input.path().c_str(), kStandardInputName);
     result.kept = false;  // the temporary copy goes, whatever became of the report
     return result;
   }
   // Converted as the JNI bridge converts a Java string: the ANSI code page, with
   // the UTF-16 form beside it when the code page cannot spell the text.
   const AnsiText ansi = AnsiFromUtf16(wide);
+  if (IsReportArgument(wide)) {
+    empty = IsEmptyFile(ReportPathFromArgument(std::u16string_view(wide)));
+    CheckForm(call.job());
+  }
   return call.Argument(index, ansi.bytes.c_str(), ansi.exact ? nullptr : &wide);
+}
+
+// The line on standard error for a report that did not print.
+std::u16string FailureLine(const ReportResult& result, const PrintJob& job, const std::u16string& argument,
+                           const std::u16string* output) {
+  std::string system_text;
+  std::string printer;
+  ReportResult told = result;
+  switch (result.outcome) {
+    case ReportOutcome::kNotOpened:
+      if (IsFolder(ReportPathFromArgument(std::u16string_view(argument)))) {
+        system_text = kFolderText;
+        told.kept = false;  // no file, and nothing scratch would delete
+      } else {
+        system_text = SystemText(result.error);
+      }
+      break;
+    case ReportOutcome::kNoPrinter:
+      printer = Utf8FromUtf16(Utf16FromAnsi(job.printer_id));
+      break;
+    case ReportOutcome::kOutputFailed:
+      if (output != nullptr) {
+        return Utf16FromModifiedUtf8(OutputFailureText(*output, SystemText(result.error), result.kept));
+      }
+      system_text = SystemText(result.error);
+      break;
+    default:
+      break;
+  }
+  return Utf16FromModifiedUtf8(FailureText(told, system_text, printer));
 }
 
 // One call of the print entry over the step's arguments. False when a report did
 // not print.
 bool RunPrintCall(const std::vector<std::u16string>& arguments, const Step& step) {
   bool all_spooled = true;
-  std::u16string output;
-  if (step.output) {
-    std::u16string report;
-    for (std::size_t index : step.arguments) {
-      if (IsReportArgument(arguments[index])) report = arguments[index];
-    }
-    std::string why;
-    const std::u16string path = IsStandardInput(report) ? u"" : ReportPathFromArgument(std::u16string_view(report));
-    if (!PrepareOutput(*step.output, path, output, why)) {
-      Complain(ReportLabel(report) + u": " + Utf16FromModifiedUtf8(OutputFailureText(*step.output, why)));
-      return false;
-    }
-  }
   PrintCall call(static_cast<int>(step.arguments.size()));
   call.job().on_page = &OnPage;
-  if (step.output) call.job().output_path = output.c_str();
+  call.job().on_option = &OnOption;
+  call.job().on_refused = &OnRefused;
+  call.SetLaterArguments([&](int index, std::vector<CallArgument>& later) {
+    for (std::size_t k = static_cast<std::size_t>(index) + 1; k < step.arguments.size(); ++k) {
+      const std::u16string& wide = arguments[step.arguments[k]];
+      if (IsStandardInput(wide)) continue;
+      const AnsiText ansi = AnsiFromUtf16(wide);
+      later.push_back({ansi.bytes, ansi.exact ? u"" : wide});
+    }
+    return true;
+  });
   for (std::size_t k = 0; k < step.arguments.size() && !g_interrupted; ++k) {
     const std::u16string& wide = arguments[step.arguments[k]];
     g_report = ReportLabel(wide);
+    const std::u16string* file = step.OutputOf(step.arguments[k]);
+    std::u16string output;
+    if (file != nullptr) {
+      std::string why;
+      const std::u16string path = IsStandardInput(wide) ? u"" : ReportPathFromArgument(std::u16string_view(wide));
+      if (!PrepareOutput(*file, path, output, why)) {
+        // Not printed, so scratch keeps it (the copy of standard input is never made).
+        const bool kept = call.job().scratch != 0 && !IsStandardInput(wide);
+        Complain(g_report + u": " + Utf16FromModifiedUtf8(OutputFailureText(*file, why, kept)));
+        call.Unprinted(static_cast<int>(k), AnsiFromUtf16(wide).bytes.c_str(), "its output file cannot be written");
+        all_spooled = false;
+        continue;
+      }
+      call.job().output_path = output.c_str();
+    }
     bool failed = false;
-    const std::optional<ReportResult> result = PrintArgument(call, static_cast<int>(k), wide, failed);
+    bool empty = false;
+    const std::optional<ReportResult> result = PrintArgument(call, static_cast<int>(k), wide, failed, empty);
+    call.job().output_path = nullptr;
     if (failed) all_spooled = false;
     ClearProgress();
     if (!result) continue;
     if (result->outcome != ReportOutcome::kSpooled) {
       all_spooled = false;
-      const std::string why =
-          FailureText(*result, result->outcome == ReportOutcome::kNotOpened ? SystemText(result->error) : "");
-      Complain(g_report + u": " + Utf16FromModifiedUtf8(why));
+      Complain(g_report + u": " + FailureLine(*result, call.job(), wide, file));
     } else if (const std::string cut = CutLinesWarning(*result); !cut.empty()) {
       Complain(g_report + u": " + Utf16FromModifiedUtf8(cut));
+    } else if (empty) {
+      Complain(g_report + u": " + U16(kEmptyReportText));
     }
   }
+  call.Finish();
   return all_spooled;
 }
 

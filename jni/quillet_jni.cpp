@@ -1,6 +1,7 @@
 // The print entry: quillet(String[] args) walks an argument list that mixes
 // options with report names and prints each report with the options given so far.
 #include <string>
+#include <vector>
 
 #include "doc_NativeWindows.h"
 #include "jni/export_boundary.h"
@@ -23,14 +24,34 @@ extern "C" JNIEXPORT jboolean JNICALL Java_doc_NativeWindows_quillet(JNIEnv* env
     // A null array is taken as an empty list.
     const jsize count = args != nullptr ? env->GetArrayLength(args) : 0;
     PrintCall call(count);
+    bool vm_failed = false;  // the virtual machine could not give a string: its exception is pending
+    // A -log option asks for the arguments after it, which it must not empty:
+    // each is taken, copied and given back in turn.
+    call.SetLaterArguments([&](int index, std::vector<CallArgument>& later) {
+      for (jsize j = index + 1; j < count && !vm_failed; ++j) {
+        JavaText text(env, static_cast<jstring>(env->GetObjectArrayElement(args, j)));
+        vm_failed = text.failed();
+        if (text.ansi() != nullptr && !text.holds_nul()) {
+          later.push_back({text.ansi(), text.exact() ? std::u16string() : text.wide()});
+        }
+      }
+      return !vm_failed;
+    });
     for (jsize i = 0; i < count; ++i) {
-      // One element alive at a time: taken, dealt with, given back. A null
-      // element names nothing.
+      // One element alive at a time: taken, copied, given back, dealt with. A
+      // null element names nothing.
       JavaText text(env, static_cast<jstring>(env->GetObjectArrayElement(args, i)));
       if (text.failed()) return JNI_FALSE;  // the virtual machine's exception goes to Java
       if (text.ansi() == nullptr) continue;
-      call.Argument(i, text.ansi(), text.exact() ? nullptr : &text.wide(), text.holds_nul());
+      const std::string ansi = text.ansi();
+      const std::u16string wide = text.exact() ? std::u16string() : text.wide();
+      const bool holds_nul = text.holds_nul();
+      const bool exact = text.exact();
+      text.GiveBack();
+      call.Argument(i, ansi.c_str(), exact ? nullptr : &wide, holds_nul);
+      if (vm_failed) return JNI_FALSE;
     }
+    call.Finish();
     return JNI_TRUE;
   });
 }

@@ -12,7 +12,9 @@
 #include <utility>
 #include <vector>
 
+#include "platform/ansi.h"
 #include "platform/file.h"
+#include "platform/text.h"
 #include "trace/trace.h"
 
 namespace quillet {
@@ -86,6 +88,7 @@ struct OpenConfig {
   FileIdentity identity;
   bool known;  // false when the platform could not tell the identity
   const OpenConfig* outer;
+  const char* path;
 };
 
 struct Nesting {
@@ -169,9 +172,10 @@ std::int32_t ReadLength(const char* value) {
   return static_cast<std::int32_t>(tenths);
 }
 
-// `wide`, when given, is `text` in UTF-16: the option came from Java or the
-// command line and the ANSI code page cannot spell all of it.
-void ParseOption(PrintJob& job, char* text, const std::u16string* wide, Nesting nesting);
+// `wide`, when given, is `text` in UTF-16: the option came from Java, the
+// command line or a Unicode configuration file, and the ANSI code page cannot
+// spell all of it. `lead` is the character the text had in front of it.
+void ParseOption(PrintJob& job, char* text, const std::u16string* wide, Nesting nesting, char lead);
 
 // The value of an option text: after its first '=' and the blanks that follow;
 // a value that begins with a double quote loses it and its last character.
@@ -217,6 +221,130 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
+bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit < 0xDC00; }
+
+// The lines of a configuration file as option texts in the ANSI code page. A
+// byte-order mark at its start (what Notepad and PowerShell write) makes it
+// UTF-8 or UTF-16 text, little- or big-endian; without one its bytes are the
+// code page's. A CR LF pair ends a line as an LF does.
+class ConfigText {
+ public:
+  static constexpr std::size_t kPiece = 127;  // a longer line is taken in pieces of this size
+
+  explicit ConfigText(std::FILE* file) : file_(file) {
+    head_size_ = std::fread(head_, 1, sizeof head_, file_);
+    if (head_size_ >= 3 && head_[0] == 0xEF && head_[1] == 0xBB && head_[2] == 0xBF) {
+      form_ = Form::kUtf8;
+      head_pos_ = 3;
+    } else if (head_size_ >= 2 && head_[0] == 0xFF && head_[1] == 0xFE) {
+      form_ = Form::kUtf16LE;
+      head_pos_ = 2;
+    } else if (head_size_ >= 2 && head_[0] == 0xFE && head_[1] == 0xFF) {
+      form_ = Form::kUtf16BE;
+      head_pos_ = 2;
+    }
+  }
+
+  // How the file is read, for the trace: "UTF-8", "UTF-16LE", "UTF-16BE", or
+  // null for the code page's bytes.
+  const char* unicode() const {
+    static const char* const kNames[] = {nullptr, "UTF-8", "UTF-16LE", "UTF-16BE"};
+    return kNames[static_cast<int>(form_)];
+  }
+
+  // The next line, or the next piece of one longer than kPiece bytes (after a
+  // mark, characters), without its LF. `line` may hold NUL bytes; `wide` is
+  // the line in UTF-16 when the code page cannot spell it, empty otherwise.
+  // False at the end of the file.
+  bool Next(std::string& line, std::u16string& wide) {
+    wide.clear();
+    if (form_ == Form::kBytes) {
+      line = ReadLine<std::string>(kPiece);
+      if (line.empty()) return false;
+      if (line.back() == '\n') line.pop_back();
+      return true;
+    }
+    if (rest_.empty()) {
+      rest_ = form_ == Form::kUtf8 ? Utf16FromModifiedUtf8(ReadLine<std::string>(kMaxLine))
+                                   : ReadLine<std::u16string>(kMaxLine);
+      if (rest_.empty()) return false;
+    }
+    // A piece is what an ANSI file would give for the same text: at most
+    // kPiece bytes in the code page, its LF included. A pair stays whole.
+    const auto whole = [this](std::size_t n) {
+      return n > 1 && n < rest_.size() && IsHighSurrogate(rest_[n - 1]) ? n - 1 : n;
+    };
+    std::size_t n = whole(rest_.size() < kPiece ? rest_.size() : kPiece);
+    AnsiText ansi = AnsiFromUtf16(std::u16string_view(rest_).substr(0, n));
+    while (ansi.bytes.size() > kPiece && n > 2) {
+      n = whole(n - 1);
+      ansi = AnsiFromUtf16(std::u16string_view(rest_).substr(0, n));
+    }
+    std::u16string piece = rest_.substr(0, n);
+    rest_.erase(0, n);
+    if (piece.back() == u'\n') {
+      piece.pop_back();
+      if (!ansi.bytes.empty() && ansi.bytes.back() == '\n') ansi.bytes.pop_back();
+    }
+    line = std::move(ansi.bytes);
+    if (!ansi.exact) wide = std::move(piece);
+    return true;
+  }
+
+ private:
+  enum class Form { kBytes, kUtf8, kUtf16LE, kUtf16BE };
+  // A line longer than this is taken as several all the same.
+  static constexpr std::size_t kMaxLine = 4096;
+  static constexpr int kNone = -2;  // nothing given back (EOF is -1)
+
+  // The next byte, or the next unit of a UTF-16 file (an odd last byte is
+  // dropped); EOF at the end.
+  int Get() {
+    if (back_ != kNone) return std::exchange(back_, kNone);
+    const auto byte = [this] { return head_pos_ < head_size_ ? head_[head_pos_++] : std::getc(file_); };
+    const int a = byte();
+    if (a == EOF || (form_ != Form::kUtf16LE && form_ != Form::kUtf16BE)) return a;
+    const int b = byte();
+    if (b == EOF) return EOF;
+    return form_ == Form::kUtf16LE ? a | (b << 8) : (a << 8) | b;
+  }
+
+  // Up to `limit` bytes or units, through the first LF.
+  template <class Text>
+  Text ReadLine(std::size_t limit) {
+    Text line;
+    while (line.size() < limit) {
+      int c = Get();
+      if (c == EOF) break;
+      if (c == '\r') {
+        const int next = Get();
+        if (next == '\n') {
+          c = '\n';
+        } else {
+          back_ = next;
+        }
+      }
+      line.push_back(static_cast<typename Text::value_type>(c));
+      if (c == '\n') break;
+    }
+    return line;
+  }
+
+  std::FILE* file_;
+  Form form_ = Form::kBytes;
+  unsigned char head_[3] = {};
+  std::size_t head_size_ = 0;
+  std::size_t head_pos_ = 0;
+  int back_ = kNone;
+  std::u16string rest_;  // what is left of the current line of a Unicode file
+};
+
+// Tells the front end of a file left alone, after the trace.
+void Refuse(PrintJob& job, const std::string& text) {
+  Trace("%s\n", text.c_str());
+  if (job.on_refused != nullptr) job.on_refused(job, text.c_str());
+}
+
 // Applies every line of a configuration file. Each line (or each 127-byte piece of
 // a longer line) starts with a lead character, like an argument, which is skipped.
 void ReadConfigFile(PrintJob& job, const char* path, const std::u16string* wide_path, Nesting nesting) {
@@ -232,9 +360,16 @@ void ReadConfigFile(PrintJob& job, const char* path, const std::u16string* wide_
   if (!file) return;
   // A file that is already being read further up, under whatever name, would
   // only start the same chain again.
-  OpenConfig open{{}, false, nesting.chain};
+  OpenConfig open{{}, false, nesting.chain, path};
   open.known = IdentifyFile(file.get(), open.identity);
+  if (open.known && IsTraceFile(open.identity)) {
+    // Every line read would be traced and then read again as the next line,
+    // without end.
+    Refuse(job, std::string(path) + " is the trace log: not read as a configuration file");
+    return;
+  }
   if (open.known) {
+    job.files_read.push_back(open.identity);
     for (const OpenConfig* outer = nesting.chain; outer != nullptr; outer = outer->outer) {
       if (outer->known && outer->identity == open.identity) {
         Trace("Parse_Arg() config loop, skipping %s\n", path);
@@ -245,22 +380,19 @@ void ReadConfigFile(PrintJob& job, const char* path, const std::u16string* wide_
   ++job.config_files_read;
   ++nesting.config;
   nesting.chain = &open;
-  char line[128];
-  for (;;) {
-    // Each read takes at most 127 bytes and stops after an LF. The bytes are
-    // counted as they come: a line may hold NUL bytes (its lead character among
-    // them), so strlen would miss the LF at its end.
-    std::size_t len = 0;
-    for (int c; len + 1 < sizeof line && (c = std::getc(file.get())) != EOF;) {
-      line[len++] = static_cast<char>(c);
-      if (c == '\n') break;
-    }
-    if (len == 0) break;
-    line[len] = '\0';
-    if (line[len - 1] == '\n') line[--len] = '\0';
-    // At least one byte and a terminator, so line + 1 is always text: an empty
-    // line passes the empty text. Names in the file are bytes of the ANSI code page.
-    ParseOption(job, line + 1, nullptr, nesting);
+  ConfigText text(file.get());
+  if (text.unicode() != nullptr) Trace("Parse_Arg() %s is %s text\n", path, text.unicode());
+  std::string line;
+  std::u16string wide;
+  while (text.Next(line, wide)) {
+    // The line may hold NUL bytes (its lead character among them): the option
+    // text ends at the first after the lead. An empty line passes the empty text.
+    line.push_back('\0');
+    if (line.size() < 2) line.push_back('\0');
+    // The lead character is one UTF-16 unit, or two for a pair.
+    const std::size_t lead_units = wide.size() >= 2 && IsHighSurrogate(wide[0]) ? 2 : 1;
+    std::u16string wide_text = wide.size() > lead_units ? wide.substr(lead_units) : std::u16string();
+    ParseOption(job, &line[1], wide.empty() ? nullptr : &wide_text, nesting, line[0]);
   }
 }
 
@@ -286,7 +418,8 @@ void ParseList(PrintJob& job, char* value, const std::u16string* wide, Nesting n
       const auto [begin, end] = wide_tokens[k];
       wide_token = wide->substr(begin + 1, end - begin - 1);
     }
-    ParseOption(job, value + tokens[k].first + 1, wide != nullptr ? &wide_token : nullptr, nesting);
+    ParseOption(job, value + tokens[k].first + 1, wide != nullptr ? &wide_token : nullptr, nesting,
+                value[tokens[k].first]);
   }
 }
 
@@ -360,9 +493,21 @@ void ApplyOption(PrintJob& job, std::int32_t id, char* value, const std::u16stri
     case kSource:
       SetSource(job, value);
       break;
-    case kLog:
-      OpenTraceFile(value);
+    case kLog: {
+      // The log file is emptied when it opens: never a file this call reads.
+      FileIdentity identity;
+      bool read = false;
+      if (IdentifyPath(value, nullptr, identity)) {
+        for (const FileIdentity& file : job.files_read) read = read || file == identity;
+        read = read || (job.reads_file && job.reads_file(identity));
+      }
+      if (read) {
+        Refuse(job, std::string(value) + " is a report or configuration file of this call: not opened as the trace log");
+      } else {
+        OpenTraceFile(value);
+      }
       break;
+    }
     case kOem:
       job.oem = 1;
       break;
@@ -377,13 +522,23 @@ void ApplyOption(PrintJob& job, std::int32_t id, char* value, const std::u16stri
   }
 }
 
-void ParseOption(PrintJob& job, char* text, const std::u16string* wide, Nesting nesting) {
+void ParseOption(PrintJob& job, char* text, const std::u16string* wide, Nesting nesting, char lead) {
   Trace("Parse_Arg(%s)\n", text);
   // An empty text would compare equal to every name and find whatever row the
   // search probes first; it names no option, so it is ignored.
   if (*text == '\0') return;
   const OptionEntry* option = FindOption(text);
-  if (option == nullptr) return;
+  // The text as given: finding the value cuts a closing quote off it.
+  const std::string given = job.on_option != nullptr ? text : "";
+  const auto tell = [&](const char* value) {
+    if (job.on_option == nullptr) return;
+    const OptionSeen seen{lead, given.c_str(), option, value, nesting.chain != nullptr ? nesting.chain->path : nullptr};
+    job.on_option(job, seen);
+  };
+  if (option == nullptr) {
+    tell(nullptr);
+    return;
+  }
 
   // The value is used in place. The no-value text gets a writable copy, since a list
   // option cuts its value into tokens.
@@ -401,7 +556,40 @@ void ParseOption(PrintJob& job, char* text, const std::u16string* wide, Nesting 
     has_wide = wide != nullptr && FindValue(std::u16string_view(*wide), begin, end);
     if (has_wide) wide_value = wide->substr(begin, end - begin);
   }
+  tell(value != no_value ? value : nullptr);
   ApplyOption(job, option->id, value, has_wide ? &wide_value : nullptr, nesting);
+}
+
+void CollectConfigFiles(const char* text, const std::u16string* wide, int depth, std::vector<NamedFile>& out) {
+  if (*text == '\0' || depth > kMaxListDepth) return;
+  const OptionEntry* option = FindOption(text);
+  if (option == nullptr || (option->id != kConfig && option->id != kPrinterCtl && option->id != kFormCtl)) return;
+  const std::string_view view(text);
+  std::size_t begin = 0;
+  std::size_t end = 0;
+  if (!FindValue(view, begin, end)) {
+    if (option->id == kConfig) out.push_back({kNoValueText, {}});
+    return;
+  }
+  const std::string value(view.substr(begin, end - begin));
+  std::u16string wide_value;
+  if (wide != nullptr && FindValue(std::u16string_view(*wide), begin, end)) wide_value = wide->substr(begin, end - begin);
+  if (option->id == kConfig) {
+    out.push_back({value, wide_value});
+    return;
+  }
+  const auto tokens = ListTokens(std::string_view(value));
+  auto wide_tokens = ListTokens(std::u16string_view(wide_value));
+  if (wide_tokens.size() != tokens.size()) wide_tokens.clear();
+  for (std::size_t k = 0; k < tokens.size(); ++k) {
+    const std::string token = value.substr(tokens[k].first + 1, tokens[k].second - tokens[k].first - 1);
+    std::u16string wide_token;
+    if (!wide_tokens.empty()) {
+      const auto [from, to] = wide_tokens[k];
+      wide_token = wide_value.substr(from + 1, to - from - 1);
+    }
+    CollectConfigFiles(token.c_str(), wide_tokens.empty() ? nullptr : &wide_token, depth + 1, out);
+  }
 }
 
 }  // namespace
@@ -454,9 +642,15 @@ const OptionEntry* FindOption(const char* text) {
   return nullptr;
 }
 
-void Parse_Arg(PrintJob& job, char* text, const std::u16string* wide) {
+void Parse_Arg(PrintJob& job, char* text, const std::u16string* wide, char lead) {
   job.config_files_read = 0;
-  ParseOption(job, text, wide, Nesting{});
+  ParseOption(job, text, wide, Nesting{}, lead);
+}
+
+std::vector<NamedFile> ConfigFilesNamed(const char* text, const std::u16string* wide) {
+  std::vector<NamedFile> files;
+  CollectConfigFiles(text, wide, 0, files);
+  return files;
 }
 
 }  // namespace quillet

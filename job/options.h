@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "job/print_job.h"
 
@@ -41,6 +42,16 @@ void SortOptionTable();
 // finds the first row probed (`log`); Parse_Arg never passes it.
 const OptionEntry* FindOption(const char* text);
 
+// An option text as the parser meets it, told to PrintJob::on_option before it
+// is applied: an argument, a configuration-file line or a list item.
+struct OptionSeen {
+  char lead;                  // its lead character: '-', '/', or whatever begins a file's line
+  const char* text;           // the text after it, as given
+  const OptionEntry* option;  // the row it finds; null: none, and nothing is applied
+  const char* value;          // the value applied (quotes removed); null: no '='
+  const char* config_file;    // the configuration file whose line it is; null: none
+};
+
 // Applies one option text (without its lead '-' or '/') to the job. `text` is
 // modified in place (quotes and list separators are cut off). An empty text is
 // traced and ignored. Numbers read like atoi, clamped to the 32-bit range; the
@@ -51,8 +62,26 @@ const OptionEntry* FindOption(const char* text);
 // configuration files; what is skipped is traced. `wide`, when given, is the same
 // text in UTF-16 (an option from Java or the command line that the ANSI code
 // page cannot spell): a configuration file it names is opened by that name.
-// Names inside configuration files are bytes of the ANSI code page.
-void Parse_Arg(PrintJob& job, char* text, const std::u16string* wide = nullptr);
+// A configuration file that begins with a UTF-8 or UTF-16 byte-order mark is
+// read as that text, each line converted to the ANSI code page, with its UTF-16
+// form beside it where the code page cannot spell it; other files are bytes of
+// the ANSI code page. A configuration file that is the trace log is not read,
+// and a log file that the call reads (PrintJob::reads_file) is not opened: the
+// trace and PrintJob::on_refused say so. `lead` is the lead character the
+// text had, for PrintJob::on_option.
+void Parse_Arg(PrintJob& job, char* text, const std::u16string* wide = nullptr, char lead = '-');
+
+// A file name as an option gives it: in the ANSI code page, with the UTF-16
+// form when the code page cannot spell it (empty otherwise).
+struct NamedFile {
+  std::string path;
+  std::u16string wide;
+};
+
+// The configuration files an option text (without its lead character) names,
+// found without applying the option or reading any file: a `config` option's
+// value, or those of a list option's items. `wide` as for Parse_Arg.
+std::vector<NamedFile> ConfigFilesNamed(const char* text, const std::u16string* wide = nullptr);
 
 }  // namespace quillet
 

@@ -6,11 +6,16 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/file.h"
+
 namespace quillet {
+
+struct OptionSeen;  // options.h
 
 // Read-ahead of the open report file. The reader hands out one byte at a time but
 // fetches the file in large blocks, so a report costs one read call per block.
@@ -76,8 +81,9 @@ struct PrintJob {
   // (report_path then holds '?' in its place): the file is opened and removed by
   // this name. Null otherwise.
   const char16_t* report_path_wide = nullptr;
-  // config_path in UTF-16 when the option that named it came from Java or the
-  // command line and the ANSI code page cannot spell it; empty otherwise.
+  // config_path in UTF-16 when the option that named it came from Java, the
+  // command line or a Unicode configuration file and the ANSI code page cannot
+  // spell it; empty otherwise.
   std::u16string config_path_wide;
   // Configuration files read for the option text being applied now (nested
   // ones included); see Parse_Arg.
@@ -98,6 +104,32 @@ struct PrintJob {
   // The pages of the report to print, counted as the report is paged (from 1);
   // empty: every page. Only quillet-print's --pages sets it.
   std::vector<PageRange> pages;
+
+  // Told of every option text the parser takes, before it is applied, for a
+  // front end that warns about what the library ignores; null: nobody listens.
+  void (*on_option)(const PrintJob& job, const OptionSeen& seen) = nullptr;
+  // Told, with the text of its trace line, of a file the call names that is
+  // left alone so that nothing is lost: a configuration file that is the trace
+  // log, a log file that the call reads. Null: nobody listens.
+  void (*on_refused)(const PrintJob& job, const char* text) = nullptr;
+  // Whether the call reads the file of `identity`, as a report or a
+  // configuration file, before or after the argument being applied; set by the
+  // print entry. A -log option never empties such a file. Empty: the files
+  // opened so far (files_read) are all that is known.
+  std::function<bool(const FileIdentity& identity)> reads_file;
+  // The reports and configuration files this call has opened.
+  std::vector<FileIdentity> files_read;
+
+  // A configuration file that was the job's config_path when a report ended:
+  // scratch disposition deletes it at the end of the call, and only when every
+  // such report printed.
+  struct UsedConfig {
+    std::string path;
+    std::u16string wide;   // as config_path_wide
+    bool scratch = false;  // a report printed with scratch disposition while it applied
+    bool keep = false;     // a report it applied to was not printed
+  };
+  std::vector<UsedConfig> configs_used;
 };
 
 // Copies `value` into a fixed text field, cut to fit with its terminator.

@@ -12,7 +12,9 @@ namespace quillet {
 constexpr std::int32_t kReportOpenError = -1;  // HFILE_ERROR
 
 // Opens a report for reading; kReportOpenError when it cannot be opened. When
-// `wide_path` is given, the file is opened by that name (UTF-16) instead.
+// `wide_path` is given, the file is opened by that name (UTF-16) instead, and
+// another process may delete it meanwhile (quillet-print's copy of standard
+// input is a file that deletes itself).
 std::int32_t ReportOpen(const char* path, const char16_t* wide_path = nullptr);
 
 // Deletes a file, by `wide_path` when it is given; what comes of it is not looked at.
@@ -29,7 +31,14 @@ bool IdentifyFile(std::FILE* stream, FileIdentity& identity);
 // The same for a report opened with ReportOpen.
 bool IdentifyReport(std::int32_t handle, FileIdentity& identity);
 
-// Opens a configuration file for reading as text (mode "r"), by `wide_path`
+// Which file a name names, whether or not anything has it open (a folder
+// too), without opening it for reading or writing: no byte of it changes. By
+// `wide_path` when given. False when it names nothing or the platform cannot
+// tell.
+bool IdentifyPath(const char* path, const char16_t* wide_path, FileIdentity& identity);
+
+// Opens a configuration file for reading, in binary (its reader looks for a
+// byte-order mark and takes CR LF as a line end itself), by `wide_path`
 // (UTF-16) when it is given; null when it cannot be opened.
 std::FILE* OpenConfigFile(const char* path, const char16_t* wide_path = nullptr);
 

@@ -45,8 +45,16 @@ bool IdentifyFile(std::FILE* stream, FileIdentity& identity) { return IdentifyDe
 
 bool IdentifyReport(std::int32_t handle, FileIdentity& identity) { return IdentifyDescriptor(handle, identity); }
 
+bool IdentifyPath(const char* path, const char16_t*, FileIdentity& identity) {
+  struct stat info;
+  if (::stat(path, &info) != 0) return false;
+  identity.volume = static_cast<std::uint64_t>(info.st_dev);
+  identity.index = static_cast<std::uint64_t>(info.st_ino);
+  return true;
+}
+
 // Natively every name is bytes already: the UTF-16 form is never needed.
-std::FILE* OpenConfigFile(const char* path, const char16_t*) { return std::fopen(path, "r"); }
+std::FILE* OpenConfigFile(const char* path, const char16_t*) { return std::fopen(path, "rb"); }
 
 unsigned long LastSystemError() { return static_cast<unsigned long>(errno); }
 

@@ -15,7 +15,8 @@ std::int32_t ReportOpen(const char* path, const char16_t* wide_path) {
     // What _lopen does for OF_READ, by a UTF-16 name: the handle reads through
     // _lread and closes through _lclose like one of its own.
     HANDLE file = CreateFileW(reinterpret_cast<const wchar_t*>(wide_path), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL,
                               nullptr);
     return file == INVALID_HANDLE_VALUE ? kReportOpenError
                                         : static_cast<std::int32_t>(reinterpret_cast<INT_PTR>(file));
@@ -65,9 +66,24 @@ bool IdentifyReport(std::int32_t handle, FileIdentity& identity) {
   return IdentifyHandle(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(handle)), identity);
 }
 
+bool IdentifyPath(const char* path, const char16_t* wide_path, FileIdentity& identity) {
+  // No access asked for: attributes only, whoever has the file open, and the
+  // backup flag lets a folder be opened too.
+  const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  const HANDLE file =
+      wide_path != nullptr
+          ? CreateFileW(reinterpret_cast<const wchar_t*>(wide_path), 0, share, nullptr, OPEN_EXISTING,
+                        FILE_FLAG_BACKUP_SEMANTICS, nullptr)
+          : CreateFileA(path, 0, share, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  const bool known = IdentifyHandle(file, identity);
+  CloseHandle(file);
+  return known;
+}
+
 std::FILE* OpenConfigFile(const char* path, const char16_t* wide_path) {
-  if (wide_path != nullptr) return _wfopen(reinterpret_cast<const wchar_t*>(wide_path), L"r");
-  return std::fopen(path, "r");
+  if (wide_path != nullptr) return _wfopen(reinterpret_cast<const wchar_t*>(wide_path), L"rb");
+  return std::fopen(path, "rb");
 }
 
 }  // namespace quillet

@@ -1,4 +1,5 @@
-// Text between UTF-16 and the ANSI code page, the two forms Windows takes.
+// Text between UTF-16 and the ANSI code page, the two forms Windows takes
+// (AnsiFromUtf16 in ansi.h).
 #ifndef QUILLET_PLATFORM_TEXT_WIN32_H
 #define QUILLET_PLATFORM_TEXT_WIN32_H
 
@@ -7,19 +8,9 @@
 #include <string>
 #include <string_view>
 
+#include "platform/ansi.h"
+
 namespace quillet {
-
-// A text in the ANSI code page, and whether that spells it exactly.
-struct AnsiText {
-  std::string bytes;
-  bool exact = true;
-};
-
-// The ANSI code page's form of a UTF-16 text. A character the code page cannot
-// represent becomes '?' and the text is not exact. Nothing is replaced by a
-// look-alike ("best fit"): a file name that cannot be spelt must never turn
-// into the name of another, existing file.
-AnsiText AnsiFromUtf16(std::u16string_view text);
 
 // UTF-16 from text in the ANSI code page.
 std::u16string Utf16FromAnsi(std::string_view text);

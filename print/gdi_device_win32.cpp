@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/handles_win32.h"
 #include "platform/message_box_win32.h"
 #include "platform/module_win32.h"
 #include "platform/text_win32.h"
@@ -122,6 +123,18 @@ int GdiPrintDevice::StartDocument(DeviceContext dc, const char* document_name, c
   info.lpszDocName = Wide(name);
   info.lpszOutput = reinterpret_cast<const wchar_t*>(output_path);
   return StartDocW(Dc(dc), &info);
+}
+
+unsigned long GdiPrintDevice::EmptyOutput(const char16_t* output_path) {
+  const HANDLE file = CreateFileW(reinterpret_cast<const wchar_t*>(output_path), GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, TRUNCATE_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND ? 0 : error;
+  }
+  const UniqueHandle emptied(file);
+  return 0;
 }
 
 int GdiPrintDevice::StartPage(DeviceContext dc) { return ::StartPage(Dc(dc)); }

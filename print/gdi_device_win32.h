@@ -41,6 +41,7 @@ class GdiPrintDevice final : public PrintDevice {
 
   void SetAbortProc(DeviceContext dc) override;
   int StartDocument(DeviceContext dc, const char* document_name, const char16_t* output_path) override;
+  unsigned long EmptyOutput(const char16_t* output_path) override;
   int StartPage(DeviceContext dc) override;
   int EndPage(DeviceContext dc) override;
   int EndDocument(DeviceContext dc) override;

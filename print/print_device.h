@@ -81,6 +81,10 @@ class PrintDevice {
   // file (UTF-16) that receives the document instead of the printer; each returns
   // the platform's result (0 or negative on failure).
   virtual int StartDocument(DeviceContext dc, const char* document_name, const char16_t* output_path) = 0;
+  // Empties the file a document is about to be written to (UTF-16 name); a
+  // file that does not exist is left to the document to make. 0, or the
+  // platform's error code.
+  virtual unsigned long EmptyOutput(const char16_t* output_path) = 0;
   virtual int StartPage(DeviceContext dc) = 0;
   virtual int EndPage(DeviceContext dc) = 0;
   virtual int EndDocument(DeviceContext dc) = 0;

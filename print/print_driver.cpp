@@ -151,6 +151,16 @@ ReportOutcome Report::Print() {
   device_.SetAbortProc(dc);
   device_.SetTransparentText(dc);  // the ruler's ticks show through the first row
 
+  if (job_.output_path != nullptr) {
+    // Some drivers write the document over the file from its start and leave
+    // whatever was longer behind it: the file is emptied first, now that the
+    // printer is open and the document about to start.
+    result.error = device_.EmptyOutput(job_.output_path);
+    if (result.error != 0) {
+      Trace("PrintReport() output file not emptied, error %lu\n", result.error);
+      return ReportOutcome::kOutputFailed;
+    }
+  }
   if (SpoolerFailed("StartDoc", device_.StartDocument(dc, DocumentName(), job_.output_path)))
     return ReportOutcome::kSpoolerFailed;
   // From here until EndDoc succeeds, every way out drops the document
@@ -465,7 +475,9 @@ ReportResult PrintReport(PrintJob& job, PrintDevice& device) {
     return {ReportOutcome::kNotOpened, error};
   }
   FileIdentity identity;
-  if (device.IdentifyReport(job.file, identity) && IsTraceFile(identity)) {
+  const bool identified = device.IdentifyReport(job.file, identity);
+  if (identified) job.files_read.push_back(identity);  // a later -log must not empty it
+  if (identified && IsTraceFile(identity)) {
     // The trace would write a line for every line read, and read its own lines.
     const std::string text = std::string(job.report_path) + " is the trace log: not printed";
     Trace("%s\n", text.c_str());
@@ -481,7 +493,7 @@ ReportResult PrintReport(PrintJob& job, PrintDevice& device) {
   result.outcome = outcome;
   // The failed call is told only for a report that the spooler failed: after a
   // cancel, the spooler's refusal is its answer to the cancel.
-  if (outcome != ReportOutcome::kSpoolerFailed) {
+  if (outcome != ReportOutcome::kSpoolerFailed && outcome != ReportOutcome::kOutputFailed) {
     result.error = 0;
     result.spooler_call = nullptr;
     result.spooler_result = 0;
@@ -494,16 +506,36 @@ ReportResult PrintReport(PrintJob& job, PrintDevice& device) {
 }
 
 bool DisposeReport(PrintJob& job, const ReportResult& result) {
+  const bool printed = result.outcome == ReportOutcome::kSpooled;
+  if (!job.config_path.empty()) {
+    auto used = std::find_if(job.configs_used.begin(), job.configs_used.end(), [&](const PrintJob::UsedConfig& c) {
+      return c.path == job.config_path && c.wide == job.config_path_wide;
+    });
+    if (used == job.configs_used.end()) {
+      used = job.configs_used.insert(used, PrintJob::UsedConfig{job.config_path, job.config_path_wide});
+    }
+    used->scratch = used->scratch || (job.scratch && printed);
+    used->keep = used->keep || !printed;
+  }
   if (!job.scratch) return false;
-  if (result.outcome != ReportOutcome::kSpooled) {
+  if (!printed) {
     Trace("DisposeReport() kept %s: not printed\n", job.report_path != nullptr ? job.report_path : "");
     return false;
   }
   if (job.report_path != nullptr) ReportRemove(job.report_path, job.report_path_wide);
-  if (!job.config_path.empty()) {
-    ReportRemove(job.config_path.c_str(), job.config_path_wide.empty() ? nullptr : job.config_path_wide.c_str());
-  }
   return true;
+}
+
+void DisposeConfigFiles(PrintJob& job) {
+  for (const PrintJob::UsedConfig& used : job.configs_used) {
+    if (!used.scratch) continue;
+    if (used.keep) {
+      Trace("DisposeReport() kept %s: a report it applied to was not printed\n", used.path.c_str());
+    } else {
+      ReportRemove(used.path.c_str(), used.wide.empty() ? nullptr : used.wide.c_str());
+    }
+  }
+  job.configs_used.clear();
 }
 
 const char* SpoolerErrorText(int result) {

@@ -23,6 +23,7 @@ enum class ReportOutcome {
   kCancelled,      // the user cancelled; the document was dropped
   kIsTraceLog,     // the report file is the open trace log: printing it would feed it its own lines
   kNoPageSelected, // job.pages selects none of the report's pages: nothing was printed
+  kOutputFailed,   // the job's output file could not be emptied for the document (`error` says why)
 };
 
 struct ReportResult {
@@ -68,12 +69,18 @@ ReportResult PrintReport(PrintJob& job);
 // started and not ended is dropped.
 ReportResult PrintReport(PrintJob& job, PrintDevice& device);
 
-// After every report: with scratch disposition, deletes the report file and the
-// configuration file named by the job, but only when the report was handed to
-// the spooler whole (`result` kSpooled). A report that was not printed may be
-// the only copy: it stays, and so does its configuration file. True when the
-// files were deleted.
+// After every report: with scratch disposition, deletes the report file, but
+// only when the report was handed to the spooler whole (`result` kSpooled). A
+// report that was not printed may be the only copy: it stays. True when the
+// report was deleted. The job's configuration file is noted for
+// DisposeConfigFiles.
 bool DisposeReport(PrintJob& job, const ReportResult& result);
+
+// At the end of a print call: deletes each configuration file that scratch
+// disposition applied to, when every report that ended while it was the job's
+// configuration file printed. One that applied to a report that was kept stays
+// with it.
+void DisposeConfigFiles(PrintJob& job);
 
 // A spooler call failed when it returned 0 or less. Then shows "<name> returned
 // <result> (<reason>)." in an error box, traces the call with the platform's

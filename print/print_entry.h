@@ -3,9 +3,11 @@
 #ifndef QUILLET_PRINT_PRINT_ENTRY_H
 #define QUILLET_PRINT_PRINT_ENTRY_H
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "print/print_driver.h"
 #include "job/print_job.h"
@@ -19,6 +21,17 @@ bool IsOptionArgument(const char* text);
 // loses that quote and its last character (normally the closing quote).
 std::string ReportPathFromArgument(const char* text);
 std::u16string ReportPathFromArgument(std::u16string_view text);
+
+// An argument of a print call as a front end holds it: in the ANSI code page,
+// with its UTF-16 form when the code page cannot spell it (empty otherwise).
+struct CallArgument {
+  std::string ansi;
+  std::u16string wide;
+};
+
+// Whether one of `arguments` names the file of `identity` as a report or as a
+// configuration file (in a config option, or in a list option's items).
+bool ArgumentsName(const std::vector<CallArgument>& arguments, const FileIdentity& identity);
 
 // One call of the print entry, whichever front end makes it. The constructor
 // makes sure the current printer is known, sorts the option table, gives the job
@@ -47,12 +60,29 @@ class PrintCall {
   ReportResult File(int index, const char* argument, const char* path, const char16_t* wide_path,
                     const char* document_name);
 
+  // A report argument that the front end did not print (its output file could
+  // not be written): traced, and kept with its configuration file.
+  void Unprinted(int index, const char* text, const char* why);
+
+  // How the front end gives the arguments after argument `index`, for a -log
+  // option that must not empty a file the call reads later. False when it
+  // could not give them all.
+  using LaterArguments = std::function<bool(int index, std::vector<CallArgument>& later)>;
+  void SetLaterArguments(LaterArguments later) { later_ = std::move(later); }
+
+  // Ends the call: the configuration files that scratch disposition deletes.
+  void Finish();
+
   PrintJob& job() { return job_; }
 
  private:
   ReportResult Print(const char* path, const char16_t* wide_path);
+  // Whether the call reads the file, after the argument being applied.
+  bool ReadsLater(const FileIdentity& identity);
 
   PrintJob job_;  // every field zero or empty, copies 1, portrait
+  int index_ = -1;  // the argument being applied
+  LaterArguments later_;
 };
 
 }  // namespace quillet

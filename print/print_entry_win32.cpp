@@ -16,10 +16,30 @@ PrintCall::PrintCall(int argument_count) {
   GetDevMode();
   SortOptionTable();
   Trace("argc = [%d]\n", argument_count);
+  job_.reads_file = [this](const FileIdentity& identity) { return ReadsLater(identity); };
 }
+
+bool PrintCall::ReadsLater(const FileIdentity& identity) {
+  if (!later_) return false;
+  std::vector<CallArgument> later;
+  // Arguments that could not all be had may name it: the file is left alone.
+  return !later_(index_, later) || ArgumentsName(later, identity);
+}
+
+void PrintCall::Unprinted(int index, const char* text, const char* why) {
+  Trace("argv[%d] = [%s]\n", index, text);
+  Trace("%s not printed: %s\n", text, why);
+  const std::string path = ReportPathFromArgument(text);
+  job_.report_path = path.c_str();
+  DisposeReport(job_, ReportResult{ReportOutcome::kOutputFailed});
+  job_.report_path = nullptr;
+}
+
+void PrintCall::Finish() { DisposeConfigFiles(job_); }
 
 std::optional<ReportResult> PrintCall::Argument(int index, const char* text, const std::u16string* wide,
                                                 bool holds_nul) {
+  index_ = index;
   Trace("argv[%d] = [%s]\n", index, text);
   if (holds_nul) {
     // Cut at the NUL, the text would name another file than the caller's, one
@@ -34,7 +54,7 @@ std::optional<ReportResult> PrintCall::Argument(int index, const char* text, con
     std::vector<char> option(text + 1, text + std::strlen(text) + 1);
     std::u16string wide_option;
     if (wide != nullptr && !wide->empty()) wide_option = wide->substr(1);
-    Parse_Arg(job_, option.data(), wide != nullptr ? &wide_option : nullptr);
+    Parse_Arg(job_, option.data(), wide != nullptr ? &wide_option : nullptr, text[0]);
     return std::nullopt;
   }
   const std::string path = ReportPathFromArgument(text);
@@ -45,6 +65,7 @@ std::optional<ReportResult> PrintCall::Argument(int index, const char* text, con
 
 ReportResult PrintCall::File(int index, const char* argument, const char* path, const char16_t* wide_path,
                              const char* document_name) {
+  index_ = index;
   Trace("argv[%d] = [%s]\n", index, argument);
   Trace("%s read into %s\n", document_name, path);
   job_.document_name = document_name;

@@ -20,10 +20,11 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(
 from wine_print import BIN, PDF_DIR, ROOT, WINE_RUN, new_pdfs, pdf_text, wine_prefix, winpath  # noqa: E402
 
 
-def run(*args, exe=None, stdin=None):
+def run(*args, exe=None, stdin=None, env=None):
     """(exit status, stdout, stderr) of quillet-print.exe with these arguments and,
-    when given, these bytes through a pipe on its standard input."""
-    env = dict(os.environ, QUILLET_WINE_STDIN="1") if stdin is not None else None
+    when given, these bytes through a pipe on its standard input and these
+    variables in its environment."""
+    env = dict(os.environ, **(env or {}), **({"QUILLET_WINE_STDIN": "1"} if stdin is not None else {}))
     result = subprocess.run([WINE_RUN, exe or os.path.join(BIN, "quillet-print.exe"), *args],
                             input=stdin, env=env, capture_output=True, timeout=120)
     return result.returncode, result.stdout.decode("utf-8"), result.stderr.decode("utf-8")
@@ -37,6 +38,14 @@ def saved_input(log):
     saved = os.path.join(wine_prefix(), "drive_c", *saved.split("\\"))
     assert os.path.isdir(os.path.dirname(saved)), saved
     return saved
+
+
+def font_size(postscript):
+    """The size in points of the first font a PostScript file of the PDF printer's
+    driver (300 dots per inch) sets."""
+    with open(postscript, "rb") as f:
+        units = re.search(rb"\[(\d+) 0 0 -\1 0 0\]\s*makefont", f.read()).group(1)
+    return round(int(units) * 72 / 300)
 
 
 def project_version():
@@ -100,7 +109,8 @@ class QuilletPrint(unittest.TestCase):
         self.assertEqual(sum(line.startswith(f"quillet-print: {missing}: ") for line in lines), 1)
         # The printer's box becomes a line, then the report's own line.
         self.assertIn("quillet-print: Quillet - Can't Open Printer: ", err)
-        self.assertIn(f"quillet-print: {good}: not printed: no printer could be opened for it", lines)
+        self.assertIn(f"quillet-print: {good}: not printed: the printer \"No Such Printer\" cannot be opened "
+                      "(quillet-print --list-printers lists the printers)", lines)
         self.assertIn("quillet-print: warning: no report follows -copies=3; it applies to nothing", lines)
 
         status, _, err = run("-printer_id=Null", good)
@@ -164,38 +174,110 @@ class QuilletPrint(unittest.TestCase):
 
     def test_output_file_receives_what_the_printer_would(self):
         """--output=FILE writes the report through the printer's driver (PostScript
-        here) to FILE, and nothing reaches the queue; a FILE that cannot be written,
-        or that is the report itself, fails that report only."""
+        here) to FILE, replacing what it held, with the options before it, and
+        nothing reaches the queue; a FILE that cannot be written, or that is the
+        report itself, fails that report only, and one whose printer cannot be
+        opened stays as it was."""
         os.makedirs(PDF_DIR, exist_ok=True)
         out = os.path.join(self.dir, "out \u540d.ps")  # a name beyond the ANSI code page
+        kept = os.path.join(self.dir, "kept.ps")
+        junk = os.urandom(1 << 20)
+        for path in (out, kept):
+            with open(path, "wb") as f:
+                f.write(junk)
         report = winpath(self.report("archived.txt", "ARCHIVED LINE out17\nSECOND LINE out17\n"))
         queued = winpath(self.report("queued.txt", "QUEUED REPORT out17\n"))
         unwritable = winpath(os.path.join(self.dir, "no such folder", "x.ps"))
         before = set(glob.glob(os.path.join(PDF_DIR, "*.pdf")))
-        status, out_text, err = run(f"--output={winpath(out)}", "-printer_id=PDF", "-pitch=10", report,
-                                    f"--output={unwritable}", report, f"--output={report}", report,
-                                    "--printer-name", queued)
+        status, out_text, err = run("-pitch=10", f"--output={winpath(out)}", "-printer_id=PDF", report,
+                                    "-disposition=scratch", f"--output={unwritable}", report, "-disposition=save",
+                                    f"--output={report}", report, "--printer-name", queued,
+                                    "-printer_id=No Such Printer", f"--output={winpath(kept)}", queued)
         new = new_pdfs(before, 1)
         try:
             self.assertEqual(status, 1)
             self.assertEqual(out_text, "PDF\n")
             lines = err.splitlines()
-            self.assertEqual(len(lines), 2, err)
+            self.assertEqual(len(lines), 4, err)
             self.assertTrue(lines[0].startswith(f"quillet-print: {report}: not printed: cannot write {unwritable}: "))
+            self.assertTrue(lines[0].endswith("; the file was kept"), lines[0])
             self.assertEqual(lines[1], f"quillet-print: {report}: not printed: cannot write {report}: "
                                        "it is the report itself")
-            # Only the last report reached the queue.
+            self.assertTrue(lines[3].startswith(f"quillet-print: {queued}: not printed: the printer"), lines[3])
+            # Only the report sent to the printer reached the queue.
             self.assertEqual([pdf_text(pdf).split() for pdf in new], [["QUEUED", "REPORT", "out17"]])
         finally:
             for pdf in new:
                 os.remove(pdf)
         with open(out, "rb") as f:
             self.assertTrue(f.read().startswith(b"%!PS"))
+        self.assertLess(os.path.getsize(out), len(junk))  # nothing of the old file behind the document
         text = subprocess.run(["ps2ascii", out], capture_output=True, text=True, check=True).stdout
         self.assertIn("ARCHIVED LINE out17", text)
         self.assertIn("SECOND LINE out17", text)
+        self.assertEqual(font_size(out), 10)  # -pitch=10 came before --output
+        with open(kept, "rb") as f:
+            self.assertEqual(f.read(), junk)
         with open(os.path.join(self.dir, "archived.txt")) as f:
             self.assertEqual(f.read(), "ARCHIVED LINE out17\nSECOND LINE out17\n")
+
+    def test_warnings_and_files_that_must_not_be_lost(self):
+        """What the library would ignore is told once, exit status unchanged;
+        a configuration file that is the trace log is not read, a -log file that
+        the command line reads is not emptied, and scratch keeps the
+        configuration file of a report it kept."""
+        log = os.path.join(self.dir, "trace.log")
+        report = self.report("report.txt", "".join(f"LINE {i}\n" for i in range(100)))
+        config = self.report("job.cfg", "-Copies=2\n; a note\n-orientation=Landscpe\n")
+        failing = self.report("a.txt", "A\n")
+        printed = self.report("b.txt", "B\n")
+        folder = os.path.join(self.dir, "folder")
+        os.mkdir(folder)
+        status, _, err = run("-printer_id=Null", "-Copies=2", "-cop=2", "-orientation=Landscpe", "-form_id=Bogus",
+                             "-pitch=big", f"-config={winpath(config)}", "-printer_ctl=-pit=9 -cop=2",
+                             f"-config={winpath(log)}", f"-log={winpath(report)}", winpath(report), winpath(report),
+                             winpath(self.report("empty.txt", "")), env={"QUILLET_DEBUG": winpath(log)})
+        warning = "quillet-print: warning: "
+        cfg = winpath(config)
+        self.assertEqual((status, sorted(err.splitlines())), (0, sorted([
+            warning + "-Copies=2: no such option; option names are lower case",
+            warning + "-cop=2: an abbreviation takes no value; write -copies=2",
+            warning + "-orientation=Landscpe: neither Landscape nor Portrait; the report prints in portrait",
+            warning + "-pitch=big: neither a number nor fit; the printer's own font size is used",
+            warning + f"{cfg}: -Copies=2: no such option; option names are lower case",
+            warning + f"{cfg}: -orientation=Landscpe: neither Landscape nor Portrait; the report prints in portrait",
+            warning + "-pit=9: an abbreviation takes no value; write -pitch=9",
+            warning + f"{winpath(log)} is the trace log: not read as a configuration file",
+            warning + f"{winpath(report)} is a report or configuration file of this call: not opened as the trace log",
+            warning + "-form_id=Bogus: no paper of that name, neither in the table nor on the printer Null; "
+                      "the report prints on the printer's paper",
+            f"quillet-print: {winpath(self.dir)}\\empty.txt: the report is empty: it holds nothing to print"])))
+        with open(report) as f:
+            self.assertEqual(f.read(), "".join(f"LINE {i}\n" for i in range(100)))
+        with open(log, encoding="latin-1") as f:
+            self.assertEqual(f.read().count("is the trace log: not read"), 1)
+
+        status, _, err = run("-disposition=scratch", f"-config={cfg}", "-printer_id=No Such Printer",
+                             winpath(failing), "-printer_id=Null", winpath(printed), winpath(folder))
+        self.assertEqual(status, 1)
+        self.assertIn(f"quillet-print: {winpath(folder)}: cannot open the report: it is a folder", err.splitlines())
+        self.assertEqual([os.path.exists(p) for p in (failing, printed, config)], [True, False, True])
+
+    def test_configuration_files_as_windows_writes_them(self):
+        """Notepad's UTF-8 with a mark, PowerShell's UTF-16: options as from an
+        ANSI file, and a name beyond the ANSI code page reaches its file."""
+        nested = self.report("\u540d.cfg", "-pitch=12\n")
+        text = f"-orientation=Landscape\r\n-config={winpath(nested)}\r\n"
+        report = winpath(self.report("r.txt", "UNICODE CONFIG\n"))
+        for encoding, mark in (("utf-8", b"\xef\xbb\xbf"), ("utf-16-le", b"\xff\xfe"), ("utf-16-be", b"\xfe\xff")):
+            config = os.path.join(self.dir, "job.cfg")
+            with open(config, "wb") as f:
+                f.write(mark + text.encode(encoding))
+            out = os.path.join(self.dir, encoding + ".ps")
+            self.assertEqual(run(f"-config={winpath(config)}", f"--output={winpath(out)}", report), (0, "", ""))
+            with open(out, "rb") as f:
+                self.assertIn(b"%%Orientation: Landscape", f.read(), encoding)
+            self.assertEqual(font_size(out), 12, encoding)
 
     def test_console_shows_pages_and_ctrl_c_cancels(self):
         """On a console (a pseudo-terminal here) the page line is rewritten in
@@ -241,6 +323,44 @@ class QuilletPrint(unittest.TestCase):
         self.assertIn("quillet-print: (standard input): cancelled", text)
         self.assertIn("quillet-print: interrupted", text)
         self.assertFalse(os.path.exists(saved_input(log)))
+
+    def test_ctrl_c_or_a_closed_console_while_standard_input_waits(self):
+        """A writer that sends nothing: Ctrl+C ends the program at once, and so
+        does closing its console; either way the copy of standard input goes."""
+        temp = os.path.join(wine_prefix(), "drive_c", "users", "*", "Temp", "qpr*.tmp")
+        for ending in (b"\x03", None):
+            before = set(glob.glob(temp))
+            reading, writing = os.pipe()
+            pid, fd = pty.fork()
+            if pid == 0:
+                os.environ.update(WINEPREFIX=wine_prefix(), WINEDEBUG="-all")
+                os.dup2(reading, 0)
+                os.close(writing)
+                os.execvp("wine", ["wine", os.path.join(BIN, "quillet-print.exe"), "-printer_id=Null", "-"])
+            os.close(reading)
+            try:
+                deadline = time.time() + 60
+                while not set(glob.glob(temp)) - before and time.time() < deadline:
+                    time.sleep(0.1)
+                self.assertTrue(set(glob.glob(temp)) - before, "no copy of standard input was made")
+                if ending:
+                    os.write(fd, ending)
+                else:
+                    os.close(fd)
+                deadline = time.time() + 10
+                while os.waitpid(pid, os.WNOHANG)[0] == 0:
+                    self.assertLess(time.time(), deadline, "still waiting for the writer")
+                    time.sleep(0.1)
+                self.assertEqual(set(glob.glob(temp)) - before, set())
+            finally:
+                os.close(writing)
+                if ending:
+                    os.close(fd)
+                try:
+                    os.kill(pid, signal.SIGKILL)
+                    os.waitpid(pid, 0)
+                except (ProcessLookupError, ChildProcessError):
+                    pass
 
     def test_release_zip_unpacks_and_runs(self):
         subprocess.run(["cpack", "--config", os.environ["QUILLET_PACKAGE_CONFIG"], "-B", self.dir],

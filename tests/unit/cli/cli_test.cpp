@@ -69,16 +69,18 @@ TEST(CliPlan, StandardInputAndOutputFiles) {
     EXPECT_EQ(plan.steps.empty(), !row.error.empty());
   }
 
-  // --output ends the print call before it, as a command does, and the one after
-  // it goes to the file (named as given, beyond the ANSI code page too).
-  const Args args = {u"-copies=2", u"--output=a \u540d.ps", u"-pitch=9", u"-"};
+  // --output sends the next report to the file (named as given, beyond the
+  // ANSI code page too) and changes nothing else: the options before it apply.
+  const Args args = {u"-log=t.log", u"a.txt", u"-copies=2", u"--output=a \u540d.ps", u"-pitch=9", u"-"};
   const Plan plan = PlanCommandLine(args);
-  ASSERT_EQ(plan.steps.size(), 2u);
-  EXPECT_EQ(plan.steps[0].unused_options, Indices{0});
-  EXPECT_FALSE(plan.steps[0].output.has_value());
-  EXPECT_EQ(plan.steps[1].arguments, (Indices{2, 3}));
-  EXPECT_TRUE(plan.steps[1].unused_options.empty());
-  EXPECT_EQ(plan.steps[1].output, u"a \u540d.ps");
+  ASSERT_EQ(plan.steps.size(), 1u);
+  EXPECT_EQ(plan.steps[0].arguments, (Indices{0, 1, 2, 4, 5}));
+  EXPECT_TRUE(plan.steps[0].unused_options.empty());
+  EXPECT_EQ(plan.steps[0].OutputOf(1), nullptr);
+  ASSERT_NE(plan.steps[0].OutputOf(5), nullptr);
+  EXPECT_EQ(*plan.steps[0].OutputOf(5), u"a \u540d.ps");
+  // -log before --output applies to the report after it.
+  EXPECT_TRUE(PlanCommandLine({u"-log=t.log", u"--output=a.ps", u"r.txt"}).steps[0].unused_options.empty());
   EXPECT_EQ(ReportLabel(u"-"), u"(standard input)");
   EXPECT_EQ(ReportLabel(u"\"a.txt\""), u"a.txt");
 }
@@ -124,6 +126,10 @@ TEST(CliFailure, EachOutcomeSaysWhyInOneLine) {
             "not printed: the spooler refused it (EndDoc returned 0, error 1722), and the document was dropped; "
             "the file was kept");
   EXPECT_EQ(FailureText({ReportOutcome::kIsTraceLog}, ""), "not printed: it is the trace log");
+  EXPECT_EQ(FailureText({ReportOutcome::kNoPrinter}, "", "No Such"),
+            "not printed: the printer \"No Such\" cannot be opened (quillet-print --list-printers lists the printers)");
+  EXPECT_EQ(OutputFailureText(u"x.ps", "Access is denied.\r\n", true),
+            "not printed: cannot write x.ps: Access is denied.; the file was kept");
   ReportResult cut;
   cut.lines_cut = 143;
   cut.first_column_lost = 49;
@@ -141,8 +147,36 @@ TEST(CliFailure, EachOutcomeSaysWhyInOneLine) {
   EXPECT_EQ(FitText(fit), "-pitch=fit: 8.5 points for 132 columns and 66 lines");
   ReportResult none{ReportOutcome::kNoPageSelected};
   none.pages = 5;
-  EXPECT_EQ(FailureText(none, "", "--pages=7-9"), "not printed: --pages=7-9 selects none of its 5 pages");
+  EXPECT_EQ(FailureText(none, "", "", "--pages=7-9"), "not printed: --pages=7-9 selects none of its 5 pages");
   EXPECT_EQ(ProgressLine(u"report.txt", 12), u"report.txt: page 12");
+}
+
+TEST(CliWarnings, OptionsTheLibraryIgnoresOrReadsOtherwise) {
+  SortOptionTable();
+  const auto warning = [](char lead, std::string text, const char* file = nullptr) {
+    const std::size_t eq = text.find('=');
+    const std::string value = eq == std::string::npos ? "" : text.substr(eq + 1);
+    const OptionSeen seen{lead, text.c_str(), FindOption(text.c_str()), eq == std::string::npos ? nullptr : value.c_str(),
+                          file};
+    return OptionWarning(seen);
+  };
+  EXPECT_EQ(warning('-', "Copies=2"), "-Copies=2: no such option; option names are lower case");
+  EXPECT_EQ(warning('-', "Copies=2", "job.cfg"), "job.cfg: -Copies=2: no such option; option names are lower case");
+  EXPECT_EQ(warning('/', "colour"), "/colour: no such option");
+  EXPECT_EQ(warning('-', "cop=2"), "-cop=2: an abbreviation takes no value; write -copies=2");
+  EXPECT_EQ(warning('-', "pri=x"),
+            "-pri=x: an abbreviation takes no value; write the whole name (-printer_ctl, -printer_id, -printer_name, "
+            "-priority)");
+  EXPECT_EQ(warning('-', "orientation=Landscpe"),
+            "-orientation=Landscpe: neither Landscape nor Portrait; the report prints in portrait");
+  EXPECT_EQ(warning('-', "orientation"),
+            "-orientation: neither Landscape nor Portrait; the report prints in portrait");
+  EXPECT_EQ(warning('-', "pitch=big"), "-pitch=big: neither a number nor fit; the printer's own font size is used");
+  // Applied as written, or a note in a configuration file: nothing to say.
+  for (const char* fine : {"copies=2", "cop", "orientation=PORTRAIT", "pitch=FIT", "pitch= -9", "pitch=10pt"})
+    EXPECT_EQ(warning('-', fine), "") << fine;
+  EXPECT_EQ(warning('#', " a note", "job.cfg"), "");
+  EXPECT_EQ(warning(';', "Copies=2", "job.cfg"), "");
 }
 
 }  // namespace

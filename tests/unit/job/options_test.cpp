@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/file.h"
+#include "platform/text.h"
 #include "trace/trace.h"
 
 namespace quillet {
@@ -230,6 +232,62 @@ TEST_F(OptionsTest, ConfigFileAlreadyBeingReadIsSkippedUnderAnyName) {
   const std::string log = Read(trace);
   EXPECT_EQ(Count(log, "Parse_Arg(pitch=11)\n"), 1u);
   EXPECT_EQ(Count(log, "Parse_Arg() config loop, skipping "), 3u);
+}
+
+TEST_F(OptionsTest, ConfigFilesWithAByteOrderMarkAreReadAsTheirText) {
+  // Natively the code page's stand-in is UTF-8: a name beyond ASCII is spelt whole.
+  Write("\xCE\xA9.cfg", "-copies=7\n");
+  const std::u16string dir(dir_.begin(), dir_.end());
+  const std::u16string text = u"-source=Lower\r\n/pitch=9\n#orientation=Landscape\r\n-font=\u00c9cole \U0001F600\n"
+                              u"-config=" + dir + u"/\u03a9.cfg\r\n-printer_id=" + std::u16string(115, u'p') +
+                              u"-form_id=A3\n";
+  std::string le = "\xFF\xFE", be = "\xFE\xFF";
+  for (char16_t unit : text) {
+    le += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+    be += {static_cast<char>(unit >> 8), static_cast<char>(unit & 0xFF)};
+  }
+  const std::string ansi = Utf8FromUtf16(text);
+  for (const std::string& bytes : {ansi, "\xEF\xBB\xBF" + ansi, le, be}) {
+    job_ = PrintJob{};
+    Apply("config=" + Write("unicode.cfg", bytes));
+    SCOPED_TRACE(bytes.substr(0, 2));
+    EXPECT_EQ(job_.pitch, 9);
+    EXPECT_EQ(job_.orientation, 2);
+    EXPECT_STREQ(job_.font, "\xC3\x89" "cole \xF0\x9F\x98\x80");
+    EXPECT_EQ(job_.copies, 7);
+    EXPECT_EQ(job_.source, 2);
+    EXPECT_STREQ(job_.form_id, "A3");  // a 127-byte piece, then the rest of the line
+  }
+}
+
+TEST_F(OptionsTest, TheTraceLogIsNoConfigFileAndALogNeverEmptiesAFileTheCallReads) {
+  const std::string trace = StartTrace();
+  static std::vector<std::string> refused;
+  refused.clear();
+  job_.on_refused = [](const PrintJob&, const char* text) { refused.push_back(text); };
+  const std::string outer = Write("outer.cfg", "-config=" + trace + "\n-pitch=11\n");
+  Apply("config=" + trace);  // read, it would feed itself its own lines without end
+  Apply("config=" + outer);
+  EXPECT_EQ(job_.pitch, 11);
+  const std::string not_read = trace + " is the trace log: not read as a configuration file";
+  EXPECT_EQ(Count(Read(trace), "\n" + not_read + "\n"), 2u);
+
+  // A log may not empty a configuration file read, nor a file the call reads later.
+  const std::string later = Write("later.txt", "REPORT\n");
+  job_.reads_file = [&later](const FileIdentity& identity) {
+    FileIdentity named;
+    return IdentifyPath(later.c_str(), nullptr, named) && named == identity;
+  };
+  Apply("log=" + outer);
+  Apply("log=" + later);
+  Apply("ruler");
+  EXPECT_EQ(Read(outer), "-config=" + trace + "\n-pitch=11\n");
+  EXPECT_EQ(Read(later), "REPORT\n");
+  EXPECT_EQ(refused, (std::vector<std::string>{
+                         not_read, not_read,
+                         outer + " is a report or configuration file of this call: not opened as the trace log",
+                         later + " is a report or configuration file of this call: not opened as the trace log"}));
+  EXPECT_NE(Read(trace).find("Parse_Arg(ruler)\n"), std::string::npos);  // the trace goes on where it was
 }
 
 TEST_F(OptionsTest, OneOptionReadsAtMostSixtyFourConfigFiles) {

@@ -40,6 +40,7 @@ class RecordingDevice : public PrintDevice {
   bool dialog_fails = false;
   int failing_font = 0;                   // MakeFont k (1-based) fails
   int start_doc = 1, end_doc = 1;
+  unsigned long empty_output = 0;         // EmptyOutput's error
   std::vector<int> start_page, end_page;  // results of the 1st, 2nd ... call; 1 after those
   std::function<void()> after_text;       // runs after each PutText
   bool scaled = false;                    // report fonts measure as their height says
@@ -118,6 +119,10 @@ class RecordingDevice : public PrintDevice {
   int StartDocument(DeviceContext, const char* name, const char16_t* output) override {
     calls.push_back("StartDoc "s + name + (output != nullptr ? " > " + Utf8FromUtf16(output) : ""));
     return start_doc;
+  }
+  unsigned long EmptyOutput(const char16_t* output) override {
+    calls.push_back("EmptyOutput " + Utf8FromUtf16(output));
+    return empty_output;
   }
   int StartPage(DeviceContext) override {
     calls.push_back("StartPage");
@@ -301,10 +306,19 @@ TEST_F(DriverTest, DocumentNameAndOutputFileReachTheSpoolerAndThePageLine) {
   job_.document_name = "(standard input)";
   job_.output_path = u"Z:\\out \u540d.ps";
   Print("ab\n");
-  EXPECT_EQ(device_.Only({"StartDoc", "PageLine"}),
-            (std::vector<std::string>{"StartDoc (standard input) > Z:\\out \xe5\x90\x8d.ps",
+  // The file is emptied right before the document starts, once the printer is open.
+  EXPECT_EQ(device_.Only({"GetPrinterDC", "EmptyOutput", "StartDoc", "PageLine"}),
+            (std::vector<std::string>{"GetPrinterDC", "EmptyOutput Z:\\out \xe5\x90\x8d.ps",
+                                      "StartDoc (standard input) > Z:\\out \xe5\x90\x8d.ps",
                                       "PageLine (standard input) (page 1)"}));
   EXPECT_NE(TraceLog().find("Printing (standard input) (page 1)\n"), std::string::npos);
+  for (const bool printer : {false, true}) {
+    device_ = RecordingDevice();
+    device_.make_dc = printer;
+    device_.empty_output = 5;
+    Print("ab\n");
+    EXPECT_EQ(device_.Only({"EmptyOutput", "StartDoc"}).size(), printer ? 1u : 0u);  // no printer: the file stays
+  }
 }
 
 TEST_F(DriverTest, RunsTakeTheirAttributesFontAndSitOnTheGrid) {
@@ -667,9 +681,16 @@ TEST_F(DriverTest, ScratchDispositionDeletesOnlyWhatWasPrinted) {
     EXPECT_EQ(DisposeReport(job_, result), c.scratch && c.printed);
     const bool deleted = c.scratch && c.printed;
     EXPECT_EQ(access(report_.c_str(), F_OK) != 0, deleted);
-    EXPECT_EQ(access(config.c_str(), F_OK) != 0, deleted && c.config);
     EXPECT_EQ(TraceLog().find("DisposeReport() kept " + report_ + ": not printed\n") != std::string::npos,
               c.scratch && !c.printed);
+    // A later report of the call prints: the configuration file goes at the
+    // end of the call, and only when every report it applied to printed.
+    device_ = RecordingDevice();
+    Write(report_, "b\n");
+    DisposeReport(job_, PrintReport(job_, device_));
+    EXPECT_EQ(access(config.c_str(), F_OK), 0);
+    DisposeConfigFiles(job_);
+    EXPECT_EQ(access(config.c_str(), F_OK) != 0, deleted && c.config);
   }
 }
 

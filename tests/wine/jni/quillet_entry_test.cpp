@@ -81,6 +81,7 @@ TEST_F(QuilletEntry, EachElementIsTakenUsedAndGivenBackBeforeTheNext) {
   const std::string log_option = "-log=" + log;
   const std::string missing = TempPath("quillet-no-such-report.txt");
   std::vector<const char*> args = {log_option.c_str(), "/copies=2", missing.c_str(), "-ruler"};
+  DeleteFileA(log.c_str());  // a log that exists would have the later arguments looked at
   EXPECT_EQ(Call(args), JNI_TRUE);
 
   Calls expected = {"GetArrayLength"};
@@ -117,10 +118,45 @@ TEST_F(QuilletEntry, ScratchDispositionKeepsWhatWasNotPrinted) {
   { std::ofstream(config) << "-interactive=none\n"; }
   const std::string config_option = "-config=" + config;
   const std::string missing = TempPath("quillet-scratch-missing.txt");
-  EXPECT_EQ(Call({"-disposition=scratch", config_option.c_str(), missing.c_str()}), JNI_TRUE);
-  EXPECT_NE(GetFileAttributesA(config.c_str()), INVALID_FILE_ATTRIBUTES);  // kept with the report
+  const std::string printed = TempPath("quillet-scratch-printed.txt");
+  { std::ofstream(printed) << "x\n"; }
+  EXPECT_EQ(Call({"-disposition=scratch", config_option.c_str(), missing.c_str(), "-printer_id=Null", printed.c_str()}),
+            JNI_TRUE);
+  EXPECT_EQ(GetFileAttributesA(printed.c_str()), INVALID_FILE_ATTRIBUTES);
+  // Kept with the report that did not print, though a later one of the call did.
+  EXPECT_NE(GetFileAttributesA(config.c_str()), INVALID_FILE_ATTRIBUTES);
   DeleteFileA(config.c_str());
   ExpectCleanDiscipline();
+}
+
+// A -log never empties a report or configuration file of its call, before or
+// after it; and the trace log is never read as a configuration file.
+TEST_F(QuilletEntry, NothingTheCallReadsIsEmptiedOrFedItsOwnLines) {
+  const std::string report = TempPath("quillet-entry-keep.txt");
+  const std::string config = TempPath("quillet-entry-keep.cfg");
+  const std::string log = TempPath("quillet-entry-keep.log");
+  std::string lines;
+  for (int i = 0; i < 100; ++i) lines += "LINE " + std::to_string(i) + "\n";
+  { std::ofstream(report, std::ios::binary) << lines; }
+  { std::ofstream(config, std::ios::binary) << "-interactive=none\n"; }
+  const std::string log_option = "-log=" + log, report_log = "-log=" + report, config_log = "-log=" + config,
+                    config_option = "-config=" + config, log_config = "-config=" + log;
+  EXPECT_EQ(Call({log_option.c_str(), report_log.c_str(), "-printer_id=Null", config_option.c_str(),
+                  config_log.c_str(), report.c_str()}),
+            JNI_TRUE);
+  EXPECT_EQ(Slurp(report), lines);
+  EXPECT_EQ(Slurp(config), "-interactive=none\n");
+  const std::string refused = " is a report or configuration file of this call: not opened as the trace log";
+  EXPECT_NE(Slurp(log).find(report + refused), std::string::npos) << Slurp(log);
+  EXPECT_NE(Slurp(log).find(config + refused), std::string::npos) << Slurp(log);
+  // The log of an earlier call: the call returns, and the log holds its lines once.
+  EXPECT_EQ(Call({log_config.c_str(), "-ruler"}), JNI_TRUE);
+  const std::string trace = Slurp(log);
+  EXPECT_NE(trace.find(log + " is the trace log: not read as a configuration file"), std::string::npos) << trace;
+  EXPECT_EQ(trace.find("Parse_Arg(ruler)"), trace.rfind("Parse_Arg(ruler)"));
+  ExpectCleanDiscipline();
+  Call({"-log="});  // closes the log
+  for (const std::string& file : {report, config, log}) DeleteFileA(file.c_str());
 }
 
 // Java's U+0000 arrives as C0 80. Cut at it, a name would be another file's.
