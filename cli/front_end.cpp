@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "cli/page_list.h"
 #include "job/options.h"
 #include "platform/text.h"
 #include "print/page_fit.h"
@@ -95,9 +96,9 @@ struct PendingOutput {
   }
 };
 
-// Standard input as a report, and --output=FILE, with an example of each.
+// Standard input as a report, --output=FILE and --pages=LIST, with examples.
 void AppendInputOutputUsage(std::string& out) {
-  out += "\nStandard input and output files:\n";
+  out += "\nStandard input, output files and pages:\n";
   AppendEntry(out, "-",
               "in the place of a REPORT: prints what arrives on standard input, read to its end "
               "(on a console: Ctrl+Z, then Enter), as one report named \"(standard input)\", with the "
@@ -108,9 +109,15 @@ void AppendInputOutputUsage(std::string& out) {
               "printer would have received, and only that. The options before it still apply; "
               "up to the next command or --output it names one report",
               19);
+  AppendEntry(out, "--pages=LIST",
+              "prints only those pages of the next report, counted as the report is paged (form "
+              "feeds and full pages): 3, 47-49, 10- (to the end) or 1,5,9-12. The other pages are "
+              "read but not printed; a list that selects none of the report's pages prints nothing",
+              19);
   out += "Examples:\n"
          "  dir | quillet-print -printer_id=\"Office Printer 2\" -pitch=10 -\n"
-         "  quillet-print -printer_id=\"Microsoft Print to PDF\" --output=day.pdf day.txt\n";
+         "  quillet-print -printer_id=\"Microsoft Print to PDF\" --output=day.pdf day.txt\n"
+         "  quillet-print --pages=47-49 -pitch=fit ledger.txt\n";
 }
 
 }  // namespace
@@ -150,6 +157,13 @@ std::u16string ReportLabel(const std::u16string& argument) {
   return IsStandardInput(argument) ? U16(kStandardInputName) : ReportPathFromArgument(std::u16string_view(argument));
 }
 
+const Step::Pages* Step::PagesOf(std::size_t index) const {
+  for (const Pages& entry : pages) {
+    if (entry.report == index) return &entry;
+  }
+  return nullptr;
+}
+
 const std::u16string* Step::OutputOf(std::size_t index) const {
   for (const auto& [report, file] : outputs) {
     if (report == index) return &file;
@@ -163,10 +177,15 @@ Plan PlanCommandLine(const std::vector<std::u16string>& arguments) {
   bool any_report = false;
   bool standard_input = false;
   std::optional<PendingOutput> output;
-  std::string error;  // the first usage error of "-" and --output
+  std::optional<Step::Pages> pages;  // a --pages=LIST that waits for its report
+  std::string error;  // the first usage error of "-", --output and --pages
   const auto end_output = [&] {
     if (output && error.empty()) error = output->Error();
     output.reset();
+  };
+  const auto end_pages = [&] {
+    if (pages && error.empty()) error = Utf8FromUtf16(pages->argument) + ": no report follows it";
+    pages.reset();
   };
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::u16string& argument = arguments[i];
@@ -176,8 +195,20 @@ Plan PlanCommandLine(const std::vector<std::u16string>& arguments) {
       output = PendingOutput{*file};
       continue;
     }
+    if (const std::optional<std::u16string> list = PagesArgument(argument)) {
+      // Only the next report is printed in part.
+      end_pages();
+      const std::optional<std::vector<PageRange>> ranges = ParsePageList(*list);
+      if (!ranges && error.empty()) {
+        error = Utf8FromUtf16(argument) +
+                ": not a page list (pages and ranges from 1, such as 3, 47-49, 10- or 1,5,9-12)";
+      }
+      pages = Step::Pages{0, ranges.value_or(std::vector<PageRange>{}), argument};
+      continue;
+    }
     if (StartsWithDashDash(argument)) {
       end_output();
+      end_pages();
       const std::optional<std::string> name = Ascii(argument);
       const CommandInfo* found = nullptr;
       for (const CommandInfo& info : kCommands) {
@@ -207,11 +238,17 @@ Plan PlanCommandLine(const std::vector<std::u16string>& arguments) {
         standard_input = true;
       }
       if (output && output->reports++ == 0) print->outputs.emplace_back(i, output->file);
+      if (pages) {
+        pages->report = i;
+        print->pages.push_back(std::move(*pages));
+        pages.reset();
+      }
     } else {
       print->unused_options.push_back(i);
     }
   }
   end_output();
+  end_pages();
   plan.error = error;
   if (!plan.error.empty()) {
     plan.steps.clear();

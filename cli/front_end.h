@@ -47,6 +47,16 @@ struct Step {
 
   // The FILE that argument `index` goes to; null: the printer.
   const std::u16string* OutputOf(std::size_t index) const;
+
+  // print call: the reports printed in part, each with the --pages=LIST before it.
+  struct Pages {
+    std::size_t report;            // argument index
+    std::vector<PageRange> ranges;
+    std::u16string argument;       // "--pages=LIST", for messages
+  };
+  std::vector<Pages> pages;
+  // The pages of argument `index` to print; null: every page.
+  const Pages* PagesOf(std::size_t index) const;
 };
 
 // The report argument "-": what arrives on standard input, printed as one report
@@ -74,7 +84,8 @@ struct Plan {
 // Plans a command line (the arguments after the program name). Usage errors:
 // an unknown "--" command; nothing to do (no report and no command); "-" named
 // twice; an --output without a file, or followed by no report or by more than
-// one before the next "--" argument.
+// one before the next "--" argument; a --pages=LIST whose list is malformed or
+// that no report follows before the next "--" argument.
 Plan PlanCommandLine(const std::vector<std::u16string>& arguments);
 
 // The usage text: synopsis, commands, and every print option of the option

@@ -482,7 +482,7 @@ std::optional<ReportResult> PrintArgument(PrintCall& call, int index, const std:
 
 // The line on standard error for a report that did not print.
 std::u16string FailureLine(const ReportResult& result, const PrintJob& job, const std::u16string& argument,
-                           const std::u16string* output) {
+                           const std::u16string* output, const Step::Pages* pages) {
   std::string system_text;
   std::string printer;
   ReportResult told = result;
@@ -507,7 +507,8 @@ std::u16string FailureLine(const ReportResult& result, const PrintJob& job, cons
     default:
       break;
   }
-  return Utf16FromModifiedUtf8(FailureText(told, system_text, printer));
+  return Utf16FromModifiedUtf8(FailureText(told, system_text, printer,
+                                           pages != nullptr ? Utf8FromUtf16(pages->argument) : std::string()));
 }
 
 // One call of the print entry over the step's arguments. False when a report did
@@ -545,17 +546,23 @@ bool RunPrintCall(const std::vector<std::u16string>& arguments, const Step& step
       }
       call.job().output_path = output.c_str();
     }
+    const Step::Pages* pages = step.PagesOf(step.arguments[k]);
+    if (pages != nullptr) call.job().pages = pages->ranges;
     bool failed = false;
     bool empty = false;
     const std::optional<ReportResult> result = PrintArgument(call, static_cast<int>(k), wide, failed, empty);
     call.job().output_path = nullptr;
+    call.job().pages.clear();
     if (failed) all_spooled = false;
     ClearProgress();
     if (!result) continue;
     if (result->outcome != ReportOutcome::kSpooled) {
       all_spooled = false;
-      Complain(g_report + u": " + FailureLine(*result, call.job(), wide, file));
-    } else if (const std::string cut = CutLinesWarning(*result); !cut.empty()) {
+      Complain(g_report + u": " + FailureLine(*result, call.job(), wide, file, pages));
+      continue;
+    }
+    if (const std::string fit = FitText(*result); !fit.empty()) Complain(g_report + u": " + Utf16FromModifiedUtf8(fit));
+    if (const std::string cut = CutLinesWarning(*result); !cut.empty()) {
       Complain(g_report + u": " + Utf16FromModifiedUtf8(cut));
     } else if (empty) {
       Complain(g_report + u": " + U16(kEmptyReportText));

@@ -62,6 +62,10 @@ TEST(CliPlan, StandardInputAndOutputFiles) {
       {{u"--output=", u"r.txt"}, no_file},
       {{u"--output", u"r.txt"}, no_file},
       {{u"--outputs=a.ps", u"r.txt"}, "unknown command --outputs=a.ps"},
+      {{u"--pages=2-3", u"--output=a.ps", u"r.txt", u"--pages=1"}, "--pages=1: no report follows it"},
+      {{u"--pages=2", u"--pages=3", u"r.txt"}, "--pages=2: no report follows it"},
+      {{u"--pages=3-2", u"r.txt"},
+       "--pages=3-2: not a page list (pages and ranges from 1, such as 3, 47-49, 10- or 1,5,9-12)"},
   };
   for (const Row& row : rows) {
     const Plan plan = PlanCommandLine(row.args);
@@ -79,6 +83,13 @@ TEST(CliPlan, StandardInputAndOutputFiles) {
   EXPECT_EQ(plan.steps[0].OutputOf(1), nullptr);
   ASSERT_NE(plan.steps[0].OutputOf(5), nullptr);
   EXPECT_EQ(*plan.steps[0].OutputOf(5), u"a \u540d.ps");
+  // --pages prints part of the next report alone.
+  const Plan pages = PlanCommandLine({u"--pages=2-3", u"-pitch=9", u"a.txt", u"b.txt"});
+  ASSERT_EQ(pages.steps.size(), 1u);
+  ASSERT_NE(pages.steps[0].PagesOf(2), nullptr);
+  EXPECT_EQ(pages.steps[0].PagesOf(2)->ranges.size(), 1u);
+  EXPECT_EQ(pages.steps[0].PagesOf(2)->argument, u"--pages=2-3");
+  EXPECT_EQ(pages.steps[0].PagesOf(3), nullptr);
   // -log before --output applies to the report after it.
   EXPECT_TRUE(PlanCommandLine({u"-log=t.log", u"--output=a.ps", u"r.txt"}).steps[0].unused_options.empty());
   EXPECT_EQ(ReportLabel(u"-"), u"(standard input)");
