@@ -263,6 +263,49 @@ class QuilletPrint(unittest.TestCase):
         self.assertIn(f"quillet-print: {winpath(folder)}: cannot open the report: it is a folder", err.splitlines())
         self.assertEqual([os.path.exists(p) for p in (failing, printed, config)], [True, False, True])
 
+    def test_reports_that_fit_the_page_and_pages_picked(self):
+        """An 80-column report in the printer's own font is cut, and the warning
+        names the size that fits; -pitch=fit prints every line whole on A4 and on
+        Letter, and each 66-line page of a 132-column report on one sheet;
+        --pages=2-3 prints pages 2 and 3 of five."""
+        os.makedirs(PDF_DIR, exist_ok=True)
+        line = lambda mark, i, width: f"{mark}{i:02d}" + "x" * (width - len(mark) - 3) + "|"
+        wide = {paper: self.report(f"wide-{paper}.txt", "".join(line(f"W{paper}", i, 80) + "\n" for i in range(30)))
+                for paper in ("own", "A4", "Letter")}
+        ledger = self.report("ledger.txt", "\f".join("".join(line(f"P{page}L", i, 132) + "\n" for i in range(66))
+                                                     for page in range(1, 4)))
+        five = self.report("five.txt", "".join(f"PAGE {page} of five\f" for page in range(1, 6)))
+        before = set(glob.glob(os.path.join(PDF_DIR, "*.pdf")))
+        status, _, err = run(winpath(wide["own"]), "-pitch=FIT", winpath(wide["A4"]), "-form_id=Letter",
+                             winpath(wide["Letter"]), "-form_id=A4", winpath(ledger), "--pages=2-3", winpath(five))
+        new = new_pdfs(before, 5)
+        try:
+            self.assertEqual(status, 0, err)
+            lines = err.splitlines()
+            self.assertRegex(lines[0], r"^quillet-print: .*wide-own\.txt: 30 lines cut at column \d+; "
+                                       r"-pitch=fit would print it at \d+(\.5)? points$")
+            self.assertRegex(lines[1], r"wide-A4\.txt: -pitch=fit: \d+(\.5)? points for 80 columns$")
+            self.assertRegex(lines[2], r"wide-Letter\.txt: -pitch=fit: \d+(\.5)? points for 80 columns$")
+            self.assertRegex(lines[3], r"ledger\.txt: -pitch=fit: \d+(\.5)? points for 132 columns and 66 lines$")
+            self.assertEqual(len(lines), 5, err)  # and the fit of the five pages
+            self.assertEqual(len(new), 5)
+            texts = [pdf_text(pdf) for pdf in new]
+            self.assertNotIn(line("Wown", 0, 80), texts[0])
+            for text, paper in zip(texts[1:3], ("A4", "Letter")):
+                self.assertEqual(text.split(), [line(f"W{paper}", i, 80) for i in range(30)])
+            sheets = texts[3].split("\f")[:-1]
+            self.assertEqual([page.split() for page in sheets],
+                             [[line(f"P{page}L", i, 132) for i in range(66)] for page in range(1, 4)])
+            self.assertEqual([page.split() for page in texts[4].split("\f")[:-1]],
+                             [["PAGE", "2", "of", "five"], ["PAGE", "3", "of", "five"]])
+        finally:
+            for pdf in new:
+                os.remove(pdf)
+
+        status, _, err = run("-printer_id=Null", "--pages=7-", winpath(five))
+        self.assertEqual((status, err.strip()), (1, f"quillet-print: {winpath(five)}: not printed: --pages=7- selects "
+                                                    "none of its 5 pages"))
+
     def test_configuration_files_as_windows_writes_them(self):
         """Notepad's UTF-8 with a mark, PowerShell's UTF-16: options as from an
         ANSI file, and a name beyond the ANSI code page reaches its file."""
