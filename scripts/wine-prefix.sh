@@ -95,10 +95,14 @@ else
   if [ "$(cat "$WINEPREFIX/.quillet-fonts" 2>/dev/null)" != "$wanted" ]; then
     mkdir -p "$fonts"
     rm -f "$fonts"/quillet-*.ttf
+    builds=()
+    for at in 0 3; do  # the two weights side by side, a core each
+      python3 "$builder" "$WINEPREFIX/.quillet-font-$at" "${sources[@]:at:3}" >/dev/null &
+      builds+=($!)
+    done
+    for build in "${builds[@]}"; do wait "$build"; done
     for at in 0 3; do
-      out="$fonts/quillet-$(basename "${sources[at]%.*}").ttf"
-      python3 "$builder" "$WINEPREFIX/.quillet-font.part" "${sources[@]:at:3}" >/dev/null
-      mv "$WINEPREFIX/.quillet-font.part" "$out"
+      mv "$WINEPREFIX/.quillet-font-$at" "$fonts/quillet-$(basename "${sources[at]%.*}").ttf"
     done
     echo "$wanted" > "$WINEPREFIX/.quillet-fonts"
   fi
