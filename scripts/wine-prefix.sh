@@ -59,19 +59,27 @@ fi
 #   Arabic: Wine loads it (its font trace lists the linked files as child fonts
 #   of the face), the PostScript driver never asks them;
 # - a replacement (HKCU\Software\Wine\Fonts\Replacements) of the face: Wine skips
-#   a replacement for a face that exists, and a substitute changes the face
-#   itself, Latin letters and metrics with it;
-# - the fallback fonts in the prefix's Fonts folder: Wine sees the system's fonts
-#   anyway; seeing a font is not linking it.
+#   a replacement for a face that exists ("is available. Skip this replacement");
+#   a substitute would change the face itself, Latin letters and metrics with it;
+# - fonts that have the glyphs, installed: Wine sees them, and links nothing.
 # What works: a copy of the face that has the glyphs (scripts/fallback-font.py:
-# the face's own glyphs untouched, plus Hebrew, Arabic and the other alphabets
-# from DejaVu Sans and Chinese, Japanese and Korean from WenQuanYi Micro Hei), in
-# the weights reports print in (regular, bold), in the prefix's Fonts folder. Wine
-# meets the face twice there and keeps the copy, whose revision is one step higher.
-# The copy's glyph tables pass the 64 KB that the driver's Type 42 download takes,
-# so the driver sends the face as Type 1 outlines: PDFs list it as "Type 1C"
-# fonts of the same name where they listed TrueType before. Rebuilt when the
-# face, a fallback or the builder changes.
+# the face's own glyphs and tables kept, plus Hebrew, Arabic and the other
+# alphabets from DejaVu Sans and Chinese, Japanese and Korean from WenQuanYi
+# Micro Hei), in the weights reports print in (regular, bold), in the prefix's
+# Fonts folder. Wine meets the face twice and keeps the copy, whose revision is one
+# step higher. What follows from the driver:
+# - Its Type 42 download takes tables of at most 64 KB; the copy's glyph index
+#   passes that, so the driver sends the face as Type 1 outlines ("Type 1C" fonts
+#   of the same name in pdffonts, where TrueType was listed before). That path
+#   is the cheaper one: it does not send the face's tables again on every page
+#   (200 pages on the Null printer took about a third of the time).
+# - A PDF gives a character back as text only through its glyph's name, and the
+#   driver reads the face's whole name table for every character it prints: past
+#   about 96 KiB that costs more than the printing. So the common characters are
+#   named (scripts/fallback-font.py says which) and the rest print unnamed:
+#   pdftotext cannot read those back, and a driver trace (WINEDEBUG fixme) says
+#   "exceeds PostScript Format 2 table size" for each.
+# Rebuilt when the face, a fallback or the builder changes.
 font_file() {  # the file of the newest font that fontconfig has for a pattern
   fc-list -f '%{fontversion} %{file}\n' "$1" 2>/dev/null | sort -n | tail -n 1 | cut -d' ' -f2-
 }
