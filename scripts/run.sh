@@ -19,17 +19,18 @@ mkdir -p "$outdir"
 
 # Options apply to every report named after them: the memo prints with the
 # printer's defaults, the travel expenses (UTF-8: names, currencies and a table in
-# Latin, Greek and Cyrillic letters) in 10 point, the sales report on Letter with
-# a ruler (from letter.cfg), the ledger on A4 in landscape. Wine maps / to Z:\ in
-# every prefix.
+# Latin, Greek and Cyrillic letters) and the customer list (UTF-8: names in Latin,
+# Chinese, Japanese, Korean and Hebrew) in 10 point, the sales report on Letter
+# with a ruler (from letter.cfg), the ledger on A4 in landscape. Wine maps / to Z:\
+# in every prefix.
 win() { echo "Z:${1//\//\\}"; }
 args=(
   "$(win "$root/samples/memo.txt")"
-  "-pitch=10" "$(win "$root/samples/travel.txt")"
+  "-pitch=10" "$(win "$root/samples/travel.txt")" "$(win "$root/samples/customers.txt")"
   "-config=$(win "$root/samples/letter.cfg")" "$(win "$root/samples/quarterly.txt")"
   "-orientation=Landscape" "-form_id=A4" "-pitch=8" "$(win "$root/samples/ledger.txt")"
 )
-want=4
+want=5
 
 # build FOLDER TOOLCHAIN ARCH [CMAKE ARGUMENT...]: build and check one architecture.
 build() {

@@ -23,6 +23,10 @@ packages+=(g++-mingw-w64-x86-64 wine64)
 # The Java virtual machine of the JVM tests (scripts/avian.sh): zlib for Windows
 # and for its build tools, and the tool that applies its recorded change.
 packages+=(libz-mingw-w64-dev zlib1g-dev patch)
+# Glyphs for other scripts in the printer's own face under Wine
+# (scripts/wine-prefix.sh): the face itself, DejaVu Sans for Hebrew and Arabic,
+# WenQuanYi Micro Hei for Chinese, Japanese and Korean, and fc-list to find them.
+packages+=(fonts-dejavu-core fonts-wqy-microhei fontconfig)
 command -v javac >/dev/null 2>&1 || packages+=(default-jdk-headless)
 
 missing=()
