@@ -28,7 +28,7 @@ args=(
   "$(win "$root/samples/memo.txt")"
   "-pitch=10" "$(win "$root/samples/travel.txt")" "$(win "$root/samples/customers.txt")"
   "-config=$(win "$root/samples/letter.cfg")" "$(win "$root/samples/quarterly.txt")"
-  "-orientation=Landscape" "-form_id=A4" "-pitch=8" "$(win "$root/samples/ledger.txt")"
+  "-orientation=Landscape" "-form_id=A4" "-pitch=fit" "$(win "$root/samples/ledger.txt")"
 )
 want=5
 
