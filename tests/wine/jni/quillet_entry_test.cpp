@@ -123,24 +123,28 @@ TEST_F(QuilletEntry, ScratchDispositionKeepsWhatWasNotPrinted) {
   ExpectCleanDiscipline();
 }
 
-// Java's U+0000 arrives as C0 80. Cut at it, a name would be another file's.
+// Java's U+0000 arrives as C0 80, or as a zero byte that ends the bytes early
+// (Avian). Cut at it, a name would be another file's.
 TEST_F(QuilletEntry, TextsHoldingANulCharacterNameNothing) {
   const std::string victim = TempPath("quillet-victim.txt");
-  { std::ofstream(victim) << "NEVER PRINTED\n"; }
   const std::string log = TempPath("quillet-entry-nul.log");
   const std::string log_option = "-log=" + log;
   const std::string report = victim + "\xC0\x80.tmp";
   const std::string other_log = "-log=" + TempPath("quillet-nul-other.log") + "\xC0\x80x";
-  EXPECT_EQ(Call({log_option.c_str(), "-printer_id=Null", "-interactive=none", other_log.c_str(),
-                  "-disposition=scratch", report.c_str()}),
-            JNI_TRUE);
-  EXPECT_NE(GetFileAttributesA(victim.c_str()), INVALID_FILE_ATTRIBUTES) << "a file the caller never named";
-  const std::string trace = Slurp(log);  // the option with a NUL opened no other log
-  EXPECT_NE(trace.find("argv[3] holds a NUL character: it names nothing"), std::string::npos) << trace;
-  EXPECT_NE(trace.find("argv[5] holds a NUL character: it names nothing"), std::string::npos) << trace;
-  EXPECT_EQ(trace.find("NEVER PRINTED"), std::string::npos) << trace;
+  for (bool raw_zero : {false, true}) {
+    { std::ofstream(victim) << "NEVER PRINTED\n"; }
+    jni_.RawZero(raw_zero);
+    EXPECT_EQ(Call({log_option.c_str(), "-printer_id=Null", "-interactive=none", other_log.c_str(),
+                    "-disposition=scratch", report.c_str()}),
+              JNI_TRUE);
+    EXPECT_NE(GetFileAttributesA(victim.c_str()), INVALID_FILE_ATTRIBUTES) << "a file the caller never named";
+    const std::string trace = Slurp(log);  // the option with a NUL opened no other log
+    EXPECT_NE(trace.find("argv[3] holds a NUL character: it names nothing"), std::string::npos) << trace;
+    EXPECT_NE(trace.find("argv[5] holds a NUL character: it names nothing"), std::string::npos) << trace;
+    EXPECT_EQ(trace.find("NEVER PRINTED"), std::string::npos) << trace;
+    ExpectCleanDiscipline();
+  }
   DeleteFileA(victim.c_str());
-  ExpectCleanDiscipline();
 }
 
 // A window of the printing thread that calls in while a report spools (the
