@@ -15,7 +15,7 @@ fi
 packages=(
   g++-mingw-w64-i686 cmake ninja-build make g++ libgtest-dev
   wine wine32:i386 libcups2:i386
-  cups cups-client printer-driver-cups-pdf poppler-utils ghostscript
+  cups cups-client cups-ipp-utils printer-driver-cups-pdf poppler-utils ghostscript
   python3 clang
 )
 # The x64 library: its cross compiler, and 64-bit Wine beside the 32-bit one.
