@@ -24,6 +24,9 @@ packages+=(g++-mingw-w64-x86-64 wine64)
 # and for its build tools, and the tool that applies its recorded change.
 packages+=(libz-mingw-w64-dev zlib1g-dev patch)
 command -v javac >/dev/null 2>&1 || packages+=(default-jdk-headless)
+# Maven, and the plugin that installs the release's jar by its own coordinates
+# (the JVM tests run it on Debian's repository of Maven plugins, offline).
+packages+=(maven libmaven-install-plugin-java)
 
 missing=()
 for p in "${packages[@]}"; do
