@@ -151,7 +151,7 @@ public class ApiTest {
         check.that(!cut.exists(), "a command holding \\u0000 launches nothing");
     }
 
-    static void printing() {
+    static void printing() throws Exception {
         check.equal(Boolean.TRUE, NativeWindows.quillet(null), "quillet(null)");
         check.equal(Boolean.TRUE, NativeWindows.quillet(new String[0]), "quillet of no arguments");
         check.equal(Boolean.TRUE, NativeWindows.quillet(new String[] {null, "-copies=2", null}),
@@ -161,7 +161,9 @@ public class ApiTest {
             "-printer_id=Null", work + "\\out\\no such report.txt"}), "quillet of a missing report");
         // A report named with U+0000 is not the file named before it.
         File victim = output();
-        write(victim, "NEVER PRINTED\n");
+        java.io.FileOutputStream out = new java.io.FileOutputStream(victim);
+        out.write("NEVER PRINTED\n".getBytes("US-ASCII"));
+        out.close();
         NativeWindows.quillet(new String[] {"-printer_id=Null", "-interactive=none", "-disposition=scratch",
             victim + "\u0000.tmp"});
         check.that(victim.exists(), "a report named with \\u0000 names nothing (not printed and scratched)");
@@ -169,19 +171,6 @@ public class ApiTest {
         // QUILLET_NO_MESSAGE_BOXES): the call returns, the report not printed.
         check.equal(Boolean.TRUE, NativeWindows.quillet(new String[] {
             "-interactive=none", "-printer_id=NoSuchPrinter", victim.getPath()}), "quillet on a wrong printer");
-    }
-
-    static void write(File file, String text) {
-        try {
-            java.io.FileOutputStream out = new java.io.FileOutputStream(file);
-            try {
-                out.write(text.getBytes("US-ASCII"));
-            } finally {
-                out.close();
-            }
-        } catch (java.io.IOException e) {
-            check.failed("writing " + file, e);
-        }
     }
 
     static File output() {
