@@ -164,6 +164,7 @@ void GdiPrintDevice::AbortDocument(DeviceContext dc) {
   AbortDoc(Dc(dc));
   turn_.Release();
 }
+
 void GdiPrintDevice::SetTransparentText(DeviceContext dc) { SetBkMode(Dc(dc), TRANSPARENT); }
 
 void GdiPrintDevice::PutText(DeviceContext dc, int x, int y, const char* text, int length) {
