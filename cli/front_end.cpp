@@ -336,7 +336,8 @@ std::string FailureText(const ReportResult& result, std::string_view system_text
       }
       break;
     case ReportOutcome::kSpoolerFailed:
-      text = "not printed: the spooler refused it";
+      text = result.error == kSharingViolation ? "not printed: the spooler was busy with another document"
+                                               : "not printed: the spooler refused it";
       if (result.spooler_call != nullptr) {
         text += " (" + std::string(result.spooler_call) + " returned " + std::to_string(result.spooler_result) +
                 ", error " + std::to_string(result.error) + ")";

@@ -169,6 +169,8 @@ install(FILES ${CMAKE_SOURCE_DIR}/NOTICE.txt DESTINATION .)
 install(CODE "
   set(QUILLET_JAR_TOOL \"${JAR}\")
   set(QUILLET_JAR_CLASS \"${jar_classes}/doc/NativeWindows.class\")
+  set(QUILLET_JAR_SOURCE \"${CMAKE_SOURCE_DIR}/doc/NativeWindows.java\")
+  set(QUILLET_POM_TEMPLATE \"${CMAKE_SOURCE_DIR}/cmake/quillet.pom.in\")
   set(QUILLET_JAR_STAGE \"${CMAKE_BINARY_DIR}/jar-stage\")
   set(QUILLET_NOTICE \"${CMAKE_SOURCE_DIR}/NOTICE.txt\")
   set(QUILLET_VERSION \"${PROJECT_VERSION}\")

@@ -6,20 +6,27 @@ import java.io.FileOutputStream;
 import java.io.IOException;
 import java.io.InputStream;
 import java.io.OutputStream;
+import java.io.UnsupportedEncodingException;
 import java.util.Random;
 
 /**
  * Native services of QUILLETDLL.dll: report printing, printer setup, shell and registry.
  *
- * <p>The class loads the library when it is first used. It asks {@code
- * System.loadLibrary("QUILLETDLL")} first, so a QUILLETDLL.dll on {@code
- * java.library.path} is the one loaded. Only when that fails does it take the DLL of the
- * running virtual machine's architecture from the Quillet jar ({@code
- * doc/native/x86/} or {@code doc/native/x64/}), copy it once into a per-user folder
- * named by the DLL's SHA-256 ({@code %LOCALAPPDATA%\Quillet\native\<hash>\}, or the
- * folder that the system property {@code quillet.native.dir} names) and load that copy.
- * When neither works, the {@code UnsatisfiedLinkError} says what was tried and why each
- * attempt failed.
+ * <p>The class loads the library when it is first used, the first of these that applies:
+ * <ol>
+ * <li>the system property {@code quillet.library.path} names a folder: its QUILLETDLL.dll;
+ * <li>the class path holds the DLL of the running virtual machine's architecture (the
+ * Quillet jar's {@code doc/native/x86/} or {@code doc/native/x64/}): that DLL, copied once
+ * into a per-user folder named by its SHA-256 ({@code %LOCALAPPDATA%\Quillet\native\<hash>\},
+ * {@code java.io.tmpdir}'s {@code quillet-native\<hash>\} when that cannot be written, or
+ * the folder that the system property {@code quillet.native.dir} names) and loaded from
+ * there;
+ * <li>otherwise (the class compiled into an application without the jar) {@code
+ * System.loadLibrary("QUILLETDLL")}, which searches {@code java.library.path}.
+ * </ol>
+ * A QUILLETDLL.dll that happens to lie on {@code java.library.path} (on Windows the current
+ * folder and {@code PATH} too) is therefore never loaded in place of the jar's own. When
+ * loading fails, the {@code UnsatisfiedLinkError} says what was tried and why it failed.
  */
 public class NativeWindows {
     static {
@@ -50,24 +57,22 @@ public class NativeWindows {
     private static final String DLL = LIBRARY + ".dll";
 
     private static void loadLibrary() {
-        UnsatisfiedLinkError byName;
-        try {
-            System.loadLibrary(LIBRARY);
-            return;
-        } catch (UnsatisfiedLinkError e) {
-            byName = e;
+        String chosen = System.getProperty("quillet.library.path");
+        if (chosen != null && chosen.length() > 0) {
+            File dll = new File(chosen, DLL);
+            try {
+                System.load(dll.getAbsolutePath());
+                return;
+            } catch (UnsatisfiedLinkError e) {
+                throw failure("Cannot load " + dll.getAbsolutePath() + " (quillet.library.path): " + e.getMessage(), e);
+            }
         }
         String arch = System.getProperty("os.arch");
         String folder = archFolder(arch);
-        String second;
-        Throwable cause;
-        if (folder == null) {
-            second = "the jar holds QUILLETDLL.dll for x86 and x64 only, and this virtual machine's os.arch is "
-                    + arch;
-            cause = null;
-        } else {
-            String resource = "/doc/native/" + folder + "/" + DLL;
+        String resource = folder != null ? "/doc/native/" + folder + "/" + DLL : null;
+        if (resource != null && NativeWindows.class.getResource(resource) != null) {
             File copy = null;
+            Throwable cause;
             try {
                 copy = copyFromJar(resource);
                 System.load(copy.getAbsolutePath());
@@ -77,14 +82,45 @@ public class NativeWindows {
             } catch (UnsatisfiedLinkError e) {
                 cause = e;
             }
-            second = "the jar's " + resource.substring(1)
+            String message = "Cannot load " + DLL + ": the jar's " + resource.substring(1)
                     + (copy != null ? ", copied to " + copy.getAbsolutePath() : "") + ": " + cause.getMessage();
+            if (copy != null && !ansiPath(copy.getAbsolutePath()))
+                message += ". The copy's path holds characters outside the system's ANSI code page, by which Java 8"
+                        + " and 11 load libraries: name a folder without them in the system property"
+                        + " quillet.native.dir";
+            throw failure(message, cause);
         }
-        UnsatisfiedLinkError failure = new UnsatisfiedLinkError("Cannot load " + DLL + ". Tried System.loadLibrary(\""
-                + LIBRARY + "\") with java.library.path=" + System.getProperty("java.library.path") + ": "
-                + byName.getMessage() + ". Then " + second);
-        if (cause != null) failure.initCause(cause);
-        throw failure;
+        try {
+            System.loadLibrary(LIBRARY);
+        } catch (UnsatisfiedLinkError e) {
+            throw failure("Cannot load " + DLL + ". The class path holds none for os.arch " + arch
+                    + " (is the Quillet jar on it?), and System.loadLibrary(\"" + LIBRARY + "\") with"
+                    + " java.library.path=" + System.getProperty("java.library.path") + " failed: " + e.getMessage(), e);
+        }
+    }
+
+    private static UnsatisfiedLinkError failure(String message, Throwable cause) {
+        UnsatisfiedLinkError failure = new UnsatisfiedLinkError(message);
+        failure.initCause(cause);
+        return failure;
+    }
+
+    /**
+     * Whether the system's ANSI code page ({@code sun.jnu.encoding} on Windows) spells a
+     * path; where that is not known, whether the path is ASCII.
+     */
+    private static boolean ansiPath(String path) {
+        String encoding = System.getProperty("sun.jnu.encoding");
+        if (encoding != null) {
+            try {
+                return new String(path.getBytes(encoding), encoding).equals(path);
+            } catch (UnsupportedEncodingException e) {
+                // judged as ASCII below
+            }
+        }
+        for (int i = 0; i < path.length(); ++i)
+            if (path.charAt(i) > 0x7F) return false;
+        return true;
     }
 
     /** The jar's folder for a virtual machine's os.arch, or null when it has none. */
@@ -96,15 +132,45 @@ public class NativeWindows {
     }
 
     /**
-     * The DLL of the jar as a file of this user: the copy already there when its bytes
-     * are the jar's, else a new one. A copy is written under a name of its own and then
-     * renamed, so a virtual machine never loads a file that another is still writing.
+     * The DLL of the jar as a file of this user, in the folder named by its SHA-256
+     * under quillet.native.dir, else under LOCALAPPDATA, else (or when that cannot be
+     * written) under java.io.tmpdir.
      */
     private static File copyFromJar(String resource) throws IOException {
         byte[] dll = readResource(resource);
         String hash = hexDigits(readResource(resource + ".sha256"));
         if (hash.length() != 64) throw new IOException(resource.substring(1) + ".sha256 holds no SHA-256");
-        File folder = new File(baseFolder(), hash);
+        String chosen = System.getProperty("quillet.native.dir");
+        if (chosen != null && chosen.length() > 0) return copyInto(new File(chosen, hash), dll);
+        IOException local = null;
+        String localAppData = System.getenv("LOCALAPPDATA");
+        if (localAppData != null && localAppData.length() > 0) {
+            try {
+                return copyInto(new File(localAppData, "Quillet" + File.separator + "native" + File.separator + hash),
+                        dll);
+            } catch (IOException e) {
+                local = e;
+            }
+        }
+        String temp = System.getProperty("java.io.tmpdir");
+        if (temp == null) {
+            if (local != null) throw local;
+            throw new IOException("no per-user folder: LOCALAPPDATA and java.io.tmpdir are not set");
+        }
+        try {
+            return copyInto(new File(temp, "quillet-native" + File.separator + hash), dll);
+        } catch (IOException e) {
+            if (local == null) throw e;
+            throw new IOException(local.getMessage() + "; then " + e.getMessage());
+        }
+    }
+
+    /**
+     * The copy in `folder`: the file already there when its bytes are the DLL's, else a
+     * new one, written under a name of its own and then renamed, so a virtual machine
+     * never loads a file that another is still writing.
+     */
+    private static File copyInto(File folder, byte[] dll) throws IOException {
         File target = new File(folder, DLL);
         if (sameBytes(target, dll)) return target;
         if (!folder.isDirectory() && !folder.mkdirs() && !folder.isDirectory())
@@ -127,16 +193,6 @@ public class NativeWindows {
         } finally {
             partial.delete();  // gone already once renamed
         }
-    }
-
-    private static File baseFolder() throws IOException {
-        String chosen = System.getProperty("quillet.native.dir");
-        if (chosen != null && chosen.length() > 0) return new File(chosen);
-        String local = System.getenv("LOCALAPPDATA");
-        if (local != null && local.length() > 0) return new File(local, "Quillet" + File.separator + "native");
-        String temp = System.getProperty("java.io.tmpdir");
-        if (temp == null) throw new IOException("no per-user folder: LOCALAPPDATA and java.io.tmpdir are not set");
-        return new File(temp, "quillet-native");
     }
 
     /** A new, empty file in `folder` that no other virtual machine has. */

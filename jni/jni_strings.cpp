@@ -7,7 +7,10 @@ namespace quillet {
 
 JavaText::JavaText(JNIEnv* env, jstring string) : chars_(env, string) {
   if (chars_.bytes() == nullptr) return;
-  wide_ = Utf16FromModifiedUtf8(chars_.bytes());
+  const jsize length = env->GetStringLength(string);
+  static_assert(sizeof(jchar) == sizeof(char16_t), "Java characters are UTF-16 units");
+  wide_.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
+  if (length > 0) env->GetStringRegion(string, 0, length, reinterpret_cast<jchar*>(wide_.data()));
   AnsiText ansi = AnsiFromUtf16(wide_);
   ansi_ = std::move(ansi.bytes);
   exact_ = ansi.exact;

@@ -43,7 +43,10 @@ class Utf8Chars {
 
 // A Java string argument as the library uses it: the virtual machine's bytes are
 // held as Utf8Chars hold them (so the JNI calls stay in their order), and the
-// text is converted once, when it is taken: modified UTF-8, then UTF-16, then the
+// text is converted once, when it is taken. The text is the string's UTF-16
+// units (GetStringLength, GetStringRegion), which every virtual machine hands
+// out alike; the bytes are not alike: some give U+0000 as modified UTF-8's C0 80,
+// others as a zero byte that ends them early. From UTF-16 the text goes to the
 // ANSI code page.
 class JavaText {
  public:

@@ -14,14 +14,36 @@
 #include "platform/module_win32.h"
 #include "platform/text_win32.h"
 #include "print/abort_dialog_win32.h"
+#include "print/spool_turn.h"
 #include "printer/printer_setup.h"
 #include "platform/file.h"
 #include "res/resource.h"
+#include "trace/trace.h"
 
 namespace quillet {
 namespace {
 
 HDC Dc(DeviceContext dc) { return static_cast<HDC>(dc); }
+
+// One StartDoc. The wide call when the document's name or its file needs it, so
+// that the name arrives as given whatever the ANSI code page can spell.
+int StartOneDocument(DeviceContext dc, const char* document_name, const char16_t* wide_name,
+                     const char16_t* output_path) {
+  if (wide_name == nullptr && output_path == nullptr) {
+    DOCINFOA info;
+    std::memset(&info, 0, sizeof info);
+    info.cbSize = sizeof info;
+    info.lpszDocName = document_name;
+    return StartDocA(Dc(dc), &info);
+  }
+  const std::u16string name = wide_name != nullptr ? std::u16string(wide_name) : Utf16FromAnsi(document_name);
+  DOCINFOW info;
+  std::memset(&info, 0, sizeof info);
+  info.cbSize = sizeof info;
+  info.lpszDocName = Wide(name);
+  info.lpszOutput = reinterpret_cast<const wchar_t*>(output_path);
+  return StartDocW(Dc(dc), &info);
+}
 
 }  // namespace
 
@@ -106,23 +128,31 @@ void GdiPrintDevice::DeleteFont(FontHandle font) { DeleteObject(static_cast<HGDI
 
 void GdiPrintDevice::SetAbortProc(DeviceContext dc) { ::SetAbortProc(Dc(dc), &AbrtProc); }
 
-int GdiPrintDevice::StartDocument(DeviceContext dc, const char* document_name, const char16_t* output_path) {
-  if (output_path == nullptr) {
-    DOCINFOA info;
-    std::memset(&info, 0, sizeof info);
-    info.cbSize = sizeof info;
-    info.lpszDocName = document_name;
-    return StartDocA(Dc(dc), &info);
+int GdiPrintDevice::StartDocument(DeviceContext dc, const char* document_name, const char16_t* wide_name,
+                                  const char16_t* output_path) {
+  const bool wine = RunningUnderWine();
+  if (wine && !turn_.Take()) return 0;  // cancelled while another process spooled
+  int result = StartOneDocument(dc, document_name, wide_name, output_path);
+  // Another program of the prefix is spooling (Wine's spool file is taken).
+  unsigned pause = 0;
+  unsigned waited = 0;
+  while (wine && result <= 0 && GetLastError() == ERROR_SHARING_VIOLATION) {
+    pause = NextBusySpoolerPause(pause, waited);
+    if (pause == 0) {
+      Trace("StartDoc gives up: the spooler was busy with another document for %u s\n", waited / 1000);
+      SetLastError(ERROR_SHARING_VIOLATION);
+      break;
+    }
+    Trace("StartDoc found the spooler busy with another document: trying again in %u ms\n", pause);
+    if (WaitDispatching(nullptr, pause) == WaitEnd::kCancelled) {
+      result = 0;
+      break;
+    }
+    waited += pause;
+    result = StartOneDocument(dc, document_name, wide_name, output_path);
   }
-  // To a file: the wide call, so that the file's name arrives as given whatever
-  // the ANSI code page can spell; the document's name is its ANSI text widened.
-  const std::u16string name = Utf16FromAnsi(document_name);
-  DOCINFOW info;
-  std::memset(&info, 0, sizeof info);
-  info.cbSize = sizeof info;
-  info.lpszDocName = Wide(name);
-  info.lpszOutput = reinterpret_cast<const wchar_t*>(output_path);
-  return StartDocW(Dc(dc), &info);
+  if (result <= 0) turn_.Release();
+  return result;
 }
 
 unsigned long GdiPrintDevice::EmptyOutput(const char16_t* output_path) {
@@ -139,8 +169,18 @@ unsigned long GdiPrintDevice::EmptyOutput(const char16_t* output_path) {
 
 int GdiPrintDevice::StartPage(DeviceContext dc) { return ::StartPage(Dc(dc)); }
 int GdiPrintDevice::EndPage(DeviceContext dc) { return ::EndPage(Dc(dc)); }
-int GdiPrintDevice::EndDocument(DeviceContext dc) { return EndDoc(Dc(dc)); }
-void GdiPrintDevice::AbortDocument(DeviceContext dc) { AbortDoc(Dc(dc)); }
+
+int GdiPrintDevice::EndDocument(DeviceContext dc) {
+  const int result = EndDoc(Dc(dc));
+  turn_.Release();  // Wine's spooler has handed the job on when EndDoc returns
+  return result;
+}
+
+void GdiPrintDevice::AbortDocument(DeviceContext dc) {
+  AbortDoc(Dc(dc));
+  turn_.Release();
+}
+
 void GdiPrintDevice::SetTransparentText(DeviceContext dc) { SetBkMode(Dc(dc), TRANSPARENT); }
 
 void GdiPrintDevice::PutText(DeviceContext dc, int x, int y, const char* text, int length, const int* advances) {

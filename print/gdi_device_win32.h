@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "print/print_device.h"
+#include "print/spool_turn_win32.h"
 
 namespace quillet {
 
@@ -40,7 +41,11 @@ class GdiPrintDevice final : public PrintDevice {
   void DeleteFont(FontHandle font) override;
 
   void SetAbortProc(DeviceContext dc) override;
-  int StartDocument(DeviceContext dc, const char* document_name, const char16_t* output_path) override;
+  // Under Wine, waits for the prefix's turn to spool first and holds it until
+  // EndDocument or AbortDocument, and starts a document that finds the spooler
+  // busy again after growing pauses (spool_turn.h).
+  int StartDocument(DeviceContext dc, const char* document_name, const char16_t* wide_name,
+                    const char16_t* output_path) override;
   unsigned long EmptyOutput(const char16_t* output_path) override;
   int StartPage(DeviceContext dc) override;
   int EndPage(DeviceContext dc) override;
@@ -65,6 +70,7 @@ class GdiPrintDevice final : public PrintDevice {
 
  private:
   PrinterDcSource printer_dc_source_;
+  SpoolTurn turn_;
   std::vector<HFONT> fonts_made_;
 };
 

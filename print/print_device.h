@@ -77,10 +77,14 @@ class PrintDevice {
 
   // Installs the library's abort procedure on the device context.
   virtual void SetAbortProc(DeviceContext dc) = 0;
-  // The spooler calls: StartDocument takes the document name and, when given, the
-  // file (UTF-16) that receives the document instead of the printer; each returns
-  // the platform's result (0 or negative on failure).
-  virtual int StartDocument(DeviceContext dc, const char* document_name, const char16_t* output_path) = 0;
+  // The spooler calls: StartDocument takes the document name, in UTF-16 too when
+  // the ANSI code page cannot spell it (`wide_name`, else null), and, when given,
+  // the file (UTF-16) that receives the document instead of the printer; each
+  // returns the platform's result (0 or negative on failure). A StartDocument
+  // that the user cancelled before the document started returns 0 with
+  // user_abort set.
+  virtual int StartDocument(DeviceContext dc, const char* document_name, const char16_t* wide_name,
+                            const char16_t* output_path) = 0;
   // Empties the file a document is about to be written to (UTF-16 name); a
   // file that does not exist is left to the document to make. 0, or the
   // platform's error code.

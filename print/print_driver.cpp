@@ -161,8 +161,15 @@ ReportOutcome Report::Print() {
       return ReportOutcome::kOutputFailed;
     }
   }
-  if (SpoolerFailed("StartDoc", device_.StartDocument(dc, DocumentName(), job_.output_path)))
-    return ReportOutcome::kSpoolerFailed;
+  // The spooler's document takes the report's own name, in UTF-16 when the ANSI
+  // code page cannot spell it.
+  const char16_t* wide_name = job_.document_name == nullptr ? job_.report_path_wide : nullptr;
+  const int started = device_.StartDocument(dc, DocumentName(), wide_name, job_.output_path);
+  if (started <= 0 && user_abort) {
+    Trace("StartDoc: cancelled before the document started\n");
+    return ReportOutcome::kCancelled;
+  }
+  if (SpoolerFailed("StartDoc", started)) return ReportOutcome::kSpoolerFailed;
   // From here until EndDoc succeeds, every way out drops the document
   // (Release): a cancelled report, or one whose page could not be started or
   // ended or that the spooler refused at its end, is dropped whole, so the
@@ -557,8 +564,12 @@ bool CheckPrintResult(PrintDevice& device, const char* name, int result, unsigne
   const unsigned long last_error = device.LastError();
   if (error != nullptr) *error = last_error;
   Trace("%s returned %i - GetLastError() = %lu\n", name, result, last_error);
+  // A sharing violation is the spooler busy with another document (another
+  // process writing the spool file) for as long as the device would wait.
+  const char* reason =
+      last_error == kSharingViolation ? "the spooler was busy with another document" : SpoolerErrorText(result);
   char text[kResultTextSize];
-  std::snprintf(text, sizeof text, "%s returned %i (%s).", name, result, SpoolerErrorText(result));
+  std::snprintf(text, sizeof text, "%s returned %i (%s).", name, result, reason);
   device.ShowError(text);
   return true;
 }

@@ -88,6 +88,10 @@ void DisposeConfigFiles(PrintJob& job);
 // without a box otherwise.
 bool CheckPrintResult(PrintDevice& device, const char* name, int result, unsigned long* error = nullptr);
 
+// The platform's error code of a spooler call that found the spooler busy with
+// another document (ERROR_SHARING_VIOLATION).
+constexpr unsigned long kSharingViolation = 32;
+
 // The text shown for a failed spooler result.
 const char* SpoolerErrorText(int result);
 

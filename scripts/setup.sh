@@ -15,7 +15,7 @@ fi
 packages=(
   g++-mingw-w64-i686 cmake ninja-build make g++ libgtest-dev
   wine wine32:i386 libcups2:i386
-  cups cups-client printer-driver-cups-pdf poppler-utils ghostscript
+  cups cups-client cups-ipp-utils printer-driver-cups-pdf poppler-utils ghostscript
   python3 clang
 )
 # The x64 library: its cross compiler, and 64-bit Wine beside the 32-bit one.
@@ -28,6 +28,9 @@ packages+=(libz-mingw-w64-dev zlib1g-dev patch)
 # WenQuanYi Micro Hei for Chinese, Japanese and Korean, and fc-list to find them.
 packages+=(fonts-dejavu-core fonts-wqy-microhei fontconfig)
 command -v javac >/dev/null 2>&1 || packages+=(default-jdk-headless)
+# Maven, and the plugin that installs the release's jar by its own coordinates
+# (the JVM tests run it on Debian's repository of Maven plugins, offline).
+packages+=(maven libmaven-install-plugin-java)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -2,6 +2,7 @@
 """quillet-print.exe under Wine against the local CUPS printers: its commands,
 exit statuses and standard error, a report printed to a PDF by a name outside
 the ANSI code page, and the release ZIP unpacked and run."""
+import getpass
 import glob
 import os
 import pty
@@ -140,9 +141,23 @@ class QuilletPrint(unittest.TestCase):
             fonts = subprocess.run(["pdffonts", new[0]], capture_output=True, text=True, check=True).stdout
             faces = {line.split()[0].split("+")[-1] for line in fonts.splitlines()[2:]}
             self.assertEqual(len(faces), 1, fonts)
+            # The spooler's document bears the name whole, not "Bericht ? \u00fc.txt".
+            self.assertIn(name[:-1], self.job_name(re.search(r"job_(\d+)\.pdf$", new[0]).group(1)))
         finally:
             for pdf in new:
                 os.remove(pdf)
+
+    def job_name(self, job_id):
+        """The name of a job of the CUPS PDF printer, as its owner may see it."""
+        test = os.path.join(self.dir, "job.test")
+        with open(test, "w") as f:
+            f.write("{ OPERATION Get-Job-Attributes\n GROUP operation-attributes-tag\n"
+                    " ATTR charset attributes-charset utf-8\n ATTR naturalLanguage attributes-natural-language en\n"
+                    f" ATTR uri printer-uri $uri\n ATTR integer job-id {job_id}\n"
+                    f" ATTR name requesting-user-name {getpass.getuser()}\n DISPLAY job-name }}\n")
+        out = subprocess.run(["ipptool", "-t", "ipp://localhost/printers/PDF", test], capture_output=True,
+                             check=True).stdout.decode("utf-8", "replace")
+        return re.search(r"job-name \(\w+\) = (.*)", out).group(1)
 
     def test_standard_input_prints_as_the_same_bytes_from_a_file(self):
         """`-` prints what a pipe brings as one report named "(standard input)",

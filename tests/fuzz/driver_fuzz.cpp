@@ -149,7 +149,7 @@ class CheckingDevice : public PrintDevice {
   void SetAbortProc(DeviceContext dc) override { Live(dc); }
   void SetTransparentText(DeviceContext dc) override { Live(dc); }
 
-  int StartDocument(DeviceContext dc, const char* name, const char16_t*) override {
+  int StartDocument(DeviceContext dc, const char* name, const char16_t*, const char16_t*) override {
     Live(dc);
     FUZZ_REQUIRE(name != nullptr && !doc_open && !ended);
     if (Fails(Spooler::kStartDoc)) return -1;

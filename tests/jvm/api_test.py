@@ -45,12 +45,20 @@ class Api(unittest.TestCase):
                 shutil.copy(os.path.join(BIN, "sleep_then_write.exe"), os.path.join(work, folder))
         fill_registry(self.dir)
 
-        # In the DLL's folder of the unpacked release: Windows finds it there.
+        # In the DLL's folder of the unpacked release: Windows finds it there. As
+        # a headless application runs: no message box, its text on standard error
+        # and in the trace instead.
+        trace = os.path.join(self.dir, "trace.log")
         with Answerer("cancel", "ok") as answerer:
-            out, err = java(jvm, [classes], "ApiTest", winpath(work), cwd=os.path.join(release, ARCH))
+            out, err = java(jvm, [classes], "ApiTest", winpath(work), cwd=os.path.join(release, ARCH),
+                            env={"QUILLET_NO_MESSAGE_BOXES": "1", "QUILLET_DEBUG": winpath(trace)})
         checks_passed(self, out, err, least=40)
         self.assertEqual([seen[0] for seen in answerer.seen], ["Print Setup", "Print Setup"], answerer.seen)
         self.assertEqual([seen[2] for seen in answerer.seen], ["cancel", "ok"])
+        self.assertIn("Quillet - Can't Open Printer: ", err)
+        with open(trace, encoding="cp1252") as f:
+            self.assertIn("Message box not shown (QUILLET_NO_MESSAGE_BOXES is set): Quillet - Can't Open Printer: ",
+                          f.read())
 
 
 if __name__ == "__main__":

@@ -48,11 +48,11 @@ class Docs(unittest.TestCase):
         blocks = [(bool(only), code) for only, code in BLOCK.findall(guide)]
         self.assertGreaterEqual(len(blocks), 8)
         # The jar the guide tells to add is the release's own.
-        [jar] = [name for name in os.listdir(release) if name.endswith(".jar")]
+        [jar] = [name for name in os.listdir(release) if re.fullmatch(r"quillet-[\d.]+\.jar", name)]
         version = jar[len("quillet-"):-len(".jar")]
-        self.assertIn(f"-Dfile={jar} ", guide)
-        self.assertIn(f"-Dversion={version} ", guide)
+        self.assertIn(f"\nmvn install:install-file -Dfile={jar}\n", guide)  # its coordinates are in it
         self.assertIn(f"<version>{version}</version>", guide)
+        self.assertIn(f"implementation 'com.orvo:quillet:{version}'", guide)
         self.assertIn(f"files('libs/{jar}')", guide)
 
         reports = os.path.join(self.dir, "Reports")

@@ -84,13 +84,14 @@ def decoded(out, err):
 NOT_STARTED = "Application could not be started"
 
 
-def java(jvm, classpath, main, *args, cwd, options=(), timeout=600):
-    """Runs `main` (see java_command) in the folder `cwd`; returns (stdout, stderr).
-    A JVM that Wine could not start is started again, at most twice."""
+def java(jvm, classpath, main, *args, cwd, options=(), timeout=600, env=None):
+    """Runs `main` (see java_command) in the folder `cwd`, with the environment
+    variables `env` added; returns (stdout, stderr). A JVM that Wine could not
+    start is started again, at most twice."""
     # Without Wine's debugger a JVM that crashes ends at once, instead of being
     # kept alive for many minutes by the crash handler (the time-out below would
     # end only the script that started it).
-    env = dict(os.environ, WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d")
+    env = dict(os.environ, **(env or {}), WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d")
     for attempt in range(3):
         result = subprocess.run(java_command(jvm, classpath, main, *args, options=options), cwd=cwd,
                                 capture_output=True, timeout=timeout, env=env)

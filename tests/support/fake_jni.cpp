@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/text.h"
+
 namespace quillet::test {
 
 struct FakeJni::Object {
@@ -75,11 +77,38 @@ struct Callbacks {
       self->exception_pending_ = true;
       return nullptr;
     }
-    char* copy = static_cast<char*>(std::malloc(o->bytes.size() + 1));
-    std::memcpy(copy, o->bytes.c_str(), o->bytes.size() + 1);
+    std::string bytes = o->bytes;
+    if (self->raw_zero_) {
+      for (std::size_t at; (at = bytes.find("\xC0\x80")) != std::string::npos;) bytes.replace(at, 2, 1, '\0');
+    }
+    char* copy = static_cast<char*>(std::malloc(bytes.size() + 1));
+    std::memcpy(copy, bytes.data(), bytes.size() + 1);
     self->chars_out_.emplace_back(copy, o);
     if (is_copy != nullptr) *is_copy = JNI_TRUE;
     return copy;
+  }
+
+  // The string's UTF-16 units: its bytes read as the modified UTF-8 they are.
+  static std::u16string Units(FakeJni* self, jstring s, const char* call) {
+    const Busy busy;
+    FakeJni::Object* o = Obj(s);
+    Allowed(self, call);
+    if (o->deleted) self->faults_.push_back(std::string(call) + " on a deleted reference");
+    return Utf16FromModifiedUtf8(o->bytes);
+  }
+
+  static jsize JNICALL GetStringLength(JNIEnv* env, jstring s) {
+    return static_cast<jsize>(Units(Owner(env), s, "GetStringLength").size());
+  }
+
+  static void JNICALL GetStringRegion(JNIEnv* env, jstring s, jsize start, jsize length, jchar* out) {
+    FakeJni* self = Owner(env);
+    const std::u16string units = Units(self, s, "GetStringRegion");
+    if (start < 0 || length < 0 || static_cast<std::size_t>(start) + static_cast<std::size_t>(length) > units.size()) {
+      self->faults_.push_back("GetStringRegion out of bounds: " + Obj(s)->bytes);
+      return;
+    }
+    std::memcpy(out, units.data() + start, static_cast<std::size_t>(length) * sizeof(jchar));
   }
 
   static void JNICALL ReleaseStringUTFChars(JNIEnv* env, jstring s, const char* chars) {
@@ -144,6 +173,8 @@ FakeJni::FakeJni() {
   table_.GetObjectArrayElement = &Callbacks::GetObjectArrayElement;
   table_.GetStringUTFChars = &Callbacks::GetStringUTFChars;
   table_.ReleaseStringUTFChars = &Callbacks::ReleaseStringUTFChars;
+  table_.GetStringLength = &Callbacks::GetStringLength;
+  table_.GetStringRegion = &Callbacks::GetStringRegion;
   table_.DeleteLocalRef = &Callbacks::DeleteLocalRef;
   table_.NewStringUTF = &Callbacks::NewStringUTF;
   env_.functions = &table_;

@@ -28,9 +28,11 @@ class FakeJni {
   // The text of a string the library made with NewStringUTF.
   static std::string Text(jstring s);
 
-  // Every call, in order, e.g. "GetArrayLength", "GetObjectArrayElement 0",
-  // "GetStringUTFChars a.txt", "ReleaseStringUTFChars a.txt",
-  // "DeleteLocalRef a.txt", "NewStringUTF PDF".
+  // Every call that takes, gives back or makes something, in order, e.g.
+  // "GetArrayLength", "GetObjectArrayElement 0", "GetStringUTFChars a.txt",
+  // "ReleaseStringUTFChars a.txt", "DeleteLocalRef a.txt", "NewStringUTF PDF".
+  // Reading a string's UTF-16 units (GetStringLength, GetStringRegion) holds
+  // nothing and is not listed; it is checked as the others are.
   const std::vector<std::string>& calls() const { return calls_; }
   void ClearCalls() { calls_.clear(); }
 
@@ -45,6 +47,10 @@ class FakeJni {
   // machine out of memory does: it returns null with an exception pending, after
   // which only releases and deletes are allowed (anything else is a fault).
   void FailTake(int n) { fail_take_in_ = n; }
+  // GetStringUTFChars hands out U+0000 as one zero byte, as some virtual
+  // machines do (Avian), instead of modified UTF-8's C0 80: the bytes then end
+  // at the first such character. The UTF-16 units are the same either way.
+  void RawZero(bool raw) { raw_zero_ = raw; }
   bool exception_pending() const { return exception_pending_; }
   // Array elements handed to the library and not deleted.
   int live_references() const;
@@ -65,6 +71,7 @@ class FakeJni {
   int live_elements_ = 0;
   int max_live_elements_ = 0;
   int fail_take_in_ = -1;
+  bool raw_zero_ = false;
   bool exception_pending_ = false;
 };
 

@@ -69,6 +69,10 @@ public class ApiTest {
         check.that(NativeWindows.read_registry_string(HKEY_CURRENT_USER, KEY + "\\\u540d", "Folder")
                 .startsWith(KEY_ERROR), "a key named outside the code page is not found");
 
+        check.equal(KEY_ERROR + KEY, NativeWindows.read_registry_string(HKEY_CURRENT_USER, KEY + "\u0000\\Missing",
+                "Folder"), "a key named with \\u0000 is not found");
+        check.equal(VALUE_ERROR + "Folder", NativeWindows.read_registry_string(HKEY_CURRENT_USER, KEY, "Folder\u0000x"),
+                "a value named with \\u0000 is not found");
         check.equal(KEY_ERROR, NativeWindows.read_registry_string(HKEY_CURRENT_USER, null, "Folder"), "null subkey");
         check.equal(VALUE_ERROR, NativeWindows.read_registry_string(HKEY_CURRENT_USER, KEY, null), "null value_name");
 
@@ -137,11 +141,17 @@ public class ApiTest {
         check.equal(Boolean.TRUE, NativeWindows.shellexec(new String[] {null, "/W " + plain + " 0 " + afterNull}),
                 "shellexec with a null element");
         check.that(afterNull.exists(), "shellexec skips a null element and runs the rest");
+        // A command holding U+0000 launches nothing: cut there (Avian hands the
+        // character out as a zero byte), it would start another.
+        File cut = output();
+        NativeWindows.launch_document("**NULL**", "/W " + plain + " 0 " + cut + "\u0000x");
+        NativeWindows.shellexec(new String[] {"/W " + plain + " 0 " + cut + "\u0000x"});
         Thread.sleep(500);
         check.that(!never.exists(), "a null verb launches nothing");
+        check.that(!cut.exists(), "a command holding \\u0000 launches nothing");
     }
 
-    static void printing() {
+    static void printing() throws Exception {
         check.equal(Boolean.TRUE, NativeWindows.quillet(null), "quillet(null)");
         check.equal(Boolean.TRUE, NativeWindows.quillet(new String[0]), "quillet of no arguments");
         check.equal(Boolean.TRUE, NativeWindows.quillet(new String[] {null, "-copies=2", null}),
@@ -149,6 +159,18 @@ public class ApiTest {
         // A report that cannot be opened: true all the same, and no box.
         check.equal(Boolean.TRUE, NativeWindows.quillet(new String[] {
             "-printer_id=Null", work + "\\out\\no such report.txt"}), "quillet of a missing report");
+        // A report named with U+0000 is not the file named before it.
+        File victim = output();
+        java.io.FileOutputStream out = new java.io.FileOutputStream(victim);
+        out.write("NEVER PRINTED\n".getBytes("US-ASCII"));
+        out.close();
+        NativeWindows.quillet(new String[] {"-printer_id=Null", "-interactive=none", "-disposition=scratch",
+            victim + "\u0000.tmp"});
+        check.that(victim.exists(), "a report named with \\u0000 names nothing (not printed and scratched)");
+        // A printer that cannot be opened, with no message boxes (api_test.py sets
+        // QUILLET_NO_MESSAGE_BOXES): the call returns, the report not printed.
+        check.equal(Boolean.TRUE, NativeWindows.quillet(new String[] {
+            "-interactive=none", "-printer_id=NoSuchPrinter", victim.getPath()}), "quillet on a wrong printer");
     }
 
     static File output() {

@@ -136,6 +136,9 @@ TEST(CliFailure, EachOutcomeSaysWhyInOneLine) {
   EXPECT_EQ(FailureText(refused, ""),
             "not printed: the spooler refused it (EndDoc returned 0, error 1722), and the document was dropped; "
             "the file was kept");
+  EXPECT_EQ(FailureText({ReportOutcome::kSpoolerFailed, kSharingViolation, "StartDoc", 0}, ""),
+            "not printed: the spooler was busy with another document (StartDoc returned 0, error 32), and the "
+            "document was dropped");
   EXPECT_EQ(FailureText({ReportOutcome::kIsTraceLog}, ""), "not printed: it is the trace log");
   EXPECT_EQ(FailureText({ReportOutcome::kNoPrinter}, "", "No Such"),
             "not printed: the printer \"No Such\" cannot be opened (quillet-print --list-printers lists the printers)");

@@ -41,6 +41,8 @@ class RecordingDevice : public PrintDevice {
   int failing_font = 0;                   // MakeFont k (1-based) fails
   int start_doc = 1, end_doc = 1;
   unsigned long empty_output = 0;         // EmptyOutput's error
+  bool cancel_in_start_doc = false;       // the user cancels while StartDoc waits for its turn
+  unsigned long last_error = 2;
   std::vector<int> start_page, end_page;  // results of the 1st, 2nd ... call; 1 after those
   std::function<void()> after_text;       // runs after each PutText
   bool scaled = false;                    // report fonts measure as their height says
@@ -65,7 +67,7 @@ class RecordingDevice : public PrintDevice {
   bool IdentifyReport(std::int32_t file, FileIdentity& identity) override {
     return quillet::IdentifyReport(file, identity);
   }
-  unsigned long LastError() override { return 2; }
+  unsigned long LastError() override { return last_error; }
   bool GetPrinterDC(PrintJob& job) override {
     calls.push_back("GetPrinterDC");
     job.dc = make_dc ? kDc : nullptr;
@@ -116,9 +118,11 @@ class RecordingDevice : public PrintDevice {
     calls.push_back("DeleteFont " + Name(font));
   }
   void SetAbortProc(DeviceContext) override { calls.push_back("SetAbortProc"); }
-  int StartDocument(DeviceContext, const char* name, const char16_t* output) override {
-    calls.push_back("StartDoc "s + name + (output != nullptr ? " > " + Utf8FromUtf16(output) : ""));
-    return start_doc;
+  int StartDocument(DeviceContext, const char* name, const char16_t* wide_name, const char16_t* output) override {
+    calls.push_back("StartDoc "s + name + (wide_name != nullptr ? " = " + Utf8FromUtf16(wide_name) : "") +
+                    (output != nullptr ? " > " + Utf8FromUtf16(output) : ""));
+    if (cancel_in_start_doc) user_abort = 1;
+    return cancel_in_start_doc ? 0 : start_doc;
   }
   unsigned long EmptyOutput(const char16_t* output) override {
     calls.push_back("EmptyOutput " + Utf8FromUtf16(output));
@@ -319,6 +323,14 @@ TEST_F(DriverTest, DocumentNameAndOutputFileReachTheSpoolerAndThePageLine) {
     Print("ab\n");
     EXPECT_EQ(device_.Only({"EmptyOutput", "StartDoc"}).size(), printer ? 1u : 0u);  // no printer: the file stays
   }
+  // A name the ANSI code page cannot spell reaches the spooler whole.
+  device_ = RecordingDevice();
+  job_.document_name = nullptr;
+  job_.output_path = nullptr;
+  job_.report_path_wide = u"/tmp/\u03A9mega-\u5317\u4EAC.txt";
+  Print("ab\n");
+  EXPECT_EQ(device_.Only({"StartDoc"}),
+            std::vector<std::string>{"StartDoc " + report_ + " = /tmp/\xCE\xA9mega-\xE5\x8C\x97\xE4\xBA\xAC.txt"});
 }
 
 TEST_F(DriverTest, RunsTakeTheirAttributesFontAndSitOnTheGrid) {
@@ -575,6 +587,11 @@ TEST(CheckPrintResult, ZeroAndNegativeResultsShowTheirText) {
     EXPECT_EQ(CheckPrintResult(device, "StartPage", c.result), c.box != nullptr);
     EXPECT_EQ(device.calls, c.box ? std::vector<std::string>{"Box "s + c.box} : std::vector<std::string>{});
   }
+  RecordingDevice busy;
+  busy.last_error = kSharingViolation;  // another document holds the spooler
+  CheckPrintResult(busy, "StartDoc", 0);
+  EXPECT_EQ(busy.calls,
+            std::vector<std::string>{"Box StartDoc returned 0 (the spooler was busy with another document)."});
   RecordingDevice device;
   CheckPrintResult(device, std::string(200, 'N').c_str(), -3);
   EXPECT_EQ(device.calls, std::vector<std::string>{"Box " + std::string(79, 'N')});  // 80 bytes with the NUL
@@ -775,6 +792,8 @@ TEST_F(DriverTest, OutcomeTellsHowTheReportEnded) {
       {"EndDoc", [](RecordingDevice& d, PrintJob&) { d.end_doc = -1; }, ReportOutcome::kSpoolerFailed},
       {"EndDoc refused", [](RecordingDevice& d, PrintJob&) { d.end_doc = 0; }, ReportOutcome::kSpoolerFailed},
       {"cancelled", [](RecordingDevice& d, PrintJob&) { d.after_text = [] { user_abort = 1; }; },
+       ReportOutcome::kCancelled},
+      {"cancelled before the document started", [](RecordingDevice& d, PrintJob&) { d.cancel_in_start_doc = true; },
        ReportOutcome::kCancelled},
       {"cancelled, then refused by the spooler",
        [](RecordingDevice& d, PrintJob&) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "doc_NativeWindows.h"
+#include "platform/message_box_win32.h"
 #include "print/print_lock.h"
 #include "support/fake_jni.h"
 #include "support/quillet_dll.h"
@@ -159,24 +160,55 @@ TEST_F(QuilletEntry, NothingTheCallReadsIsEmptiedOrFedItsOwnLines) {
   for (const std::string& file : {report, config, log}) DeleteFileA(file.c_str());
 }
 
-// Java's U+0000 arrives as C0 80. Cut at it, a name would be another file's.
+// Java's U+0000 arrives as C0 80, or as a zero byte that ends the bytes early
+// (Avian). Cut at it, a name would be another file's.
 TEST_F(QuilletEntry, TextsHoldingANulCharacterNameNothing) {
   const std::string victim = TempPath("quillet-victim.txt");
-  { std::ofstream(victim) << "NEVER PRINTED\n"; }
   const std::string log = TempPath("quillet-entry-nul.log");
   const std::string log_option = "-log=" + log;
   const std::string report = victim + "\xC0\x80.tmp";
   const std::string other_log = "-log=" + TempPath("quillet-nul-other.log") + "\xC0\x80x";
-  EXPECT_EQ(Call({log_option.c_str(), "-printer_id=Null", "-interactive=none", other_log.c_str(),
-                  "-disposition=scratch", report.c_str()}),
-            JNI_TRUE);
-  EXPECT_NE(GetFileAttributesA(victim.c_str()), INVALID_FILE_ATTRIBUTES) << "a file the caller never named";
-  const std::string trace = Slurp(log);  // the option with a NUL opened no other log
-  EXPECT_NE(trace.find("argv[3] holds a NUL character: it names nothing"), std::string::npos) << trace;
-  EXPECT_NE(trace.find("argv[5] holds a NUL character: it names nothing"), std::string::npos) << trace;
-  EXPECT_EQ(trace.find("NEVER PRINTED"), std::string::npos) << trace;
+  for (bool raw_zero : {false, true}) {
+    { std::ofstream(victim) << "NEVER PRINTED\n"; }
+    jni_.RawZero(raw_zero);
+    EXPECT_EQ(Call({log_option.c_str(), "-printer_id=Null", "-interactive=none", other_log.c_str(),
+                    "-disposition=scratch", report.c_str()}),
+              JNI_TRUE);
+    EXPECT_NE(GetFileAttributesA(victim.c_str()), INVALID_FILE_ATTRIBUTES) << "a file the caller never named";
+    const std::string trace = Slurp(log);  // the option with a NUL opened no other log
+    EXPECT_NE(trace.find("argv[3] holds a NUL character: it names nothing"), std::string::npos) << trace;
+    EXPECT_NE(trace.find("argv[5] holds a NUL character: it names nothing"), std::string::npos) << trace;
+    EXPECT_EQ(trace.find("NEVER PRINTED"), std::string::npos) << trace;
+    ExpectCleanDiscipline();
+  }
   DeleteFileA(victim.c_str());
-  ExpectCleanDiscipline();
+}
+
+// Where nobody could answer a box (QUILLET_NO_MESSAGE_BOXES set, or a window
+// station nobody sees) none is shown: its text goes to the trace, and the box
+// of a printer that cannot be opened answers Cancel at once.
+TEST_F(QuilletEntry, NoBoxWhereNobodyCouldAnswerIt) {
+  const std::string log = TempPath("quillet-entry-nobox.log");
+  const std::string log_option = "-log=" + log;
+  const std::string report = TempPath("quillet-entry-nobox.txt");
+  { std::ofstream(report) << "x\n"; }
+  const std::vector<const char*> args = {log_option.c_str(), "-interactive=none", "-printer_id=No Such Printer",
+                                         report.c_str()};
+  SetEnvironmentVariableA("QUILLET_NO_MESSAGE_BOXES", "");
+  EXPECT_EQ(Call(args), JNI_TRUE);  // through the DLL
+  SetEnvironmentVariableA("QUILLET_NO_MESSAGE_BOXES", nullptr);
+  const std::string line = "Quillet - Can't Open Printer: ";
+  EXPECT_NE(Slurp(log).find("Message box not shown (QUILLET_NO_MESSAGE_BOXES is set): " + line), std::string::npos)
+      << Slurp(log);
+  const WindowStationQuery before = SetWindowStationQuery([] { return WindowStation::kNotVisible; });
+  EXPECT_EQ(Java_doc_NativeWindows_quillet(jni_.env(), nullptr, jni_.Array(args)), JNI_TRUE);
+  SetWindowStationQuery(before);
+  ResetTraceForTesting();
+  EXPECT_NE(Slurp(log).find("Message box not shown (the window station is not visible): " + line),
+            std::string::npos)
+      << Slurp(log);
+  EXPECT_TRUE(answerer_.seen().empty()) << answerer_.seen().front().caption;
+  DeleteFileA(report.c_str());
 }
 
 // A window of the printing thread that calls in while a report spools (the

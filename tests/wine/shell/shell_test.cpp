@@ -259,13 +259,16 @@ TEST_F(ShellTest, NullStringsLaunchNothing) {
     EXPECT_EQ(dll_.launch_document(jni.env(), nullptr, nullptr, nullptr), JNI_TRUE);
     EXPECT_TRUE(jni.calls().empty());
   }
-  {
-    // A command holding U+0000 (C0 80 from Java) launches nothing: cut there,
-    // it would start what the caller never asked for.
+  for (bool raw_zero : {false, true}) {
+    // A command holding U+0000 (C0 80 from Java, or a zero byte from some
+    // virtual machines) launches nothing: cut there, it would start what the
+    // caller never asked for.
     test::FakeJni jni;
+    jni.RawZero(raw_zero);
     EXPECT_EQ(dll_.launch_document(jni.env(), nullptr, jni.String("open"), jni.String(command + "\xC0\x80x")),
               JNI_TRUE);
     EXPECT_EQ(dll_.shellexec(jni.env(), nullptr, jni.Array({(command + "\xC0\x80x").c_str()})), JNI_TRUE);
+    EXPECT_TRUE(jni.faults().empty());
   }
   Sleep(300);
   EXPECT_FALSE(Exists(Out("never.txt")));
