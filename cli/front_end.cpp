@@ -123,8 +123,8 @@ void AppendInputOutputUsage(std::string& out) {
 }  // namespace
 
 const char* OptionHelp(const OptionEntry& entry) {
-  // Where the table's own text would mislead someone at a command line; the
-  // table keeps its texts (docs/options.md says why they differ).
+  // Where the table's own text would mislead someone at a command line, or says
+  // too little; the table keeps its texts (docs/options.md says why they differ).
   static const struct {
     const char* name;
     const char* text;
@@ -134,6 +134,9 @@ const char* OptionHelp(const OptionEntry& entry) {
        "Setup dialog is the --setup command"},
       {"length",
        "length of form - use 'i' or 'm' as a suffix to indicate inches or millimeters (eg. 11i or 297m)"},
+      {"pitch",
+       "font size in points, or 'fit': the largest size, from 4 to 72 points, at which the report's lines "
+       "(and, when form feeds page it, its pages) fit the paper"},
   };
   for (const auto& row : kCorrected) {
     if (std::strncmp(entry.name, row.name, sizeof entry.name) == 0) return row.text;

@@ -93,7 +93,8 @@ Plan PlanCommandLine(const std::vector<std::u16string>& arguments);
 std::string UsageText();
 
 // An option's help text: the table's own description, except where that would
-// mislead ("interactive" shows no dialog; "length" has none).
+// mislead or say too little ("interactive" shows no dialog; "length" has none;
+// "pitch" takes fit too).
 const char* OptionHelp(const OptionEntry& entry);
 
 // Why a report did not print, for the line on standard error, and whether a
