@@ -146,12 +146,24 @@ const char* OptionHelp(const OptionEntry& entry) {
 
 bool IsStandardInput(const std::u16string& argument) { return argument == u"-"; }
 
-std::optional<std::u16string> OutputArgument(const std::u16string& argument) {
-  const std::u16string_view name = u"--output";
+namespace {
+
+// The VALUE of an argument "NAME=VALUE" ("" for NAME alone), or nothing.
+std::optional<std::u16string> ArgumentValue(const std::u16string& argument, std::u16string_view name) {
   if (argument.compare(0, name.size(), name) != 0) return std::nullopt;
   if (argument.size() == name.size()) return std::u16string();
   if (argument[name.size()] != u'=') return std::nullopt;
   return argument.substr(name.size() + 1);
+}
+
+}  // namespace
+
+std::optional<std::u16string> OutputArgument(const std::u16string& argument) {
+  return ArgumentValue(argument, u"--output");
+}
+
+std::optional<std::u16string> PagesArgument(const std::u16string& argument) {
+  return ArgumentValue(argument, u"--pages");
 }
 
 bool IsReportArgument(const std::u16string& argument) { return !IsOption(argument) || IsStandardInput(argument); }

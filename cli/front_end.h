@@ -69,6 +69,10 @@ constexpr char kStandardInputName[] = "(standard input)";
 // to FILE; up to the next "--" argument it names exactly one.
 std::optional<std::u16string> OutputArgument(const std::u16string& argument);
 
+// The LIST of an argument "--pages=LIST" ("" for "--pages"), or nothing when the
+// argument is not of that form. Only the next report prints in part (page_list.h).
+std::optional<std::u16string> PagesArgument(const std::u16string& argument);
+
 // Whether a print argument names a report (a file, or "-"), not an option.
 bool IsReportArgument(const std::u16string& argument);
 

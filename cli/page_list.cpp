@@ -20,14 +20,6 @@ std::optional<int> Page(std::u16string_view text) {
 
 }  // namespace
 
-std::optional<std::u16string> PagesArgument(const std::u16string& argument) {
-  const std::u16string_view name = u"--pages";
-  if (argument.compare(0, name.size(), name) != 0) return std::nullopt;
-  if (argument.size() == name.size()) return std::u16string();
-  if (argument[name.size()] != u'=') return std::nullopt;
-  return argument.substr(name.size() + 1);
-}
-
 std::optional<std::vector<PageRange>> ParsePageList(std::u16string_view list) {
   std::vector<PageRange> ranges;
   std::size_t start = 0;

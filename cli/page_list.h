@@ -10,10 +10,6 @@
 
 namespace quillet::cli {
 
-// The LIST of an argument "--pages=LIST" ("" for "--pages"), or nothing when the
-// argument is not of that form.
-std::optional<std::u16string> PagesArgument(const std::u16string& argument);
-
 // A page list: pages and ranges separated by commas, pages counted from 1:
 // "3", "47-49", "10-" (10 to the end), "-5" (1 to 5), "1,5,9-12". Nothing for a
 // list that is malformed (empty, a page 0, a range that runs backwards, anything

@@ -4,6 +4,8 @@
 
 #include <climits>
 
+#include "cli/front_end.h"
+
 namespace quillet::cli {
 namespace {
 
