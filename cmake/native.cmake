@@ -29,6 +29,7 @@ target_include_directories(quillet_reader_portable_tests PRIVATE ${CMAKE_SOURCE_
 gtest_discover_tests(quillet_reader_portable_tests TEST_PREFIX portable.)
 
 file(GLOB bench_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/*.cpp)
+list(FILTER bench_sources EXCLUDE REGEX "_win32\\.cpp$")
 foreach(src IN LISTS bench_sources)
   get_filename_component(name ${src} NAME_WE)
   add_executable(${name} ${src})
