@@ -11,12 +11,17 @@
 // library breaks them: a form feed, a full page, no blank page for a form feed
 // that opens the report or follows a full page.
 //
-// Usage: print_floor PRINTER PITCH REPORT   (prints the pages and the grid on
-// standard error at the end)
+// Usage: print_floor [--plain] PRINTER PITCH REPORT [OUTPUT]
+// With OUTPUT the printer's driver writes the document to that file instead of
+// the queue. With --plain the runs go without width arrays (TextOutA, and
+// ExtTextOutW without advances), each glyph at the font's own advance: what the
+// width arrays cost the platform. The pages and the grid go to standard error
+// at the end.
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "job/print_job.h"
@@ -57,6 +62,7 @@ class Floor {
   int line_height = 0;
   int lines_per_page = 0;
   int pages = 0;
+  bool plain = false;  // no width arrays
   std::vector<int> ansi_advances;
   std::vector<int> wide_advances;
 
@@ -105,8 +111,12 @@ class Floor {
     for (int r = 0; r < run_count; ++r) {
       if (runs[r].length == 0) continue;
       Select(runs[r].attribute);
-      ExtTextOutA(dc.get(), runs[r].x, y, 0, nullptr, decoded.chars + runs[r].start,
-                  static_cast<UINT>(runs[r].length), ansi_advances.data());
+      if (plain) {
+        TextOutA(dc.get(), runs[r].x, y, decoded.chars + runs[r].start, runs[r].length);
+      } else {
+        ExtTextOutA(dc.get(), runs[r].x, y, 0, nullptr, decoded.chars + runs[r].start,
+                    static_cast<UINT>(runs[r].length), ansi_advances.data());
+      }
     }
   }
 
@@ -121,7 +131,7 @@ class Floor {
       Select(run.attribute);
       ExtTextOutW(dc.get(), run.column * char_width, y, 0, nullptr,
                   reinterpret_cast<const wchar_t*>(grid.units + run.first), static_cast<UINT>(run.units),
-                  wide_advances.data());
+                  plain ? nullptr : wide_advances.data());
     }
   }
 
@@ -168,8 +178,13 @@ class Floor {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4) {
-    std::fprintf(stderr, "usage: print_floor PRINTER PITCH REPORT\n");
+  const bool plain = argc > 1 && std::strcmp(argv[1], "--plain") == 0;
+  if (plain) {
+    --argc;
+    ++argv;
+  }
+  if (argc != 4 && argc != 5) {
+    std::fprintf(stderr, "usage: print_floor [--plain] PRINTER PITCH REPORT [OUTPUT]\n");
     return 2;
   }
   const char* printer = argv[1];
@@ -187,6 +202,7 @@ int main(int argc, char** argv) {
   job.input.handle = job.file;
 
   Floor floor;
+  floor.plain = plain;
   floor.dc.reset(CreateDCA("WINSPOOL", printer, nullptr, nullptr));
   if (!floor.dc || !floor.MakeFonts(pitch)) {
     std::fprintf(stderr, "print_floor: no device context or fonts for %s\n", printer);
@@ -197,6 +213,7 @@ int main(int argc, char** argv) {
   DOCINFOA info{};
   info.cbSize = sizeof info;
   info.lpszDocName = path;
+  info.lpszOutput = argc == 5 ? argv[4] : nullptr;
   if (StartDocA(floor.dc.get(), &info) <= 0) {
     std::fprintf(stderr, "print_floor: StartDoc failed\n");
     return 1;
