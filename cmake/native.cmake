@@ -35,6 +35,7 @@ add_test(NAME scripts.fallback_font
          COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/scripts/fallback_font_test.py)
 
 file(GLOB bench_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/*.cpp)
+list(FILTER bench_sources EXCLUDE REGEX "_win32\\.cpp$")
 foreach(src IN LISTS bench_sources)
   get_filename_component(name ${src} NAME_WE)
   add_executable(${name} ${src})

@@ -124,10 +124,12 @@ endforeach()
 target_link_libraries(parent_usage PRIVATE ntdll psapi)
 
 # Benchmarks (bench/*.cpp) on the shipped build of the portable code: programs
-# run by hand under Wine (scripts/wine-run.sh), not tests.
+# run by hand under Wine (scripts/wine-run.sh), not tests. bench/<name>_win32.cpp
+# is a Windows program only, built as <name>.exe.
 file(GLOB bench_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/*.cpp)
 foreach(src IN LISTS bench_sources)
   get_filename_component(name ${src} NAME_WE)
+  string(REGEX REPLACE "_win32$" "" name ${name})
   add_executable(${name} ${src})
   target_link_libraries(${name} PRIVATE quillet_core_objs ${quillet_system_libs})
   target_link_options(${name} PRIVATE ${static_runtime})

@@ -1,0 +1,96 @@
+#!/usr/bin/env python3
+"""Times the 200-page print benchmark (bench/RESULTS.md, "Every run with a width
+array"): whole processes under Wine on the CUPS queue that discards its jobs,
+two commands in turn (A B A B ...), one warm-up each, then RUNS counted runs,
+medians, and the ratio A/B pair by pair.
+
+Pairs, for the UTF-8 report and the code-page-1252 one:
+  after/floor   quillet-print.exe of this tree against print_floor.exe (the least
+                GDI work that prints the same runs with the same width arrays)
+  before/after  quillet-print.exe of an older build against this tree's (--before)
+  floor/plain   print_floor.exe against itself without width arrays (--plain)
+
+Usage: print_bench.py [--runs N] [--before BIN] [--pairs after/floor,...] [BIN]
+BIN is the folder of the 32-bit build's programs (default build/win32/bin);
+--before names the folder of the older quillet-print.exe. The Wine prefix is
+scripts/wine-run.sh's ($QUILLET_WINEPREFIX)."""
+import argparse
+import os
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+WINE_RUN = os.path.join(HERE, "..", "scripts", "wine-run.sh")
+REPORTS = ["scripts-200-utf8.txt", "latin-200-cp1252.txt"]
+
+
+def timed(command, folder):
+    """Wall and cpu seconds of one whole run (its waited-for children included)."""
+    start = time.monotonic()
+    child = subprocess.Popen(command, cwd=folder, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                             stderr=subprocess.DEVNULL)
+    _, status, usage = os.wait4(child.pid, 0)
+    wall = time.monotonic() - start
+    if os.waitstatus_to_exitcode(status) != 0:
+        sys.exit(f"failed: {' '.join(command)}")
+    return wall, usage.ru_utime + usage.ru_stime
+
+
+def pair(a, b, runs, folder):
+    timed(a, folder)
+    timed(b, folder)
+    times = {"A": [], "B": []}
+    for _ in range(runs):
+        times["A"].append(timed(a, folder))
+        times["B"].append(timed(b, folder))
+    return times
+
+
+def spread(values):
+    return f"{statistics.median(values):.3f} ({min(values):.3f}-{max(values):.3f})"
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--before")
+    parser.add_argument("--pairs", default="after/floor,before/after,floor/plain")
+    parser.add_argument("bin", nargs="?", default=os.path.join(HERE, "..", "build", "win32", "bin"))
+    args = parser.parse_args()
+
+    def program(name, folder):
+        return [WINE_RUN, os.path.abspath(os.path.join(folder, name))]
+
+    with tempfile.TemporaryDirectory() as folder:
+        subprocess.run([sys.executable, os.path.join(HERE, "print_reports.py"), folder], check=True)
+        for report in REPORTS:
+            commands = {
+                "after": program("quillet-print.exe", args.bin) + ["-printer_id=Null", "-pitch=7", report],
+                "floor": program("print_floor.exe", args.bin) + ["Null", "7", report],
+                "plain": program("print_floor.exe", args.bin) + ["--plain", "Null", "7", report],
+            }
+            if args.before:
+                commands["before"] = program("quillet-print.exe", args.before) + ["-printer_id=Null", "-pitch=7",
+                                                                                   report]
+            for name in args.pairs.split(","):
+                a, b = name.split("/")
+                if a not in commands or b not in commands:
+                    continue
+                with open("/proc/loadavg") as f:
+                    load = " ".join(f.read().split()[:3])
+                times = pair(commands[a], commands[b], args.runs, folder)
+                print(f"{report}  {a} / {b}  ({args.runs} pairs, load average {load})")
+                for key, label in (("A", a), ("B", b)):
+                    print(f"  {label:7} wall s {spread([t[0] for t in times[key]])}  "
+                          f"cpu s {spread([t[1] for t in times[key]])}")
+                for index, what in ((0, "wall"), (1, "cpu")):
+                    ratios = [x[index] / y[index] for x, y in zip(times["A"], times["B"])]
+                    print(f"  {a}/{b} {what} {spread(ratios)}")
+                sys.stdout.flush()
+
+
+if __name__ == "__main__":
+    main()
