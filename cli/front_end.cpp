@@ -329,6 +329,17 @@ std::string UsageText() {
   return out;
 }
 
+namespace {
+
+// "<text>: <the system's reason>", or the text alone when the system gave none.
+std::string WithReason(std::string text, std::string_view system_text) {
+  const std::string why = OneLine(system_text);
+  if (!why.empty()) text += ": " + why;
+  return text;
+}
+
+}  // namespace
+
 std::string FailureText(const ReportResult& result, std::string_view system_text, std::string_view printer,
                         std::string_view pages_argument) {
   std::string text;
@@ -336,12 +347,9 @@ std::string FailureText(const ReportResult& result, std::string_view system_text
     case ReportOutcome::kSpooled:
       text = "spooled";
       break;
-    case ReportOutcome::kNotOpened: {
-      text = "cannot open the report";
-      const std::string why = OneLine(system_text);
-      if (!why.empty()) text += ": " + why;
+    case ReportOutcome::kNotOpened:
+      text = WithReason("cannot open the report", system_text);
       break;
-    }
     case ReportOutcome::kNoPrinter:
       if (printer.empty()) {
         text = "not printed: no printer could be opened for it";
@@ -369,12 +377,9 @@ std::string FailureText(const ReportResult& result, std::string_view system_text
       text = "not printed: " + (pages_argument.empty() ? std::string("the pages asked for") : std::string(pages_argument)) +
              " selects none of its " + std::to_string(result.pages) + (result.pages == 1 ? " page" : " pages");
       break;
-    case ReportOutcome::kOutputFailed: {
-      text = "not printed: its output file cannot be written";
-      const std::string why = OneLine(system_text);
-      if (!why.empty()) text += ": " + why;
+    case ReportOutcome::kOutputFailed:
+      text = WithReason("not printed: its output file cannot be written", system_text);
       break;
-    }
   }
   if (result.kept) text += "; the file was kept";
   return text;
@@ -398,9 +403,7 @@ std::string FitText(const ReportResult& result) {
 }
 
 std::string OutputFailureText(const std::u16string& file, std::string_view system_text, bool kept) {
-  std::string text = "not printed: cannot write " + Utf8FromUtf16(file);
-  const std::string why = OneLine(system_text);
-  if (!why.empty()) text += ": " + why;
+  std::string text = WithReason("not printed: cannot write " + Utf8FromUtf16(file), system_text);
   if (kept) text += "; the file was kept";
   return text;
 }
@@ -464,10 +467,7 @@ std::string FormWarning(std::string_view form, std::string_view printer) {
 }
 
 std::string StandardInputFailureText(std::string_view system_text) {
-  std::string text = "not printed: cannot read standard input into a temporary file";
-  const std::string why = OneLine(system_text);
-  if (!why.empty()) text += ": " + why;
-  return text;
+  return WithReason("not printed: cannot read standard input into a temporary file", system_text);
 }
 
 std::u16string UnusedOptionsWarning(const std::vector<std::u16string>& arguments, const Step& step) {

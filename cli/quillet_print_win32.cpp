@@ -19,6 +19,7 @@
 #include "job/paper_sizes.h"
 #include "platform/handles_win32.h"
 #include "platform/message_box_win32.h"
+#include "platform/standard_stream_win32.h"
 #include "platform/text.h"
 #include "platform/text_win32.h"
 #include "print/abort_dialog.h"
@@ -29,34 +30,15 @@
 namespace quillet::cli {
 namespace {
 
-// One of the standard streams: Unicode text to a console, UTF-8 to anything else.
-class Output {
+// One of the standard streams, with the lines the program writes.
+class Output : public StandardStream {
  public:
-  explicit Output(DWORD which) : handle_(GetStdHandle(which)) {
-    DWORD mode = 0;
-    console_ = handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE && GetConsoleMode(handle_, &mode) != 0;
-  }
+  using StandardStream::StandardStream;
 
-  bool console() const { return console_; }
-
-  void Write(const std::u16string& text) {
-    if (handle_ == nullptr || handle_ == INVALID_HANDLE_VALUE || text.empty()) return;
-    DWORD done = 0;
-    if (console_) {
-      WriteConsoleW(handle_, Wide(text), static_cast<DWORD>(text.size()), &done, nullptr);
-    } else {
-      const std::string bytes = Utf8FromUtf16(text);
-      WriteFile(handle_, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
-    }
-  }
   void Line(const std::u16string& text) { Write(text + u"\n"); }
   // Text of the program's own (UTF-8) or of the ANSI code page.
   void Line(const std::string& utf8) { Line(Utf16FromModifiedUtf8(utf8)); }
   void AnsiLine(const std::string& ansi) { Line(Utf16FromAnsi(ansi)); }
-
- private:
-  HANDLE handle_;
-  bool console_ = false;
 };
 
 Output* g_out = nullptr;

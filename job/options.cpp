@@ -216,6 +216,19 @@ std::vector<std::pair<std::size_t, std::size_t>> ListTokens(std::basic_string_vi
   }
 }
 
+// The UTF-16 forms of a list's `count` tokens, each without its lead character.
+// Blanks and quotes are the same characters in both forms, so the UTF-16 form
+// has the same tokens in the same order; empty when it has not, or when there is
+// no UTF-16 form.
+std::vector<std::u16string> WideTokens(std::size_t count, const std::u16string* wide) {
+  std::vector<std::u16string> out;
+  if (wide == nullptr) return out;
+  const auto tokens = ListTokens(std::u16string_view(*wide));
+  if (tokens.size() != count) return out;
+  for (const auto& [begin, end] : tokens) out.push_back(wide->substr(begin + 1, end - begin - 1));
+  return out;
+}
+
 struct FileCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }
 };
@@ -405,20 +418,11 @@ void ParseList(PrintJob& job, char* value, const std::u16string* wide, Nesting n
   }
   ++nesting.list;
   const auto tokens = ListTokens(std::string_view(value));
-  // Blanks and quotes are the same characters in both forms, so the UTF-16 form
-  // has the same tokens in the same order.
-  std::vector<std::pair<std::size_t, std::size_t>> wide_tokens;
-  if (wide != nullptr) wide_tokens = ListTokens(std::u16string_view(*wide));
-  if (wide_tokens.size() != tokens.size()) wide = nullptr;
+  const std::vector<std::u16string> wide_tokens = WideTokens(tokens.size(), wide);
   for (const auto& token : tokens) value[token.second] = '\0';
   for (std::size_t k = 0; k < tokens.size(); ++k) {
     // Without its lead character: a one-character token passes the empty text.
-    std::u16string wide_token;
-    if (wide != nullptr) {
-      const auto [begin, end] = wide_tokens[k];
-      wide_token = wide->substr(begin + 1, end - begin - 1);
-    }
-    ParseOption(job, value + tokens[k].first + 1, wide != nullptr ? &wide_token : nullptr, nesting,
+    ParseOption(job, value + tokens[k].first + 1, wide_tokens.empty() ? nullptr : &wide_tokens[k], nesting,
                 value[tokens[k].first]);
   }
 }
@@ -579,16 +583,10 @@ void CollectConfigFiles(const char* text, const std::u16string* wide, int depth,
     return;
   }
   const auto tokens = ListTokens(std::string_view(value));
-  auto wide_tokens = ListTokens(std::u16string_view(wide_value));
-  if (wide_tokens.size() != tokens.size()) wide_tokens.clear();
+  const std::vector<std::u16string> wide_tokens = WideTokens(tokens.size(), &wide_value);
   for (std::size_t k = 0; k < tokens.size(); ++k) {
     const std::string token = value.substr(tokens[k].first + 1, tokens[k].second - tokens[k].first - 1);
-    std::u16string wide_token;
-    if (!wide_tokens.empty()) {
-      const auto [from, to] = wide_tokens[k];
-      wide_token = wide_value.substr(from + 1, to - from - 1);
-    }
-    CollectConfigFiles(token.c_str(), wide_tokens.empty() ? nullptr : &wide_token, depth + 1, out);
+    CollectConfigFiles(token.c_str(), wide_tokens.empty() ? nullptr : &wide_tokens[k], depth + 1, out);
   }
 }
 

@@ -3,7 +3,7 @@
 #include <atomic>
 #include <string>
 
-#include "platform/text.h"
+#include "platform/standard_stream_win32.h"
 #include "platform/text_win32.h"
 #include "trace/trace.h"
 
@@ -19,22 +19,6 @@ bool NoBoxesAsked() {
   SetLastError(ERROR_SUCCESS);
   return GetEnvironmentVariableW(L"QUILLET_NO_MESSAGE_BOXES", value, 1) > 0 ||
          GetLastError() != ERROR_ENVVAR_NOT_FOUND;
-}
-
-// One line on the process's standard error: UTF-16 to a console, UTF-8 to
-// anything else (a pipe, a file, a Java virtual machine's stream).
-void WriteStandardError(const std::string& ansi_line) {
-  const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
-  if (error == nullptr || error == INVALID_HANDLE_VALUE) return;
-  const std::u16string line = Utf16FromAnsi(ansi_line) + u"\r\n";
-  DWORD mode = 0;
-  DWORD done = 0;
-  if (GetConsoleMode(error, &mode)) {
-    WriteConsoleW(error, Wide(line), static_cast<DWORD>(line.size()), &done, nullptr);
-    return;
-  }
-  const std::string bytes = Utf8FromUtf16(line);
-  WriteFile(error, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
 }
 
 }  // namespace
@@ -59,7 +43,7 @@ int ShowMessageBox(const char* text, const char* caption, UINT type) {
   if (why == nullptr) return MessageBoxA(nullptr, text, caption, type);
   const std::string line = MessageBoxLine(caption, text);
   Trace("Message box not shown (%s): %s\n", why, line.c_str());
-  WriteStandardError(line);
+  StandardStream(STD_ERROR_HANDLE).Write(Utf16FromAnsi(line) + u"\r\n");
   return ClosedMessageBoxAnswer(type);
 }
 

@@ -31,6 +31,15 @@ constexpr int kBoldWeight = 700;
 std::vector<unsigned char> g_raw_buffer;
 std::vector<char> g_xlat_buffer;
 
+// Selects a run's font unless it is `selected`, the one selected last (which it
+// becomes): selecting the selected font again costs a call.
+void SelectRunFont(const PrintJob& job, PrintDevice& device, const ReportFonts& fonts, FontHandle& selected,
+                   std::uint8_t attribute) {
+  const FontHandle font = fonts.For(attribute);
+  if (font != selected) device.SelectFont(job.dc, font);
+  selected = font;
+}
+
 void DestroyCancelDialog(PrintDevice& device) {
   if (cancel_dialog != nullptr) device.DestroyWindow(cancel_dialog);
   cancel_dialog = nullptr;
@@ -59,9 +68,11 @@ class Report {
   void MakeFonts(const FontSpec& base);
   // -pitch=fit: measures the report and chooses the size, in half points, at
   // which it fits the page (the smallest when it fits at none).
-  int ChooseFit(DeviceContext dc, FontSpec base);
+  int ChooseFit(DeviceContext dc, const FontSpec& base);
+  // The font `base` at `half_points`.
+  FontSpec AtSize(DeviceContext dc, FontSpec base, int half_points);
   // What the page holds in the font `base` at `half_points`.
-  PageGrid GridAt(DeviceContext dc, FontSpec base, int half_points);
+  PageGrid GridAt(DeviceContext dc, const FontSpec& base, int half_points);
   // Lines were cut: what would have printed the report whole.
   void SuggestWhatFits(DeviceContext dc, const FontSpec& base);
   // False when the report has to end here (a spooler call failed).
@@ -120,11 +131,7 @@ ReportOutcome Report::Print() {
   }
 
   FontSpec base = BaseFont(dc);
-  if (job_.pitch_fit) {
-    const int half_points = ChooseFit(dc, base);
-    base.height = -MulDiv(half_points, device_.GetDeviceCaps(dc, DeviceCap::kLogPixelsY), 144);
-    base.width = 0;
-  }
+  if (job_.pitch_fit) base = AtSize(dc, base, ChooseFit(dc, base));
   MakeFonts(base);
 
   original_font_ = device_.SelectFont(dc, fonts_.normal);
@@ -250,13 +257,19 @@ void Report::MakeFonts(const FontSpec& base) {
   fonts_.bold = make(false, kBoldWeight);
 }
 
-PageGrid Report::GridAt(DeviceContext dc, FontSpec base, int half_points) {
+FontSpec Report::AtSize(DeviceContext dc, FontSpec base, int half_points) {
+  // `half_points` half points high; the font mapper chooses the width.
   base.height = -MulDiv(half_points, device_.GetDeviceCaps(dc, DeviceCap::kLogPixelsY), 144);
   base.width = 0;
-  base.weight = kNormalWeight;
-  base.underline = false;
+  return base;
+}
+
+PageGrid Report::GridAt(DeviceContext dc, const FontSpec& base, int half_points) {
+  FontSpec trial = AtSize(dc, base, half_points);
+  trial.weight = kNormalWeight;
+  trial.underline = false;
   PageGrid grid;
-  FontHandle font = device_.MakeFont(base);
+  FontHandle font = device_.MakeFont(trial);
   if (font == nullptr) return grid;
   FontHandle previous = device_.SelectFont(dc, font);
   TextMetrics metrics;
@@ -271,7 +284,7 @@ PageGrid Report::GridAt(DeviceContext dc, FontSpec base, int half_points) {
   return grid;
 }
 
-int Report::ChooseFit(DeviceContext dc, FontSpec base) {
+int Report::ChooseFit(DeviceContext dc, const FontSpec& base) {
   // The report is read once to measure it, from a handle of its own, and then
   // printed from the one the driver holds.
   ReportMeasure measure;
@@ -379,9 +392,7 @@ void Report::PrintUnicodeLine(const ReportLine& line, int count) {
   for (int r = 0; r < grid.run_count; ++r) {
     const GridRun& run = grid.runs[r];
     for (int k = 0; k < run.units; ++k) advances[k] = grid.advance[run.first + k] * char_width_;
-    const FontHandle font = fonts_.For(run.attribute);
-    if (font != selected_font_) device_.SelectFont(job_.dc, font);
-    selected_font_ = font;
+    SelectRunFont(job_, device_, fonts_, selected_font_, run.attribute);
     device_.PutWideText(job_.dc, static_cast<int>(static_cast<long long>(run.column) * char_width_), y,
                         grid.units + run.first, run.units, advances);
   }
@@ -597,9 +608,7 @@ void OutputRun(const PrintJob& job, PrintDevice& device, const ReportFonts& font
     return;
   }
 
-  const FontHandle font = fonts.For(attribute);
-  if (font != selected) device.SelectFont(job.dc, font);
-  selected = font;
+  SelectRunFont(job, device, fonts, selected, attribute);
 
   const char* out = text;
   if (job.oem || job.ansi) {

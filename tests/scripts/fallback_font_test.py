@@ -1,16 +1,17 @@
 #!/usr/bin/env python3
 """scripts/fallback-font.py as scripts/wine-prefix.sh runs it: DejaVu Sans Mono with
 the glyphs of DejaVu Sans and WenQuanYi Micro Hei (installed by scripts/setup.sh)."""
-import importlib.util
 import os
+import runpy
 import struct
 import tempfile
+import types
 import unittest
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-spec = importlib.util.spec_from_file_location("fallback_font", os.path.join(ROOT, "scripts", "fallback-font.py"))
-ff = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(ff)
+# The builder is a script, not a module: its names come from a run of it.
+ff = types.SimpleNamespace(**runpy.run_path(os.path.join(ROOT, "scripts", "fallback-font.py"),
+                                            run_name="fallback_font"))
 
 FONTS = "/usr/share/fonts/truetype"
 BASE, SANS, CJK = (os.path.join(FONTS, name) for name in
