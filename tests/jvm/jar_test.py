@@ -16,11 +16,13 @@ import re
 import shutil
 import subprocess
 import tempfile
+import time
 import unittest
 import zipfile
 
 from jvm_support import (ARCH, JAVA_DIR, PDF_DIR, ROOT, avian, checks_passed, decoded, java,
-                         java_command, javac, new_pdfs, pdf_text, unpack_release, wine_prefix, winpath)
+                         java_command, javac, new_pdfs, not_started, pdf_text, unpack_release, wine_prefix,
+                         winpath)
 
 # What the planted copy of the DLL says where the release's says "Registry Key not
 # found" (the same length, so the DLL stays whole).
@@ -169,13 +171,20 @@ class Jar(unittest.TestCase):
         # not keep open as it would a pipe.
         line = (f"set LOCALAPPDATA={winpath(blocker)}&& set TEMP={winpath(temp)}&& set TMP={winpath(temp)}&& "
                 f"{winpath(self.jvm)} -cp {winpath(self.jar)};{winpath(self.classes)} JarTest use")
-        work = self.folder()
-        with open(os.path.join(work, "out"), "wb") as out, open(os.path.join(work, "err"), "wb") as err:
-            subprocess.run(["wine", "cmd", "/c", line], cwd=work, stdin=subprocess.DEVNULL, stdout=out, stderr=err,
-                           timeout=300, env=dict(os.environ, WINEPREFIX=wine_prefix(), WINEDEBUG="-all",
-                                                 WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"))
-        with open(os.path.join(work, "out"), "rb") as out, open(os.path.join(work, "err"), "rb") as err:
-            checks_passed(self, *decoded(out.read(), err.read()), least=3)
+        for attempt in range(3):
+            work = self.folder()
+            with open(os.path.join(work, "out"), "wb") as out, open(os.path.join(work, "err"), "wb") as err:
+                subprocess.run(["wine", "cmd", "/c", line], cwd=work, stdin=subprocess.DEVNULL, stdout=out,
+                               stderr=err, timeout=300,
+                               env=dict(os.environ, WINEPREFIX=wine_prefix(), WINEDEBUG="-all",
+                                        WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"))
+            with open(os.path.join(work, "out"), "rb") as out, open(os.path.join(work, "err"), "rb") as err:
+                result = decoded(out.read(), err.read())
+            if not not_started(*result):
+                break
+            print(f"Wine did not start the JVM (attempt {attempt + 1}): {result[1].strip()}")
+            time.sleep(2)
+        checks_passed(self, *result, least=3)
         self.assertEqual(file_hash(os.path.join(temp, "quillet-native", self.hash, "QUILLETDLL.dll")), self.hash)
 
     def test_a_folder_that_cannot_be_written_gives_a_clear_error(self):

@@ -80,8 +80,15 @@ def decoded(out, err):
 
 
 # What Wine prints when it could not create the process at all (seen now and then
-# for the x64 JVM on a loaded machine, with "ShellExecuteEx failed: Internal error").
+# for the x64 JVM on a loaded machine, with "ShellExecuteEx failed: Internal error");
+# started from Wine's command interpreter, the same failure reads "Can't recognize".
 NOT_STARTED = "Application could not be started"
+CMD_NOT_STARTED = "Can't recognize "
+
+
+def not_started(out, err):
+    """Whether Wine, or its command interpreter, could not start the JVM at all."""
+    return out.startswith(NOT_STARTED) or (not out and err.startswith(CMD_NOT_STARTED))
 
 
 def java(jvm, classpath, main, *args, cwd, options=(), timeout=600, env=None):
@@ -96,7 +103,7 @@ def java(jvm, classpath, main, *args, cwd, options=(), timeout=600, env=None):
         result = subprocess.run(java_command(jvm, classpath, main, *args, options=options), cwd=cwd,
                                 capture_output=True, timeout=timeout, env=env)
         out, err = decoded(result.stdout, result.stderr)
-        if not out.startswith(NOT_STARTED):
+        if not not_started(out, err):
             break
         print(f"Wine did not start the JVM (attempt {attempt + 1}): {out.strip()}")
         time.sleep(2)
