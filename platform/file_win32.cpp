@@ -8,6 +8,8 @@
 
 #include <cstdio>
 
+#include "platform/handles_win32.h"
+
 namespace quillet {
 
 std::int32_t ReportOpen(const char* path, const char16_t* wide_path) {
@@ -70,15 +72,14 @@ bool IdentifyPath(const char* path, const char16_t* wide_path, FileIdentity& ide
   // No access asked for: attributes only, whoever has the file open, and the
   // backup flag lets a folder be opened too.
   const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-  const HANDLE file =
+  const HANDLE opened =
       wide_path != nullptr
           ? CreateFileW(reinterpret_cast<const wchar_t*>(wide_path), 0, share, nullptr, OPEN_EXISTING,
                         FILE_FLAG_BACKUP_SEMANTICS, nullptr)
           : CreateFileA(path, 0, share, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  const bool known = IdentifyHandle(file, identity);
-  CloseHandle(file);
-  return known;
+  if (opened == INVALID_HANDLE_VALUE) return false;
+  const UniqueHandle file(opened);
+  return IdentifyHandle(file.get(), identity);
 }
 
 std::FILE* OpenConfigFile(const char* path, const char16_t* wide_path) {

@@ -1,7 +1,6 @@
 #!/usr/bin/env python3
 """End to end: quillet(String[]) called through the tests' JNI environment prints
 reports on the local CUPS PDF printer; the PDFs that come out are read back."""
-import glob
 import os
 import re
 import shutil
@@ -13,7 +12,7 @@ import unicodedata
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "support"))
-from wine_print import BIN, PDF_DIR, ROOT, WINE_RUN, winpath  # noqa: E402,F401
+from wine_print import BIN, PDF_DIR, ROOT, WINE_RUN, pdfs_now, winpath  # noqa: E402,F401
 
 
 def wine(program, *args):
@@ -90,15 +89,15 @@ class PrintToPdf(unittest.TestCase):
     def print_reports(self, args, expected, marker_of=None):
         """Runs quillet(args) and waits for `expected` new PDFs; returns them in the
         order of the markers given (or of their completion)."""
-        before = set(glob.glob(os.path.join(PDF_DIR, "*.pdf")))
+        before = pdfs_now()
         wine("quillet_host.exe", *args)
         deadline = time.time() + 60
         new = []
         while time.time() < deadline:
-            new = sorted(set(glob.glob(os.path.join(PDF_DIR, "*.pdf"))) - before, key=os.path.getmtime)
+            new = sorted(pdfs_now() - before, key=os.path.getmtime)
             if len(new) >= expected:
                 time.sleep(0.3)  # let the last file be written out
-                new = sorted(set(glob.glob(os.path.join(PDF_DIR, "*.pdf"))) - before, key=os.path.getmtime)
+                new = sorted(pdfs_now() - before, key=os.path.getmtime)
                 break
             time.sleep(0.2)
         self.made += new

@@ -19,7 +19,7 @@ import unittest
 import zipfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "support"))
-from wine_print import BIN, PDF_DIR, ROOT, WINE_RUN, new_pdfs, pdf_text, wine_prefix, winpath  # noqa: E402
+from wine_print import BIN, PDF_DIR, ROOT, WINE_RUN, new_pdfs, pdf_text, pdfs_now, wine_prefix, winpath  # noqa: E402
 
 
 def run(*args, exe=None, stdin=None, env=None):
@@ -128,7 +128,7 @@ class QuilletPrint(unittest.TestCase):
         path = os.path.join(self.dir, name)
         with open(path, "w", encoding="utf-8") as f:
             f.write("WIDE NAME REPORT cli7\n" + scripts + "\n")
-        before = set(glob.glob(os.path.join(PDF_DIR, "*.pdf")))
+        before = pdfs_now()
         status, _, err = run("-pitch=10", winpath(path))
         self.assertEqual((status, err), (0, ""))
         new = new_pdfs(before, 1)
@@ -168,7 +168,7 @@ class QuilletPrint(unittest.TestCase):
         with open(same, "wb") as f:
             f.write(data)
         log = os.path.join(self.dir, "trace.log")
-        before = set(glob.glob(os.path.join(PDF_DIR, "*.pdf")))
+        before = pdfs_now()
         status, _, err = run("-printer_id=PDF", "-pitch=10", f"-log={winpath(log)}", "-", winpath(same), stdin=data)
         self.assertEqual((status, err), (0, ""))
         new = new_pdfs(before, 2)
@@ -214,7 +214,7 @@ class QuilletPrint(unittest.TestCase):
         report = winpath(self.report("archived.txt", "ARCHIVED LINE out17\nSECOND LINE out17\n"))
         queued = winpath(self.report("queued.txt", "QUEUED REPORT out17\n"))
         unwritable = winpath(os.path.join(self.dir, "no such folder", "x.ps"))
-        before = set(glob.glob(os.path.join(PDF_DIR, "*.pdf")))
+        before = pdfs_now()
         status, out_text, err = run("-pitch=10", f"--output={winpath(out)}", "-printer_id=PDF", report,
                                     "-disposition=scratch", f"--output={unwritable}", report, "-disposition=save",
                                     f"--output={report}", report, "--printer-name", queued,
@@ -301,7 +301,7 @@ class QuilletPrint(unittest.TestCase):
         ledger = self.report("ledger.txt", "\f".join("".join(line(f"P{page}L", i, 132) + "\n" for i in range(66))
                                                      for page in range(1, 4)))
         five = self.report("five.txt", "".join(f"PAGE {page} of five\f" for page in range(1, 6)))
-        before = set(glob.glob(os.path.join(PDF_DIR, "*.pdf")))
+        before = pdfs_now()
         status, _, err = run(winpath(wide["own"]), "-pitch=FIT", winpath(wide["A4"]), "-form_id=Letter",
                              winpath(wide["Letter"]), "-form_id=A4", winpath(ledger), "--pages=2-3", winpath(five))
         new = new_pdfs(before, 5)

@@ -3,19 +3,16 @@
 files alike: quillet-print processes printing at once spool one document at a
 time and lose nothing; one killed while it spools holds the next up no longer;
 a document that finds another program spooling is started once it can be."""
-import glob
 import os
 import re
-import shutil
 import signal
 import subprocess
 import sys
-import tempfile
 import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "support"))
-from wine_print import BIN, PDF_DIR, WINE_RUN, new_pdfs, pdf_text, wine_prefix, winpath  # noqa: E402
+from wine_print import BIN, WINE_RUN, PrintingCase, new_pdfs, pdf_text, wine_prefix, winpath  # noqa: E402
 
 QUILLET_PRINT = os.path.join(BIN, "quillet-print.exe")
 
@@ -36,16 +33,8 @@ def read(path):
         return f.read()
 
 
-class SpoolTurns(unittest.TestCase):
-    def setUp(self):
-        os.makedirs(PDF_DIR, exist_ok=True)
-        self.dir = tempfile.mkdtemp(prefix="quillet-turns-")
-        self.before = set(glob.glob(os.path.join(PDF_DIR, "*.pdf")))
-
-    def tearDown(self):
-        shutil.rmtree(self.dir, ignore_errors=True)
-        for pdf in set(glob.glob(os.path.join(PDF_DIR, "*.pdf"))) - self.before:
-            os.remove(pdf)
+class SpoolTurns(PrintingCase):
+    folder_prefix = "quillet-turns-"
 
     def report(self, name, lines, form_feed_after=None):
         path = os.path.join(self.dir, name)

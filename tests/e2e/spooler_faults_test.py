@@ -3,19 +3,16 @@
 to be lost or paper wasted: a queue that rejects jobs, pages that end full just
 before their form feed, paper given by size, a report that is its own trace log,
 and lines too long for the page."""
-import glob
 import os
 import re
-import shutil
 import subprocess
 import sys
-import tempfile
 import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "support"))
 from print_pdf_test import metrics, pdf_info, pdf_pages  # noqa: E402
-from wine_print import BIN, PDF_DIR, WINE_RUN, winpath  # noqa: E402
+from wine_print import BIN, WINE_RUN, PrintingCase, pdfs_now, winpath  # noqa: E402
 
 
 def run(*args, **env):
@@ -26,19 +23,11 @@ def run(*args, **env):
     return result.returncode, result.stderr.decode("utf-8")
 
 
-class SpoolerFaults(unittest.TestCase):
-    def setUp(self):
-        os.makedirs(PDF_DIR, exist_ok=True)
-        self.dir = tempfile.mkdtemp(prefix="quillet-faults-")
-        self.before = set(glob.glob(os.path.join(PDF_DIR, "*.pdf")))
-
-    def tearDown(self):
-        shutil.rmtree(self.dir, ignore_errors=True)
-        for pdf in self.new_pdfs():
-            os.remove(pdf)
+class SpoolerFaults(PrintingCase):
+    folder_prefix = "quillet-faults-"
 
     def new_pdfs(self):
-        return sorted(set(glob.glob(os.path.join(PDF_DIR, "*.pdf"))) - self.before)
+        return sorted(pdfs_now() - self.before)
 
     def report(self, name, text):
         path = os.path.join(self.dir, name)

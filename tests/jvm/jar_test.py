@@ -21,8 +21,8 @@ import unittest
 import zipfile
 
 from jvm_support import (ARCH, JAVA_DIR, PDF_DIR, ROOT, avian, checks_passed, decoded, java,
-                         java_command, javac, new_pdfs, not_started, pdf_text, unpack_release, wine_prefix,
-                         winpath)
+                         java_command, javac, new_pdfs, not_started, pdf_text, pdfs_now, unpack_release,
+                         wine_prefix, winpath)
 
 # What the planted copy of the DLL says where the release's says "Registry Key not
 # found" (the same length, so the DLL stays whole).
@@ -118,7 +118,7 @@ class Jar(unittest.TestCase):
         with open(report, "w") as f:
             f.write(f"PRINTED FROM THE JAR {ARCH}\n")
         os.makedirs(PDF_DIR, exist_ok=True)
-        before = set(glob.glob(os.path.join(PDF_DIR, "*.pdf")))
+        before = pdfs_now()
         out, err = self.run_jar("use", winpath(report))  # in an empty folder: no DLL to find by name
         checks_passed(self, out, err, least=3)
         pdfs = new_pdfs(before, 1)

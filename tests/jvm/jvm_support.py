@@ -15,7 +15,7 @@ import time
 import zipfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "support"))
-from wine_print import ARCH, BIN, PDF_DIR, ROOT, WINE_RUN, new_pdfs, pdf_text, wine_prefix, winpath  # noqa: E402,F401
+from wine_print import ARCH, BIN, PDF_DIR, ROOT, WINE_RUN, new_pdfs, pdf_text, pdfs_now, wine_prefix, winpath  # noqa: E402,F401
 
 JAVA_DIR = os.path.join(ROOT, "tests", "jvm", "java")
 FINAL_LINE = re.compile(r"^(\d+) checks, (\d+) failures$")

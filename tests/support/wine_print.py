@@ -3,8 +3,11 @@ prefix of its architecture, Linux paths as Wine sees them, and the PDFs that the
 local CUPS PDF printer writes to ~/PDF."""
 import glob
 import os
+import shutil
 import subprocess
+import tempfile
 import time
+import unittest
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 BIN = os.environ["QUILLET_BIN"]
@@ -25,16 +28,38 @@ def wine_prefix():
         "~/.cache/quillet/wineprefix64" if ARCH == "x64" else "~/.cache/quillet/wineprefix")
 
 
+def pdfs_now():
+    """The PDFs in ~/PDF at this moment."""
+    return set(glob.glob(os.path.join(PDF_DIR, "*.pdf")))
+
+
+class PrintingCase(unittest.TestCase):
+    """Tests that print to the PDF printer: each has a folder of its own
+    (`self.dir`, named from `folder_prefix`) and the PDFs that were there before
+    it (`self.before`); the PDFs it made are removed after it."""
+    folder_prefix = "quillet-"
+
+    def setUp(self):
+        os.makedirs(PDF_DIR, exist_ok=True)
+        self.dir = tempfile.mkdtemp(prefix=self.folder_prefix)
+        self.before = pdfs_now()
+
+    def tearDown(self):
+        shutil.rmtree(self.dir, ignore_errors=True)
+        for pdf in pdfs_now() - self.before:
+            os.remove(pdf)
+
+
 def new_pdfs(before, expected, timeout=90):
     """Waits until `expected` PDFs that are not in `before` have appeared in ~/PDF
     (or `timeout` seconds have passed) and returns the new ones, oldest first."""
     deadline = time.time() + timeout
     while time.time() < deadline:
-        if len(set(glob.glob(os.path.join(PDF_DIR, "*.pdf"))) - before) >= expected:
+        if len(pdfs_now() - before) >= expected:
             break
         time.sleep(0.2)
     time.sleep(0.5)  # let the last one be written out, and any further one show
-    return sorted(set(glob.glob(os.path.join(PDF_DIR, "*.pdf"))) - before, key=os.path.getmtime)
+    return sorted(pdfs_now() - before, key=os.path.getmtime)
 
 
 def pdf_text(pdf, layout=False):
