@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/handles_win32.h"
 #include "platform/message_box_win32.h"
@@ -191,6 +192,20 @@ void GdiPrintDevice::PutWideText(DeviceContext dc, int x, int y, const char16_t*
                                  const int* advances) {
   static_assert(sizeof(wchar_t) == sizeof(char16_t), "UTF-16 units are WCHARs");
   ExtTextOutW(Dc(dc), x, y, 0, nullptr, reinterpret_cast<const wchar_t*>(text), static_cast<UINT>(length), advances);
+}
+
+void GdiPrintDevice::PutShapedText(DeviceContext dc, int y, const char16_t* text, int length, bool,
+                                   const ClusterCells* clusters, int cluster_count) {
+  // Each cluster by itself on its cells, until the shaping engine draws words.
+  for (int k = 0; k < cluster_count; ++k) {
+    const int end = k + 1 < cluster_count ? clusters[k + 1].unit : length;
+    const int units = end - clusters[k].unit;
+    if (units <= 0) continue;
+    std::vector<INT> advances(static_cast<std::size_t>(units), 0);
+    advances[0] = clusters[k].width;
+    ExtTextOutW(Dc(dc), clusters[k].x, y, 0, nullptr, reinterpret_cast<const wchar_t*>(text + clusters[k].unit),
+                static_cast<UINT>(units), advances.data());
+  }
 }
 
 void GdiPrintDevice::PassThrough(DeviceContext dc, const unsigned char* block, int) {

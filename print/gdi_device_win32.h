@@ -56,6 +56,8 @@ class GdiPrintDevice final : public PrintDevice {
   void PutText(DeviceContext dc, int x, int y, const char* text, int length, const int* advances) override;
   void PutWideText(DeviceContext dc, int x, int y, const char16_t* text, int length,
                    const int* advances) override;
+  void PutShapedText(DeviceContext dc, int y, const char16_t* text, int length, bool right_to_left,
+                     const ClusterCells* clusters, int cluster_count) override;
   void PassThrough(DeviceContext dc, const unsigned char* block, int block_size) override;
   void MoveTo(DeviceContext dc, int x, int y) override;
   void LineTo(DeviceContext dc, int x, int y) override;

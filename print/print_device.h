@@ -34,6 +34,14 @@ struct FontSpec {
   char face[kFaceNameSize] = {};
 };
 
+// One grapheme cluster of a shaped word: where its UTF-16 units begin in the
+// word's text, and the cells of the grid it is drawn on.
+struct ClusterCells {
+  int unit = 0;   // its first unit in the word's text (clusters in logical order)
+  int x = 0;      // the left edge of its cells, device units
+  int width = 0;  // the width of its cells, device units (0: it takes no column)
+};
+
 // The text metrics the driver reads.
 struct TextMetrics {
   int height = 0;
@@ -107,6 +115,14 @@ class PrintDevice {
   virtual void PutText(DeviceContext dc, int x, int y, const char* text, int length, const int* advances) = 0;
   virtual void PutWideText(DeviceContext dc, int x, int y, const char16_t* text, int length,
                            const int* advances) = 0;
+  // A word that the system's shaping engine must draw (right-to-left letters,
+  // marks that compose with nothing, scripts whose letters join or reorder,
+  // characters beyond U+FFFF), in logical order. It is shaped whole and each
+  // glyph is placed on the cells of the cluster it belongs to, in the font
+  // selected (or a face linked behind it that has the characters).
+  // `right_to_left`: the word reads right to left (its clusters' x decrease).
+  virtual void PutShapedText(DeviceContext dc, int y, const char16_t* text, int length, bool right_to_left,
+                             const ClusterCells* clusters, int cluster_count) = 0;
   // Sends a pass-through block: a 16-bit little-endian byte count and the bytes;
   // block_size is the size of the whole block.
   virtual void PassThrough(DeviceContext dc, const unsigned char* block, int block_size) = 0;

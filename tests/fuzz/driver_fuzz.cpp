@@ -225,6 +225,25 @@ class CheckingDevice : public PrintDevice {
     if (width > 0) FUZZ_REQUIRE(x % width == 0 && x / width + columns <= kTabStop * kLinePositions);
     Counted(characters);
   }
+  void PutShapedText(DeviceContext dc, int y, const char16_t* text, int length, bool,
+                     const ClusterCells* clusters, int cluster_count) override {
+    OnPage(dc, y);
+    FUZZ_REQUIRE(!raw);
+    FUZZ_REQUIRE(length > 0 && length <= kGridUnits && cluster_count > 0 && cluster_count <= length);
+    // Clusters in logical order, each on cells of the grid inside the columns a line can reach.
+    const int width = metrics.ave_char_width;
+    for (int k = 0; k < cluster_count; ++k) {
+      FUZZ_REQUIRE(clusters[k].unit >= 0 && clusters[k].unit < length);
+      if (k > 0) FUZZ_REQUIRE(clusters[k].unit > clusters[k - 1].unit);
+      FUZZ_REQUIRE(clusters[k].x >= 0 && clusters[k].width >= 0);
+      if (width > 0) {
+        FUZZ_REQUIRE(clusters[k].x % width == 0 && clusters[k].width % width == 0);
+        FUZZ_REQUIRE((clusters[k].x + clusters[k].width) / width <= kTabStop * kLinePositions);
+      }
+    }
+    FUZZ_REQUIRE(clusters[0].unit == 0);
+    Counted(cluster_count);
+  }
   void PassThrough(DeviceContext dc, const unsigned char* block, int block_size) override {
     OnPage(dc, -1);
     FUZZ_REQUIRE(raw && block_size >= 2);

@@ -158,6 +158,17 @@ class RecordingDevice : public PrintDevice {
     calls.push_back("TextW " + Name(selected_) + " " + std::to_string(x) + "," + std::to_string(y) + " " +
                     Utf8FromUtf16(std::u16string_view(text, length)) + " [" + dx + "]");
   }
+  // A shaped word as UTF-8, with each cluster's first unit and cells.
+  void PutShapedText(DeviceContext, int y, const char16_t* text, int length, bool right_to_left,
+                     const ClusterCells* clusters, int count) override {
+    std::string cells;
+    for (int k = 0; k < count; ++k) {
+      cells += (k ? "," : "") + std::to_string(clusters[k].unit) + "@" + std::to_string(clusters[k].x) + "+" +
+               std::to_string(clusters[k].width);
+    }
+    calls.push_back("Shaped " + Name(selected_) + " " + std::to_string(y) + (right_to_left ? " rtl " : " ") +
+                    Utf8FromUtf16(std::u16string_view(text, length)) + " [" + cells + "]");
+  }
   void PassThrough(DeviceContext, const unsigned char* block, int size) override {
     blocks.emplace_back(reinterpret_cast<const char*>(block), size);
     calls.push_back("Pass " + std::string(reinterpret_cast<const char*>(block) + 2, size - 2));
