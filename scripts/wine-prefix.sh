@@ -82,7 +82,8 @@ links=("Noto Sans Hebrew" "Noto Sans Arabic" "Tlwg Mono=TlwgMono" "Noto Sans Tha
 entries=()
 for link in "${links[@]}"; do  # fontconfig's family name, and Wine's face name where it differs
   family="${link%%=*}"
-  file="$(font_file "$family:weight=80:slant=0")"
+  file="$(font_file "$family:weight=80:slant=0:width=100")"
+  [ -n "$file" ] || file="$(font_file "$family")"  # a face in one weight only
   if [ -z "$file" ]; then
     echo "wine-prefix: no font for $family (scripts/setup.sh installs it): not linked" >&2
     continue
@@ -97,7 +98,8 @@ registry="$(
   for linked in "$face" "Courier New" "Liberation Mono"; do printf '"%s"=hex(7):%s\n' "$linked" "$hex"; done
 )"
 if [ "$(cat "$WINEPREFIX/.quillet-links" 2>/dev/null)" != "$registry" ]; then
-  printf '%s\n' "$registry" > "$WINEPREFIX/.quillet-links.reg"
+  # A version 5 file is UTF-16, as the hex(7) values in it are.
+  printf '%s\n' "$registry" | iconv -f UTF-8 -t UTF-16 > "$WINEPREFIX/.quillet-links.reg"
   wine regedit "$(winepath -w "$WINEPREFIX/.quillet-links.reg")" </dev/null >/dev/null 2>&1
   wineserver -w
   printf '%s' "$registry" > "$WINEPREFIX/.quillet-links"
