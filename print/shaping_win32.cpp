@@ -9,8 +9,9 @@
 //   it: a ligature, a conjunct) are centred as one on the cells of those
 //   clusters; a word of a joining script (Arabic) is placed whole, centred on
 //   the word's cells, so that its letters stay joined in a proportional face;
-// - a glyph of a nonspacing mark takes no advance of its own; a mark the engine
-//   leaves where the pen is (no offset) is centred on its base by their ink.
+// - a glyph of a nonspacing mark takes no advance of its own (fixed-pitch faces
+//   give theirs a whole cell); a mark the engine leaves where the pen is (no
+//   offset) is centred on its base by their ink.
 // The engine's output is checked before it is used (Wine's engine has given
 // cluster maps shifted past the glyphs after some ligatures): a word whose
 // shaping does not hold together is drawn unshaped, each cluster by itself.
@@ -240,7 +241,7 @@ std::uint32_t ShapingFonts::Coverage(HDC dc, Chain& chain, char32_t c) {
     if (count == 1) {
       has = GetGlyphIndicesW(dc, units, 1, glyphs, GGI_MARK_NONEXISTING_GLYPHS) == 1 && glyphs[0] != 0xFFFF;
     } else {
-      has = ScriptGetCMap(dc, &face.cache, units, 2, 0, glyphs) == S_OK && glyphs[0] != 0;
+      has = SUCCEEDED(ScriptGetCMap(dc, &face.cache, units, 2, 0, glyphs)) && glyphs[0] != 0;
     }
     if (has) mask |= 1u << f;
   }
@@ -435,11 +436,19 @@ bool ShapingFonts::ShapeRun(HDC dc, Chain& chain, int face_index, const SCRIPT_A
   for (int s = 0; s < n;) {
     int e = s + 1;
     while (e < n && map[e] == map[s]) ++e;
-    bool marks_only = true;
-    for (int at = s, units = 1; at < e && marks_only; at += units)
-      marks_only = IsNonspacingMark(CharAt(text + from, at, e, units));
-    for (int g = group_first(s, e); g < group_end(s, e); ++g)
-      mark[g] = marks_only || attrs[g].fDiacritic || attrs[g].fZeroWidth || advances[g] == 0;
+    int marks = 0;
+    int characters = 0;
+    for (int at = s, units = 1; at < e; at += units, ++characters)
+      marks += IsNonspacingMark(CharAt(text + from, at, e, units)) ? 1 : 0;
+    for (int g = group_first(s, e); g < group_end(s, e); ++g) {
+      mark[g] = marks == characters || attrs[g].fDiacritic || attrs[g].fZeroWidth || advances[g] == 0;
+      // A fixed-pitch face's mark keeps a whole advance and draws its ink over
+      // the cell before its origin.
+      GLYPHMETRICS ink;
+      if (!mark[g] && marks > 0 && g > group_first(s, e) &&
+          GetGlyphOutlineW(dc, glyphs[g], GGO_METRICS | GGO_GLYPH_INDEX, &ink, 0, nullptr, &kIdentity) != GDI_ERROR)
+        mark[g] = ink.gmptGlyphOrigin.x + static_cast<int>(ink.gmBlackBoxX) <= 0;
+    }
     s = e;
   }
   bool joined = false;
@@ -484,20 +493,23 @@ bool ShapingFonts::ShapeRun(HDC dc, Chain& chain, int face_index, const SCRIPT_A
     std::vector<int> at(static_cast<std::size_t>(hi - lo));
     for (int g = lo; g < hi; ++g) {
       at[g - lo] = pen;
-      pen += (mark[g] && !joined) ? 0 : advances[g];
+      pen += mark[g] ? 0 : advances[g];
     }
     const int origin = left + (right - left - pen) / 2;
     for (int g = lo; g < hi; ++g) {
       out.x[g] = origin + at[g - lo] + offsets[g].du;
       out.y[g] = y - offsets[g].dv;
     }
-    // A mark left where the pen is goes over the middle of its base's ink.
-    for (int g = lo; g < hi && !joined; ++g) {
+    // A mark left where the pen is goes over the middle of its base's ink (the
+    // glyph before it in reading order: to its right when the word reads right
+    // to left).
+    for (int g = lo; g < hi; ++g) {
       if (!mark[g] || offsets[g].du != 0 || offsets[g].dv != 0) continue;
       int base = -1;
-      for (int b = g - 1; b >= lo && base < 0; --b)
+      const int step = right_to_left ? 1 : -1;
+      for (int b = g + step; b >= lo && b < hi && base < 0; b += step)
         if (!mark[b]) base = b;
-      for (int b = g + 1; b < hi && base < 0; ++b)
+      for (int b = g - step; b >= lo && b < hi && base < 0; b -= step)
         if (!mark[b]) base = b;
       GLYPHMETRICS mark_ink;
       GLYPHMETRICS base_ink;
