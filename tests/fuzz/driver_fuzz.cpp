@@ -28,7 +28,8 @@
 #include "print/print_device.h"
 #include "print/print_driver.h"
 #include "platform/file.h"
-#include "report/grid_layout.h"
+#include "text/characters.h"
+#include "text/line_layout.h"
 #include "report/report_reader.h"
 
 namespace quillet {
