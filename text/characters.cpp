@@ -53,15 +53,18 @@ bool IsPlainScript(char32_t c) {
 int CharacterColumns(char32_t c) {
   if (c < 0xA0) return 1;  // ASCII and the control characters keep the column they always had
   if (c == kSoftHyphen) return 1;
-  if (c >= 0x1160 && c < 0x1200) return 0;  // Hangul vowel and final jamo: part of a syllable
+  // Hangul vowel and final jamo: part of a syllable.
+  if ((c >= 0x1160 && c < 0x1200) || (c >= 0xD7B0 && c < 0xD800)) return 0;
   const utf8proc_property_t& p = Property(c);
   switch (p.category) {
     case UTF8PROC_CATEGORY_MN:
     case UTF8PROC_CATEGORY_ME:
-    case UTF8PROC_CATEGORY_CF:
       return 0;
+    case UTF8PROC_CATEGORY_CF:
+      // The signs that span the digits after them (the Arabic number sign) show.
+      return p.boundclass == UTF8PROC_BOUNDCLASS_PREPEND ? 1 : 0;
     case UTF8PROC_CATEGORY_MC:
-      return 1;
+      return p.charwidth == 2 ? 2 : 1;
     case UTF8PROC_CATEGORY_CC:
       return 1;
     default:
