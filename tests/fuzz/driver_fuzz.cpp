@@ -243,6 +243,7 @@ class CheckingDevice : public PrintDevice {
       }
     }
     FUZZ_REQUIRE(clusters[0].unit == 0);
+    for (int k = 0; k < length; ++k) FUZZ_REQUIRE(text[k] != 0 && text[k] != u'\t');
     Counted(cluster_count);
   }
   void PassThrough(DeviceContext dc, const unsigned char* block, int block_size) override {

@@ -58,13 +58,17 @@ std::vector<Span> Fields(const unsigned char* text, std::size_t size) {
   const unsigned char* const end = q + std::strlen(reinterpret_cast<const char*>(composed));
   while (q < end) {
     const char32_t c = DecodeCharacter(q, end);
+    // A blank that carries a mark is no blank: the mark prints on it.
+    const unsigned char* after = q;
+    const bool bare = q == end || utf8proc_grapheme_break(static_cast<utf8proc_int32_t>(c),
+                                                         static_cast<utf8proc_int32_t>(DecodeCharacter(after, end)));
     if (c == U'\t') {
       close();
       column = NextTabStop(static_cast<int>(column));
       continue;
     }
     const int width = CharacterColumns(c);
-    if (c == U' ') {
+    if (c == U' ' && bare) {
       if (++blanks == 2) close();
     } else {
       blanks = 0;
