@@ -90,6 +90,7 @@ struct ShapingFonts::Face {
   UniqueFont owned;
   SCRIPT_CACHE cache = nullptr;
   WORD space = 0xFFFF;  // its glyph for a blank, 0xFFFF when unknown
+  int default_glyph = -1;  // the glyph it draws for a character it lacks, -1 until read
   ~Face() { ScriptFreeCache(&cache); }
 };
 
@@ -241,13 +242,43 @@ std::uint32_t ShapingFonts::Coverage(HDC dc, Chain& chain, char32_t c) {
     if (count == 1) {
       has = GetGlyphIndicesW(dc, units, 1, glyphs, GGI_MARK_NONEXISTING_GLYPHS) == 1 && glyphs[0] != 0xFFFF;
     } else {
-      has = SUCCEEDED(ScriptGetCMap(dc, &face.cache, units, 2, 0, glyphs)) && glyphs[0] != 0;
+      // Beyond U+FFFF neither GetGlyphIndicesW nor (under Wine) ScriptGetCMap
+      // reads the face's cmap: the engine's shaping of the pair does, and gives
+      // the face's default glyph for a character it lacks.
+      has = ScriptGetCMap(dc, &face.cache, units, 2, 0, glyphs) == S_OK && glyphs[0] != 0;
+      if (!has) has = ShapesBeyondBmp(dc, face, units);
     }
     if (has) mask |= 1u << f;
   }
   SelectObject(dc, chain.faces[0]->font);
   chain.coverage.emplace(c, mask);
   return mask;
+}
+
+bool ShapingFonts::ShapesBeyondBmp(HDC dc, Face& face, const WCHAR* pair) {
+  if (face.default_glyph < 0) {
+    SCRIPT_FONTPROPERTIES properties;
+    std::memset(&properties, 0, sizeof properties);
+    properties.cBytes = sizeof properties;
+    face.default_glyph = SUCCEEDED(ScriptGetFontProperties(dc, &face.cache, &properties)) ? properties.wgDefault : 0;
+  }
+  SCRIPT_ITEM items[3];
+  SCRIPT_CONTROL control;
+  SCRIPT_STATE state;
+  std::memset(&control, 0, sizeof control);
+  std::memset(&state, 0, sizeof state);
+  int item_count = 0;
+  if (FAILED(ScriptItemize(pair, 2, 2, &control, &state, items, &item_count)) || item_count != 1) return false;
+  WORD glyphs[4];
+  WORD map[2];
+  SCRIPT_VISATTR attrs[4];
+  int count = 0;
+  if (FAILED(ScriptShape(dc, &face.cache, pair, 2, 4, &items[0].a, glyphs, map, attrs, &count)) || count <= 0 ||
+      count > 4)
+    return false;
+  for (int g = 0; g < count; ++g)
+    if (glyphs[g] == face.default_glyph) return false;
+  return true;
 }
 
 int ShapingFonts::FaceFor(HDC dc, Chain& chain, const char16_t* text, int from, int to) {
@@ -406,13 +437,16 @@ bool ShapingFonts::ShapeRun(HDC dc, Chain& chain, int face_index, const SCRIPT_A
           static_cast<unsigned long>(result), count, n);
     return false;
   }
-  // The cluster map: inside the glyphs, ordered with the direction, from glyph 0.
+  // The cluster map: each character's group starts at the group's first glyph
+  // in logical order, which in a right-to-left run (glyphs in visual order) is
+  // the group's rightmost: inside the glyphs, ordered with the direction, and
+  // covering them all.
   bool consistent = true;
   for (int i = 0; i < n && consistent; ++i) {
     consistent = map[i] < count;
     if (consistent && i > 0) consistent = right_to_left ? map[i] <= map[i - 1] : map[i] >= map[i - 1];
   }
-  if (!consistent || map[right_to_left ? n - 1 : 0] != 0) {
+  if (!consistent || map[0] != (right_to_left ? count - 1 : 0)) {
     Trace("ScriptShape gave an inconsistent cluster map (%d glyphs, %d characters): word drawn unshaped\n", count, n);
     return false;
   }
@@ -425,11 +459,17 @@ bool ShapingFonts::ShapeRun(HDC dc, Chain& chain, int face_index, const SCRIPT_A
     return false;
   }
 
-  // The glyphs after glyph g up to the next character group's first.
-  auto group_end = [&](int s, int e) {  // characters [s, e) of one or more whole groups
-    return right_to_left ? (s > 0 ? static_cast<int>(map[s - 1]) : count) : (e < n ? static_cast<int>(map[e]) : count);
+  // The glyphs [group_first, group_end) of characters [s, e), one or more whole
+  // groups of the engine.
+  auto group_first = [&](int s, int e) {
+    return right_to_left ? (e < n ? static_cast<int>(map[e]) + 1 : 0) : static_cast<int>(map[s]);
   };
-  auto group_first = [&](int s, int e) { return static_cast<int>(map[right_to_left ? e - 1 : s]); };
+  auto group_end = [&](int s, int e) {
+    return right_to_left ? static_cast<int>(map[s]) + 1 : (e < n ? static_cast<int>(map[e]) : count);
+  };
+  // The group's glyph for its first character (its base), at its right end when
+  // the run reads right to left.
+  auto group_base = [&](int s, int e) { return right_to_left ? group_end(s, e) - 1 : group_first(s, e); };
 
   // Glyphs that draw nonspacing marks alone.
   std::vector<char> mark(static_cast<std::size_t>(count), 0);
@@ -445,7 +485,7 @@ bool ShapingFonts::ShapeRun(HDC dc, Chain& chain, int face_index, const SCRIPT_A
       // A fixed-pitch face's mark keeps a whole advance and draws its ink over
       // the cell before its origin.
       GLYPHMETRICS ink;
-      if (!mark[g] && marks > 0 && g > group_first(s, e) &&
+      if (!mark[g] && marks > 0 && g != group_base(s, e) &&
           GetGlyphOutlineW(dc, glyphs[g], GGO_METRICS | GGO_GLYPH_INDEX, &ink, 0, nullptr, &kIdentity) != GDI_ERROR)
         mark[g] = ink.gmptGlyphOrigin.x + static_cast<int>(ink.gmBlackBoxX) <= 0;
     }

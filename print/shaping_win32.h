@@ -74,6 +74,8 @@ class ShapingFonts {
 
   Chain& ChainFor(HDC dc);
   std::uint32_t Coverage(HDC dc, Chain& chain, char32_t c);
+  // Whether the face has the character of a surrogate pair.
+  bool ShapesBeyondBmp(HDC dc, Face& face, const WCHAR* pair);
   // The first face of the chain that has every character of text[from, to), or
   // -1 when none has.
   int FaceFor(HDC dc, Chain& chain, const char16_t* text, int from, int to);
