@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "text/bidi.h"
 #include "trace/trace.h"
 
 namespace quillet {
@@ -450,6 +451,7 @@ bool ShapingFonts::ShapeRun(HDC dc, Chain& chain, int face_index, const SCRIPT_A
     Trace("ScriptShape gave an inconsistent cluster map (%d glyphs, %d characters): word drawn unshaped\n", count, n);
     return false;
   }
+  if (right_to_left) KeepMirrored(dc, text + from, n, map.data(), count, glyphs.data());
   std::vector<int> advances(static_cast<std::size_t>(count));
   std::vector<GOFFSET> offsets(static_cast<std::size_t>(count));
   ABC abc;
@@ -565,6 +567,22 @@ bool ShapingFonts::ShapeRun(HDC dc, Chain& chain, int face_index, const SCRIPT_A
     s = e;
   }
   return true;
+}
+
+void ShapingFonts::KeepMirrored(HDC dc, const char16_t* text, int n, const WORD* map, int count, WORD* glyphs) {
+  // The text reads right to left with its brackets mirrored already, and the
+  // engine is told not to mirror them again; Wine's engine mirrors them anyway.
+  // A character that drew alone as its mirror image gets its own glyph back.
+  for (int i = 0; i < n; ++i) {
+    const char32_t mirrored = MirroredCharacter(text[i]);
+    const int end = i + 1 < n ? map[i + 1] : -1;
+    if (mirrored == text[i] || mirrored > 0xFFFF || map[i] - end != 1 || (i > 0 && map[i - 1] == map[i])) continue;
+    const WCHAR both[2] = {static_cast<WCHAR>(text[i]), static_cast<WCHAR>(mirrored)};
+    WORD ids[2] = {0xFFFF, 0xFFFF};
+    if (GetGlyphIndicesW(dc, both, 2, ids, GGI_MARK_NONEXISTING_GLYPHS) == 2 && ids[0] != 0xFFFF &&
+        ids[1] != ids[0] && glyphs[map[i]] == ids[1] && map[i] < count)
+      glyphs[map[i]] = ids[0];
+  }
 }
 
 void ShapingFonts::Draw(HDC dc, Chain& chain, const Glyphs& run, int y) {

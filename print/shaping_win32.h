@@ -84,6 +84,7 @@ class ShapingFonts {
                 int end_cluster, Glyphs& out);
   void Unshaped(HDC dc, Chain& chain, const std::vector<int>& faces, int y, const char16_t* text, int length,
                 const ClusterCells* clusters, int cluster_count);
+  void KeepMirrored(HDC dc, const char16_t* text, int n, const WORD* map, int count, WORD* glyphs);
   void Draw(HDC dc, Chain& chain, const Glyphs& glyphs, int y);
 
   bool links_read_ = false;
