@@ -1,8 +1,7 @@
 #!/usr/bin/env python3
-"""End to end: words in many scripts drawn by the GDI device as the layout hands
-them over (logical order, each cluster on its cells; tests/wine/programs/
-shaped_words.cpp), landscape on the CUPS PDF printer, each row ended by an
-amount in a fixed column. Read back from pdftotext and from the page's pixels."""
+"""End to end: a UTF-8 report of names in many scripts, each followed by an
+amount in a fixed column, printed landscape by quillet-print.exe on the CUPS PDF
+printer, read back from pdftotext and from the page's pixels."""
 import os
 import re
 import subprocess
@@ -12,128 +11,160 @@ import unicodedata
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "support"))
-from wine_print import BIN, WINE_RUN, PrintingCase, new_pdfs  # noqa: E402
+from wine_print import BIN, WINE_RUN, PrintingCase, new_pdfs, pdf_text, winpath  # noqa: E402
 
-DPI = 100  # of the page's picture
+DPI = 150       # of the page's picture
+AMOUNT_AT = 30  # the amounts' column
+# Names: the first is the reference whose amount sets the column; single-cluster
+# words a blank apart ("alone") test each mark on its base's cell; right-to-left
+# fields name the letter that starts them, which must be their rightmost, and
+# the bracket at the left end shows mirrored: "(".
+ROWS = [
+    ("Reference", {}),
+    ("Ọlọ́run Adéwálé", {}),
+    ("שָׁלוֹם כהן-לוי", {"first": "ש"}),
+    ('בע"מ מחיר 100 (קפה)', {"first": "ב", "bracket": True}),
+    ("مُحَمَّد, عَلِي", {"first": "م"}),
+    ("السلام عليكم", {"first": "ا"}),
+    ("ใจดี สุนทร", {}),
+    ("क्षमा किताब", {}),
+    ("தமிழ் கா", {}),
+    ("বাংলা কা", {}),
+    ("王小明 日本語 한국어", {}),
+    ("😀 𠮷野家", {}),
+    ("ọ́ į̃ q̃", {"alone": True}),
+    ("שָׁ לֹ בּ", {"alone": True}),
+    ("مُ بِ سَ", {"alone": True}),
+    ("ภู่ ดี ปั้", {"alone": True}),
+    ("ש\b_ל\b_ו\b_ם\b_", {"underlined": 4}),
+    ("\ue000", {"box": True}),  # no face has it: the box the other rows must not show
+]
 
 
-def ink_columns(pixels, width, top, bottom, left, right):
-    """The x of each pixel column of the picture's [left, right) that has ink in
-    rows [top, bottom)."""
-    found = []
-    for x in range(max(left, 0), min(right, width)):
-        if any(pixels[y * width + x] < 128 for y in range(max(top, 0), bottom)):
-            found.append(x)
-    return found
+def columns(text):
+    """The columns a terminal gives the text (wide characters two, marks none)."""
+    return sum(0 if unicodedata.category(c) in ("Mn", "Me", "Cf") else
+               2 if unicodedata.east_asian_width(c) in "WF" else 1 for c in re.sub(".\b", "", text))
 
 
-def is_box(pixels, width, top, bottom, xs):
-    """True when the ink of a stretch is the outline of a rectangle (a missing
-    glyph): each edge of its bounding box is inked along most of its length."""
-    rows = [y for y in range(top, bottom) if any(pixels[y * width + x] < 128 for x in xs)]
-    if not xs or not rows:
-        return False
-    x0, x1, y0, y1 = xs[0], xs[-1], rows[0], rows[-1]
-    if x1 - x0 < 3 or y1 - y0 < 3:
-        return False
-
-    def share(points):
-        points = list(points)
-        return sum(pixels[y * width + x] < 200 for x, y in points) / len(points)
-    edges = (share((x, y0) for x in range(x0, x1 + 1)), share((x, y1) for x in range(x0, x1 + 1)),
-             share((x0, y) for y in range(y0, y1 + 1)), share((x1, y) for y in range(y0, y1 + 1)))
-    return min(edges) > 0.8
+def letters(text):
+    return {c for c in unicodedata.normalize("NFKC", text) if unicodedata.category(c).startswith("L")}
 
 
 class ShapedText(PrintingCase):
     folder_prefix = "quillet-shaped-"
 
-    def test_words_land_on_their_cells(self):
+    def test_scripts_keep_their_columns(self):
         token = f"shaped{os.getpid()}"
-        result = subprocess.run([WINE_RUN, os.path.join(BIN, "shaped_words.exe"), token], capture_output=True,
-                                text=True, timeout=300)
-        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
-        lines = result.stdout.splitlines()
-        page = re.match(r"page (\d+) (\d+) (\d+) cell (\d+) line (\d+)", lines[0])
-        horz, vert, dpi, cell, line = map(int, page.groups())
-        words = {}
-        for entry in lines:
-            if entry.startswith("word "):
-                _, name, y, amount, rtl, text, *cells = entry.split(" ")
-                words[name] = {"y": int(y), "amount": amount, "rtl": rtl == "1", "text": text,
-                               "cells": [tuple(map(int, c.split(":"))) for c in cells]}
-        # The device releases the fonts it made for the linked faces.
-        linked = re.search(r"linked (\d+) left (\d+)", result.stdout)
-        self.assertGreater(int(linked.group(1)), 0)
-        self.assertEqual(linked.group(2), "0")
+        report = os.path.join(self.dir, token + ".txt")
+        with open(report, "w", encoding="utf-8") as f:
+            f.write("\n\n".join(f"{name}{' ' * (AMOUNT_AT - columns(name))}{1000 + k}.{k:02d}"
+                                for k, (name, _) in enumerate(ROWS)) + "\n")
+        result = subprocess.run([WINE_RUN, os.path.join(BIN, "quillet-print.exe"), "-orientation=Landscape",
+                                 "-pitch=10", winpath(report)], capture_output=True, text=True, timeout=300)
+        self.assertEqual((result.returncode, result.stderr), (0, ""))
         deadline = time.time() + 90  # the printer is shared: wait for this test's own PDF
         pdfs = []
         while not pdfs and time.time() < deadline:
             pdfs = [p for p in new_pdfs(self.before, 1, timeout=5) if token in p]
         self.assertEqual(len(pdfs), 1)
         pdf = pdfs[0]
-        points = 72 / dpi  # device units to PDF points
 
-        # Every amount starts on its column, whatever the word before it drew.
+        # Every amount starts on its column, whatever its row's name drew.
         bbox = subprocess.run(["pdftotext", "-bbox", pdf, "-"], capture_output=True, text=True, check=True).stdout
-        found = {m.group(5): float(m.group(1)) for m in re.finditer(
-            r'<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>', bbox)}
-        column = 24 * cell * points
-        for name, word in words.items():
-            self.assertIn(word["amount"], found, name)
-            self.assertLess(abs(found[word["amount"]] - column), cell * points / 10, name)
+        words = [(float(x0), float(y0), float(x1), float(y1), text) for x0, y0, x1, y1, text in re.findall(
+            r'<word xMin="([-\d.]+)" yMin="([-\d.]+)" xMax="([-\d.]+)" yMax="([-\d.]+)">([^<]*)</word>', bbox)]
+        amounts = [next(w for w in words if w[4] == f"{1000 + k}.{k:02d}") for k in range(len(ROWS))]
+        left = next(w for w in words if w[4] == "Reference")[0]
+        cell = (amounts[0][0] - left) / AMOUNT_AT
+        for (name, _), amount in zip(ROWS, amounts):
+            self.assertLess(abs(amount[0] - amounts[0][0]), cell / 10, name)
 
-        # Searchable: Latin, Hebrew, Arabic (joined: initial, medial and final
-        # forms, lam-alef as one), Thai and Chinese come back as text.
-        text = subprocess.run(["pdftotext", pdf, "-"], capture_output=True, text=True, check=True).stdout
-        folded = unicodedata.normalize("NFKC", text)
-        for letters in ("run", "שלום", "בע", "ใจด", "中文", "\u0627\u0644\u0633", "\u0645\u062d\u0645\u062f"):
-            self.assertLessEqual(set(letters), set(folded), letters)
-        for form in ("\ufee3", "\ufea4", "\ufeaa", "\ufefc"):  # meem initial, hah medial, dal final, lam-alef
+        # Searchable: Latin, Hebrew, Arabic, Thai and CJK come back as text;
+        # Arabic in its joined forms (meem initial and medial, hah medial, dal
+        # final, lam-alef final).
+        text = pdf_text(pdf)
+        for name in ("Ọlọ́run", "שָׁלוֹם", "مُحَمَّد", "السلام", "ใจดี", "王小明"):
+            self.assertLessEqual(letters(name), letters(text), name)
+        for form in ("\ufee3", "\ufee4", "\ufea4", "\ufeaa", "\ufefc"):
             self.assertIn(form, text)
 
-        # The page's pixels: landscape, rows as drawn.
+        # A right-to-left field starts at its right end.
+        for (name, checks), amount in zip(ROWS, amounts):
+            if "first" in checks:
+                row = [w for w in words if abs(w[1] - amount[1]) < 6 and w[2] < amount[0] - cell]
+                first = [w for w in row if checks["first"] in letters(w[4])]
+                self.assertTrue(first, name)
+                self.assertEqual(max(w[2] for w in row), max(w[2] for w in first), name)
+
+        # The page's pixels: points to pixels (the page starts at the printable
+        # area's corner, as pdftotext's boxes do).
         png = os.path.join(self.dir, "page")
-        subprocess.run(["pdftoppm", "-r", str(DPI), "-gray", "-singlefile", "-f", "1", "-l", "1", pdf, png],
-                       check=True)
+        subprocess.run(["pdftoppm", "-r", str(DPI), "-gray", "-singlefile", pdf, png], check=True)
         with open(png + ".pgm", "rb") as f:
             data = f.read()
-        magic, width, height, _, pixels = re.match(rb"(P5)\s+(\d+)\s+(\d+)\s+(\d+)\s(.*)", data, re.S).groups()
-        width, height = int(width), int(height)
+        header = re.match(rb"P5\s+(\d+)\s+(\d+)\s+\d+\s", data)
+        width, height = int(header.group(1)), int(header.group(2))
         self.assertGreater(width, height)
-        scale = DPI / dpi
+        pixels = data[header.end():]
 
-        def px(value):
-            return int(round(value * scale))
+        def px(points):
+            return int(round(points * DPI / 72))
 
-        for name, word in words.items():
-            top, bottom = px(word["y"] - line // 4), px(word["y"] + line + line // 4)
-            left = min(x for x, _ in word["cells"])
-            right = max(x + w for x, w in word["cells"])
-            ink = ink_columns(pixels, width, top, bottom, px(left - 2 * cell), px(right + 2 * cell))
-            self.assertTrue(ink, name)
-            # All of a word's ink, marks too, lies on its cells (a pixel of slack).
-            self.assertGreaterEqual(ink[0], px(left) - 1, name)
-            self.assertLessEqual(ink[-1], px(right) + 1, name)
-            # A glyph for each: no box where the set-up installs a font; the
-            # emoji, which has none, one box on its two cells.
-            self.assertEqual(is_box(pixels, width, top, bottom, ink), name == "emoji", name)
-        # Right to left: the first letter is at the right end (ש in the spread
-        # word, each letter apart on its own three cells).
-        spread = words["hebrew-spread"]
-        for (x, w), letter in zip(spread["cells"], spread["text"]):
-            top, bottom = px(spread["y"]), px(spread["y"] + line)
-            self.assertTrue(ink_columns(pixels, width, top, bottom, px(x), px(x + w)), letter)
-        hits = [(float(m.group(1)), m.group(3)) for m in re.finditer(
-            r'<word xMin="([\d.]+)" yMin="([\d.]+)"[^>]*>([\u05d0-\u05ea])</word>', bbox)
-            if abs(float(m.group(2)) - spread["y"] * points) < line * points]
-        self.assertEqual("".join(letter for _, letter in sorted(hits, reverse=True)), "שלום")
-        # The underline runs under every cell of the underlined word.
-        under = words["underlined"]
-        left, right = min(x for x, _ in under["cells"]), max(x + w for x, w in under["cells"])
-        rows = range(px(under["y"] + line // 2), px(under["y"] + line))
-        full = [y for y in rows if all(pixels[y * width + x] < 128 for x in range(px(left) + 1, px(right) - 1))]
-        self.assertTrue(full, "no underline spans the word's cells")
+        def inked(x, y):
+            return pixels[y * width + x] < 160
+
+        def ink(top, bottom, x0, x1):
+            """The inked (x, y) of the picture's [x0, x1) x [top, bottom)."""
+            return {(x, y) for y in range(top, bottom) for x in range(max(x0, 0), min(x1, width)) if inked(x, y)}
+
+        def band(amount):  # a row's pixel rows, marks above and below included
+            return px(amount[1] - 4), px(amount[3] + 4)
+
+        top, bottom = band(amounts[-1])
+        box = ink(top, bottom, px(left), px(left + cell))
+        self.assertTrue(box, "the reference row printed no box")
+        bx, by = min(x for x, _ in box), min(y for _, y in box)
+        outline = {(x - bx, y - by) for x, y in box}
+        bw, bh = max(x for x, _ in outline) + 1, max(y for _, y in outline) + 1
+        inside = {(x, y) for x in range(2, bw - 2) for y in range(2, bh - 2)} - outline
+
+        def boxes(top, bottom, x0, x1):
+            """Where the reference box shows in a stretch of a row (its outline
+            inked, its inside blank), at any place across, a pixel up or down."""
+            found = []
+            for dy in (-1, 0, 1):
+                oy = top + (by - band(amounts[-1])[0]) + dy
+                for ox in range(x0, x1 - bw):
+                    if (sum(inked(ox + x, oy + y) for x, y in outline) >= 0.85 * len(outline) and
+                            sum(inked(ox + x, oy + y) for x, y in inside) <= 0.1 * len(inside)):
+                        found.append(ox)
+            return found
+
+        for (name, checks), amount in zip(ROWS, amounts):
+            top, bottom = band(amount)
+            field = columns(name) * cell
+            # The name's ink, marks too, lies on its cells; the amount is untouched.
+            seen = ink(top, bottom, px(left - cell), px(amounts[0][0]))
+            self.assertTrue(seen, name)
+            self.assertGreaterEqual(min(x for x, _ in seen), px(left - cell / 10), name)
+            self.assertLessEqual(max(x for x, _ in seen), px(left + field + cell / 10), name)
+            # A glyph for every script, a box only where no face has the character.
+            self.assertEqual(bool(boxes(top, bottom, px(left - cell), px(left + field + cell))),
+                             "box" in checks, name)
+            if checks.get("alone"):
+                # Each cluster on its own cell, the blanks between them empty.
+                for column in range(columns(name)):
+                    x0, x1 = px(left + (column + 0.15) * cell), px(left + (column + 0.85) * cell)
+                    self.assertEqual(bool(ink(top, bottom, x0, x1)), column % 2 == 0, f"{name}: column {column}")
+            if "bracket" in checks:  # "(" is bowed to the left: its middle left of its top
+                shape = ink(top, bottom, px(left), px(left + cell))
+                rows = sorted({y for _, y in shape})
+                ends = [min(x for x, y in shape if y == at) for at in (rows[0], rows[len(rows) // 2])]
+                self.assertLess(ends[1], ends[0], name)
+            if "underlined" in checks:
+                x0, x1 = px(left) + 1, px(left + checks["underlined"] * cell) - 1
+                self.assertTrue(any(all(inked(x, y) for x in range(x0, x1)) for y in range(top, bottom)), name)
 
 
 if __name__ == "__main__":
