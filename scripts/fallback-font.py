@@ -138,10 +138,13 @@ def merge(out, base_path, cjk_path):
             glyph.numberOfContours = len(ends)
             glyph.program = ttProgram.Program()
             glyph.program.fromBytecode(b"")
-            glyph.recalcBounds(glyf)
+            # Its bounds straight from the coordinates (x, y pairs); saving the
+            # font works them out again for the tables that sum them up.
+            glyph.xMin, glyph.xMax = int(min(coordinates._a[0::2])), int(max(coordinates._a[0::2]))
+            glyph.yMin, glyph.yMax = int(min(coordinates._a[1::2])), int(max(coordinates._a[1::2]))
         else:
             glyph.numberOfContours = 0
-        glyf[name] = glyph
+        glyf.glyphs[name] = glyph  # the glyph order is set once, below
         hmtx[name] = (cells * column, getattr(glyph, "xMin", 0))
         added[source] = name
 

@@ -115,20 +115,35 @@ if printf '%s\n' "${sources[@]}" | grep -qx ''; then
   echo "wine-prefix: the printer font stays without Chinese, Japanese and Korean:" \
        "a font is missing (scripts/setup.sh installs them)" >&2
 else
-  wanted="$(sha1sum "$builder" | cut -d' ' -f1) $(stat -c '%n %s %Y' "${sources[@]}" | paste -sd' ')"
-  if [ "$(cat "$WINEPREFIX/.quillet-fonts" 2>/dev/null)" != "$wanted" ]; then
-    mkdir -p "$fonts"
-    rm -f "$fonts"/quillet-*.ttf
+  # The copies are built once per machine and shared by every prefix: kept under
+  # the hash of the builder and of the fonts they are made from.
+  key="$(sha1sum "$builder" "${sources[@]}" | cut -d' ' -f1 | sha1sum | cut -c1-16)"
+  cache="${QUILLET_FONT_CACHE:-$HOME/.cache/quillet/fonts}"
+  built="$cache/$key"
+  if [ ! -d "$built" ]; then
+    mkdir -p "$cache"
+    work="$(mktemp -d "$cache/.build-XXXXXX")"
     builds=()
     for at in 0 2; do  # the two weights side by side, a core each
-      /usr/bin/python3 "$builder" "$WINEPREFIX/.quillet-font-$at" "${sources[@]:at:2}" >/dev/null &
+      /usr/bin/python3 "$builder" "$work/quillet-$(basename "${sources[at]%.*}").ttf" "${sources[@]:at:2}" \
+        >/dev/null &
       builds+=($!)
     done
-    for build in "${builds[@]}"; do wait "$build"; done
-    for at in 0 2; do
-      mv "$WINEPREFIX/.quillet-font-$at" "$fonts/quillet-$(basename "${sources[at]%.*}").ttf"
-    done
-    echo "$wanted" > "$WINEPREFIX/.quillet-fonts"
+    failed=0
+    for build in "${builds[@]}"; do wait "$build" || failed=1; done
+    if [ "$failed" = 0 ]; then
+      mv -T "$work" "$built" 2>/dev/null || rm -rf "$work"  # another run may have put it there first
+    else
+      rm -rf "$work"
+      echo "wine-prefix: building the printer font's copy failed" >&2
+      exit 1
+    fi
+  fi
+  if [ "$(cat "$WINEPREFIX/.quillet-fonts" 2>/dev/null)" != "$key" ]; then
+    mkdir -p "$fonts"
+    rm -f "$fonts"/quillet-*.ttf
+    cp "$built"/quillet-*.ttf "$fonts/"
+    echo "$key" > "$WINEPREFIX/.quillet-fonts"
   fi
 fi
 
