@@ -66,7 +66,8 @@ fi
 # - Chinese, Japanese and Korean, which need no shaping and fill whole reports,
 #   come from a copy of the printer's face that has their glyphs
 #   (scripts/fallback-font.py, from WenQuanYi Micro Hei), in the weights reports
-#   print in (regular, bold), in the prefix's Fonts folder; Wine meets the face
+#   print in (regular, bold), built once per machine and copied into the
+#   prefix's Fonts folder; Wine meets the face
 #   twice and keeps the copy, whose revision is one step higher. A linked
 #   Micro Hei would do as well on the page, but the driver reads a face's
 #   whole glyph-name table (post, 540 KB in Micro Hei) for every character it
