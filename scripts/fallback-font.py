@@ -122,7 +122,7 @@ def merge(out, base_path, cjk_path):
         source = cjk_cmap[code]
         if source in added:
             continue
-        name = f"uni{code:04X}"
+        name = f"u{code:04X}"  # as short as a name that gives the character back
         advance = round(cjk["hmtx"][source][0] * scale)
         cells = 2 if advance > 1.5 * column else 1
         shift = (cells * column - advance) // 2
