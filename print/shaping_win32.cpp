@@ -451,7 +451,7 @@ bool ShapingFonts::ShapeRun(HDC dc, Chain& chain, int face_index, const SCRIPT_A
     Trace("ScriptShape gave an inconsistent cluster map (%d glyphs, %d characters): word drawn unshaped\n", count, n);
     return false;
   }
-  if (right_to_left) KeepMirrored(dc, text + from, n, map.data(), count, glyphs.data());
+  if (right_to_left) KeepMirrored(dc, text + from, n, map.data(), glyphs.data());
   std::vector<int> advances(static_cast<std::size_t>(count));
   std::vector<GOFFSET> offsets(static_cast<std::size_t>(count));
   ABC abc;
@@ -569,7 +569,7 @@ bool ShapingFonts::ShapeRun(HDC dc, Chain& chain, int face_index, const SCRIPT_A
   return true;
 }
 
-void ShapingFonts::KeepMirrored(HDC dc, const char16_t* text, int n, const WORD* map, int count, WORD* glyphs) {
+void ShapingFonts::KeepMirrored(HDC dc, const char16_t* text, int n, const WORD* map, WORD* glyphs) {
   // The text reads right to left with its brackets mirrored already, and the
   // engine is told not to mirror them again; Wine's engine mirrors them anyway.
   // A character that drew alone as its mirror image gets its own glyph back.
@@ -580,7 +580,7 @@ void ShapingFonts::KeepMirrored(HDC dc, const char16_t* text, int n, const WORD*
     const WCHAR both[2] = {static_cast<WCHAR>(text[i]), static_cast<WCHAR>(mirrored)};
     WORD ids[2] = {0xFFFF, 0xFFFF};
     if (GetGlyphIndicesW(dc, both, 2, ids, GGI_MARK_NONEXISTING_GLYPHS) == 2 && ids[0] != 0xFFFF &&
-        ids[1] != ids[0] && glyphs[map[i]] == ids[1] && map[i] < count)
+        ids[1] != ids[0] && glyphs[map[i]] == ids[1])
       glyphs[map[i]] = ids[0];
   }
 }
@@ -622,7 +622,9 @@ void ShapingFonts::Draw(HDC dc, Chain& chain, const Glyphs& run, int y) {
 
 void ShapingFonts::Unshaped(HDC dc, Chain& chain, const std::vector<int>& faces, int y, const char16_t* text,
                             int length, const ClusterCells* clusters, int cluster_count) {
-  // Each cluster by itself on its cells, in the face that has it.
+  // Each cluster by itself on its cells, in the face that has it, its letter
+  // first and its marks after it: the platform must not reorder a cluster of
+  // right-to-left text, or the advances would go to the wrong characters.
   for (int k = 0; k < cluster_count; ++k) {
     const int start = clusters[k].unit;
     const int end = k + 1 < cluster_count ? clusters[k + 1].unit : length;
@@ -631,7 +633,7 @@ void ShapingFonts::Unshaped(HDC dc, Chain& chain, const std::vector<int>& faces,
     advances[0] = clusters[k].width;
     const int face = faces[k] > 0 ? faces[k] : 0;
     SelectObject(dc, chain.faces[face]->font);
-    ExtTextOutW(dc, clusters[k].x, y, 0, nullptr, Wide(text + start), static_cast<UINT>(end - start),
+    ExtTextOutW(dc, clusters[k].x, y, ETO_IGNORELANGUAGE, nullptr, Wide(text + start), static_cast<UINT>(end - start),
                 advances.data());
   }
   SelectObject(dc, chain.faces[0]->font);

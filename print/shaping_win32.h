@@ -84,7 +84,8 @@ class ShapingFonts {
                 int end_cluster, Glyphs& out);
   void Unshaped(HDC dc, Chain& chain, const std::vector<int>& faces, int y, const char16_t* text, int length,
                 const ClusterCells* clusters, int cluster_count);
-  void KeepMirrored(HDC dc, const char16_t* text, int n, const WORD* map, int count, WORD* glyphs);
+  // A right-to-left run's brackets as the layout mirrored them.
+  void KeepMirrored(HDC dc, const char16_t* text, int n, const WORD* map, WORD* glyphs);
   void Draw(HDC dc, Chain& chain, const Glyphs& glyphs, int y);
 
   bool links_read_ = false;
