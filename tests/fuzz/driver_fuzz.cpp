@@ -226,7 +226,7 @@ class CheckingDevice : public PrintDevice {
     if (width > 0) FUZZ_REQUIRE(x % width == 0 && x / width + columns <= kTabStop * kLinePositions);
     Counted(characters);
   }
-  void PutShapedText(DeviceContext dc, int y, const char16_t*, int length, bool,
+  void PutShapedText(DeviceContext dc, int y, const char16_t* text, int length, bool,
                      const ClusterCells* clusters, int cluster_count) override {
     OnPage(dc, y);
     FUZZ_REQUIRE(!raw);
