@@ -136,14 +136,14 @@ class Floor {
   }
 
   // The report's pages, from StartDoc to EndDoc; false when a spooler call failed.
-  bool PrintPages(quillet::PrintJob& job) {
+  bool PrintPages(quillet::ReportInput& input) {
     int row = 0;  // next row on the open page; 0: none open
     bool started_any = false;
     bool ended_full = false;
     for (;;) {
       static quillet::ReportLine line;
       std::int32_t status = quillet::CTL_NONE;
-      const int count = quillet::GetLine(job, line, &status);
+      const int count = quillet::GetLine(input, line, &status);
       if (status == quillet::CTL_EOF) break;
       const bool lone_form_feed = row == 0 && count == 0 && status == quillet::CTL_FORM_FEED;
       if (lone_form_feed && (!started_any || ended_full)) {
@@ -196,10 +196,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "print_floor: cannot open %s\n", path);
     return 1;
   }
-  static quillet::PrintJob job;
-  job.file = report.get();
-  job.input.Reset();
-  job.input.handle = job.file;
+  static quillet::ReportInput input;
+  input.Open(report.get(), quillet::PrintJob{});
 
   Floor floor;
   floor.plain = plain;
@@ -218,7 +216,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "print_floor: StartDoc failed\n");
     return 1;
   }
-  const bool printed = floor.PrintPages(job);
+  const bool printed = floor.PrintPages(input);
   if (!printed || EndDoc(floor.dc.get()) <= 0) {
     if (!printed) AbortDoc(floor.dc.get());
     std::fprintf(stderr, "print_floor: a spooler call failed\n");

@@ -95,6 +95,7 @@ struct Nesting {
   int config = 0;                      // configuration files open around this option text
   int list = 0;                        // list options around this option text
   const OpenConfig* chain = nullptr;   // the innermost of them
+  int* files_read = nullptr;           // configuration files read for the option text so far
 };
 
 // A name field need not hold a terminator: the search key takes the first 20 bytes
@@ -175,7 +176,8 @@ std::int32_t ReadLength(const char* value) {
 // `wide`, when given, is `text` in UTF-16: the option came from Java, the
 // command line or a Unicode configuration file, and the ANSI code page cannot
 // spell all of it. `lead` is the character the text had in front of it.
-void ParseOption(PrintJob& job, char* text, const std::u16string* wide, Nesting nesting, char lead);
+void ParseOption(PrintJob& job, CallRecord& call, char* text, const std::u16string* wide, Nesting nesting,
+                 char lead);
 
 // The value of an option text: after its first '=' and the blanks that follow;
 // a value that begins with a double quote loses it and its last character.
@@ -353,19 +355,20 @@ class ConfigText {
 };
 
 // Tells the front end of a file left alone, after the trace.
-void Refuse(PrintJob& job, const std::string& text) {
+void Refuse(const CallRecord& call, const std::string& text) {
   Trace("%s\n", text.c_str());
-  if (job.on_refused != nullptr) job.on_refused(job, text.c_str());
+  if (call.on_refused != nullptr) call.on_refused(text.c_str());
 }
 
 // Applies every line of a configuration file. Each line (or each 127-byte piece of
 // a longer line) starts with a lead character, like an argument, which is skipped.
-void ReadConfigFile(PrintJob& job, const char* path, const std::u16string* wide_path, Nesting nesting) {
+void ReadConfigFile(PrintJob& job, CallRecord& call, const char* path, const std::u16string* wide_path,
+                    Nesting nesting) {
   if (nesting.config >= kMaxConfigDepth) {
     Trace("Parse_Arg() config nesting too deep, skipping %s\n", path);
     return;
   }
-  if (job.config_files_read >= kMaxConfigFiles) {
+  if (*nesting.files_read >= kMaxConfigFiles) {
     Trace("Parse_Arg() too many config files, skipping %s\n", path);
     return;
   }
@@ -378,11 +381,11 @@ void ReadConfigFile(PrintJob& job, const char* path, const std::u16string* wide_
   if (open.known && IsTraceFile(open.identity)) {
     // Every line read would be traced and then read again as the next line,
     // without end.
-    Refuse(job, std::string(path) + " is the trace log: not read as a configuration file");
+    Refuse(call, std::string(path) + " is the trace log: not read as a configuration file");
     return;
   }
   if (open.known) {
-    job.files_read.push_back(open.identity);
+    call.files_read.push_back(open.identity);
     for (const OpenConfig* outer = nesting.chain; outer != nullptr; outer = outer->outer) {
       if (outer->known && outer->identity == open.identity) {
         Trace("Parse_Arg() config loop, skipping %s\n", path);
@@ -390,7 +393,7 @@ void ReadConfigFile(PrintJob& job, const char* path, const std::u16string* wide_
       }
     }
   }
-  ++job.config_files_read;
+  ++*nesting.files_read;
   ++nesting.config;
   nesting.chain = &open;
   ConfigText text(file.get());
@@ -405,12 +408,12 @@ void ReadConfigFile(PrintJob& job, const char* path, const std::u16string* wide_
     // The lead character is one UTF-16 unit, or two for a pair.
     const std::size_t lead_units = wide.size() >= 2 && IsHighSurrogate(wide[0]) ? 2 : 1;
     std::u16string wide_text = wide.size() > lead_units ? wide.substr(lead_units) : std::u16string();
-    ParseOption(job, &line[1], wide.empty() ? nullptr : &wide_text, nesting, line[0]);
+    ParseOption(job, call, &line[1], wide.empty() ? nullptr : &wide_text, nesting, line[0]);
   }
 }
 
 // Applies a blank-separated list of option texts, each with its lead character.
-void ParseList(PrintJob& job, char* value, const std::u16string* wide, Nesting nesting) {
+void ParseList(PrintJob& job, CallRecord& call, char* value, const std::u16string* wide, Nesting nesting) {
   if (*value == '\0') return;
   if (nesting.list >= kMaxListDepth) {
     Trace("Parse_Arg() list nesting too deep, skipping %s\n", value);
@@ -422,7 +425,7 @@ void ParseList(PrintJob& job, char* value, const std::u16string* wide, Nesting n
   for (const auto& token : tokens) value[token.second] = '\0';
   for (std::size_t k = 0; k < tokens.size(); ++k) {
     // Without its lead character: a one-character token passes the empty text.
-    ParseOption(job, value + tokens[k].first + 1, wide_tokens.empty() ? nullptr : &wide_tokens[k], nesting,
+    ParseOption(job, call, value + tokens[k].first + 1, wide_tokens.empty() ? nullptr : &wide_tokens[k], nesting,
                 value[tokens[k].first]);
   }
 }
@@ -438,7 +441,8 @@ void SetSource(PrintJob& job, const char* value) {
   if (job.source == 0) job.source = Low16(ReadNumber(value));
 }
 
-void ApplyOption(PrintJob& job, std::int32_t id, char* value, const std::u16string* wide_value, Nesting nesting) {
+void ApplyOption(PrintJob& job, CallRecord& call, std::int32_t id, char* value, const std::u16string* wide_value,
+                 Nesting nesting) {
   switch (id) {
     case kConfig:
       job.config_path = value;  // kept even when the file cannot be read
@@ -448,7 +452,7 @@ void ApplyOption(PrintJob& job, std::int32_t id, char* value, const std::u16stri
         job.config_path_wide.clear();
       }
       // The value, not config_path: a nested config line replaces config_path.
-      ReadConfigFile(job, value, wide_value, nesting);
+      ReadConfigFile(job, call, value, wide_value, nesting);
       break;
     case kDisposition:
       job.scratch = EqualsIgnoreCase(value, "scratch") ? 1 : 0;
@@ -461,7 +465,7 @@ void ApplyOption(PrintJob& job, std::int32_t id, char* value, const std::u16stri
       break;
     case kPrinterCtl:
     case kFormCtl:
-      ParseList(job, value, wide_value, nesting);
+      ParseList(job, call, value, wide_value, nesting);
       break;
     case kFormId:
       CopyField(job.form_id, value);
@@ -502,11 +506,11 @@ void ApplyOption(PrintJob& job, std::int32_t id, char* value, const std::u16stri
       FileIdentity identity;
       bool read = false;
       if (IdentifyPath(value, nullptr, identity)) {
-        for (const FileIdentity& file : job.files_read) read = read || file == identity;
-        read = read || (job.reads_file && job.reads_file(identity));
+        for (const FileIdentity& file : call.files_read) read = read || file == identity;
+        read = read || (call.reads_file && call.reads_file(identity));
       }
       if (read) {
-        Refuse(job, std::string(value) + " is a report or configuration file of this call: not opened as the trace log");
+        Refuse(call, std::string(value) + " is a report or configuration file of this call: not opened as the trace log");
       } else {
         OpenTraceFile(value);
       }
@@ -526,18 +530,19 @@ void ApplyOption(PrintJob& job, std::int32_t id, char* value, const std::u16stri
   }
 }
 
-void ParseOption(PrintJob& job, char* text, const std::u16string* wide, Nesting nesting, char lead) {
+void ParseOption(PrintJob& job, CallRecord& call, char* text, const std::u16string* wide, Nesting nesting,
+                 char lead) {
   Trace("Parse_Arg(%s)\n", text);
   // An empty text would compare equal to every name and find whatever row the
   // search probes first; it names no option, so it is ignored.
   if (*text == '\0') return;
   const OptionEntry* option = FindOption(text);
   // The text as given: finding the value cuts a closing quote off it.
-  const std::string given = job.on_option != nullptr ? text : "";
+  const std::string given = call.on_option != nullptr ? text : "";
   const auto tell = [&](const char* value) {
-    if (job.on_option == nullptr) return;
+    if (call.on_option == nullptr) return;
     const OptionSeen seen{lead, given.c_str(), option, value, nesting.chain != nullptr ? nesting.chain->path : nullptr};
-    job.on_option(job, seen);
+    call.on_option(seen);
   };
   if (option == nullptr) {
     tell(nullptr);
@@ -561,7 +566,7 @@ void ParseOption(PrintJob& job, char* text, const std::u16string* wide, Nesting 
     if (has_wide) wide_value = wide->substr(begin, end - begin);
   }
   tell(value != no_value ? value : nullptr);
-  ApplyOption(job, option->id, value, has_wide ? &wide_value : nullptr, nesting);
+  ApplyOption(job, call, option->id, value, has_wide ? &wide_value : nullptr, nesting);
 }
 
 void CollectConfigFiles(const char* text, const std::u16string* wide, int depth, std::vector<NamedFile>& out) {
@@ -640,9 +645,11 @@ const OptionEntry* FindOption(const char* text) {
   return nullptr;
 }
 
-void Parse_Arg(PrintJob& job, char* text, const std::u16string* wide, char lead) {
-  job.config_files_read = 0;
-  ParseOption(job, text, wide, Nesting{}, lead);
+void Parse_Arg(PrintJob& job, CallRecord& call, char* text, const std::u16string* wide, char lead) {
+  int files_read = 0;
+  Nesting nesting;
+  nesting.files_read = &files_read;
+  ParseOption(job, call, text, wide, nesting, lead);
 }
 
 std::vector<NamedFile> ConfigFilesNamed(const char* text, const std::u16string* wide) {

@@ -8,7 +8,7 @@
 
 namespace quillet {
 
-ReportMeasure MeasureReport(PrintJob& job) {
+ReportMeasure MeasureReport(ReportInput& input) {
   ReportMeasure measure;
   auto line = std::make_unique<ReportLine>();
   auto decoded = std::make_unique<DecodedLine>();
@@ -18,7 +18,7 @@ ReportMeasure MeasureReport(PrintJob& job) {
   bool any = false;  // a line has been placed: a form feed before that starts no page
   for (;;) {
     std::int32_t status = CTL_NONE;
-    const int count = GetLine(job, *line, &status);
+    const int count = GetLine(input, *line, &status);
     if (status == CTL_EOF) break;
     if (count > 0) {
       int inked = 0;

@@ -3,7 +3,7 @@
 #ifndef QUILLET_REPORT_REPORT_MEASURE_H
 #define QUILLET_REPORT_REPORT_MEASURE_H
 
-#include "job/print_job.h"
+#include "report/report_reader.h"
 
 namespace quillet {
 
@@ -13,10 +13,10 @@ struct ReportMeasure {
   bool paged = false;    // a form feed ends one of its pages: the page length is the report's own
 };
 
-// Reads the report open in job.file (job.input reset for it) to its end, the
-// lines counted as the driver prints them: a line takes a row, a form feed ends
-// the page, columns as the grid counts them (tabs, wide characters, marks).
-ReportMeasure MeasureReport(PrintJob& job);
+// Reads the report open in `input` to its end, the lines counted as the driver
+// prints them: a line takes a row, a form feed ends the page, columns as the
+// grid counts them (tabs, wide characters, marks).
+ReportMeasure MeasureReport(ReportInput& input);
 
 }  // namespace quillet
 

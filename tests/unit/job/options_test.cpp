@@ -41,7 +41,7 @@ class OptionsTest : public ::testing::Test {
   void Apply(const std::string& text) {
     std::vector<char> buf(text.begin(), text.end());
     buf.push_back('\0');
-    Parse_Arg(job_, buf.data());
+    Parse_Arg(job_, call_, buf.data());
   }
   std::string Write(const std::string& name, const std::string& contents) {
     const std::string path = dir_ + "/" + name;
@@ -60,6 +60,7 @@ class OptionsTest : public ::testing::Test {
   std::string dir_;
   fs::path old_cwd_;
   PrintJob job_;
+  CallRecord call_;
 };
 
 size_t Count(const std::string& text, const std::string& line) {
@@ -212,7 +213,7 @@ TEST_F(OptionsTest, ConfigFileLinesSkipTheirLeadCharacter) {
   std::string text = "printer_ctl=-copies=4 -config=\"" + dir_ + "/?.cfg\"";
   const std::u16string wide = u"printer_ctl=-copies=4 -config=\"" +
                               std::u16string(dir_.begin(), dir_.end()) + u"/\u03A9.cfg\"";
-  Parse_Arg(job_, text.data(), &wide);
+  Parse_Arg(job_, call_, text.data(), &wide);
   EXPECT_EQ(job_.copies, 4);
   EXPECT_EQ(job_.config_path, dir_ + "/?.cfg");
   EXPECT_EQ(job_.config_path_wide, std::u16string(dir_.begin(), dir_.end()) + u"/\u03A9.cfg");
@@ -264,7 +265,7 @@ TEST_F(OptionsTest, TheTraceLogIsNoConfigFileAndALogNeverEmptiesAFileTheCallRead
   const std::string trace = StartTrace();
   static std::vector<std::string> refused;
   refused.clear();
-  job_.on_refused = [](const PrintJob&, const char* text) { refused.push_back(text); };
+  call_.on_refused = [](const char* text) { refused.push_back(text); };
   const std::string outer = Write("outer.cfg", "-config=" + trace + "\n-pitch=11\n");
   Apply("config=" + trace);  // read, it would feed itself its own lines without end
   Apply("config=" + outer);
@@ -274,7 +275,7 @@ TEST_F(OptionsTest, TheTraceLogIsNoConfigFileAndALogNeverEmptiesAFileTheCallRead
 
   // A log may not empty a configuration file read, nor a file the call reads later.
   const std::string later = Write("later.txt", "REPORT\n");
-  job_.reads_file = [&later](const FileIdentity& identity) {
+  call_.reads_file = [&later](const FileIdentity& identity) {
     FileIdentity named;
     return IdentifyPath(later.c_str(), nullptr, named) && named == identity;
   };
