@@ -29,6 +29,7 @@
 #include "platform/handles_win32.h"
 #include "print/print_driver.h"
 #include "report/grid_layout.h"
+#include "report/pager.h"
 #include "report/report_reader.h"
 
 namespace {
@@ -137,41 +138,26 @@ class Floor {
 
   // The report's pages, from StartDoc to EndDoc; false when a spooler call failed.
   bool PrintPages(quillet::ReportInput& input) {
-    int row = 0;  // next row on the open page; 0: none open
-    bool started_any = false;
-    bool ended_full = false;
+    quillet::Pager pager(lines_per_page);
     for (;;) {
       static quillet::ReportLine line;
       std::int32_t status = quillet::CTL_NONE;
       const int count = quillet::GetLine(input, line, &status);
       if (status == quillet::CTL_EOF) break;
-      const bool lone_form_feed = row == 0 && count == 0 && status == quillet::CTL_FORM_FEED;
-      if (lone_form_feed && (!started_any || ended_full)) {
-        ended_full = false;
-        continue;
-      }
-      ended_full = false;
-      if (row == 0) {
-        if (StartPage(dc.get()) <= 0) return false;
-        started_any = true;
-        ++pages;
-      }
-      if (count > 0) {
+      const quillet::PageStep step = pager.Take(count, status);
+      if (step.skipped != quillet::PageStep::Skip::kNone) continue;
+      if (step.starts_page && StartPage(dc.get()) <= 0) return false;
+      if (step.row >= 0) {
         if (line.unicode) {
-          DrawUnicodeLine(line, count, line_height * row);
+          DrawUnicodeLine(line, count, line_height * step.row);
         } else {
-          DrawAnsiLine(line, count, line_height * row);
+          DrawAnsiLine(line, count, line_height * step.row);
         }
-        ++row;
       }
-      const bool full = row >= lines_per_page;
-      if (full || status == quillet::CTL_FORM_FEED) {
-        if (EndPage(dc.get()) <= 0) return false;
-        row = 0;
-        ended_full = full && status != quillet::CTL_FORM_FEED;
-      }
+      if (step.ends_page && EndPage(dc.get()) <= 0) return false;
     }
-    return row == 0 || EndPage(dc.get()) > 0;
+    pages = pager.pages();
+    return pager.row() == 0 || EndPage(dc.get()) > 0;
   }
 };
 

@@ -84,8 +84,8 @@ class Report {
   bool EndCurrentPage(DeviceContext dc, const char* failure_trace);
   // CheckPrintResult, remembering the call that failed for the outcome.
   bool SpoolerFailed(const char* name, int result);
-  // Counts a printed line whose characters reach beyond the right edge: `inked`
-  // columns, blanks at its end left out.
+  // Notes the columns of a printed line, `inked` (blanks at its end left out),
+  // and counts it when its characters reach beyond the right edge.
   void CountCut(int inked);
   void PrintUnicodeLine(const ReportLine& line, int count);
   void PrintAnsiLine(const ReportLine& line, int count);
@@ -112,21 +112,21 @@ class Report {
   int line_height_ = 0;
   int lines_per_page_ = 0;
   int columns_ = 0;  // grid columns that lie wholly on the page
-  int line_no_ = 0;  // next row on the current page; 0: no page open
+  // Where the lines fall: its pages are the report's, those not selected
+  // (call_.pages) included.
+  Pager pager_{0};
+  int line_no_ = 0;  // the row of the line being printed
   int page_no_ = 0;  // pages started in this report
-  int report_page_ = 0;   // pages of the report, those not selected (call_.pages) included
   bool skipping_ = false; // the report's page at hand is not selected: read, never started
   // What the printed lines need, for the suggestion when some were cut.
   ReportMeasure printed_;
-  int rows_ = 0;          // rows on the page at hand
+  int inked_ = 0;         // columns of the line printed last, blanks at its end left out
   // Every character is drawn with its own advance: char_width_ times its
   // columns. Left to the font, the glyphs of a run would drift off the grid
   // wherever a glyph's own advance is not a whole number of device units.
   std::vector<int> ansi_advances_;          // char_width_ for each of a line's characters
   std::vector<int> wide_advances_;          // those of the run of a Unicode line being drawn
   std::unique_ptr<GridLine> grid_;          // the layout of the Unicode line being printed
-  // The last page ended because it was full, and nothing has come since.
-  bool ended_full_ = false;
 };
 
 ReportOutcome Report::Print() {
@@ -157,6 +157,7 @@ ReportOutcome Report::Print() {
   // Only rows that lie wholly inside the printable area are used. A font without
   // height would divide by zero: every page then holds one line.
   lines_per_page_ = line_height_ > 0 ? vertres / line_height_ : 0;
+  pager_ = Pager(lines_per_page_);
   const int horzres = device_.GetDeviceCaps(dc, DeviceCap::kHorzRes);
   columns_ = char_width_ > 0 ? horzres / char_width_ : -1;
   ansi_advances_.assign(kLineCapacity, char_width_);
@@ -193,14 +194,13 @@ ReportOutcome Report::Print() {
   // spooler prints no half report.
   document_open_ = true;
 
-  line_no_ = 0;
   page_no_ = 0;
   if (!PrintLines(dc) || user_abort) return Failed();
-  result.pages = report_page_;
+  result.pages = pager_.pages();
   if (!call_.pages.empty() && page_no_ == 0) {
     // Nothing of the report was asked for: the document is dropped, not sent
     // as an empty one (which some printers turn into a blank sheet).
-    Trace("PrintReport() %s: no page selected of %d\n", call_.report_path, report_page_);
+    Trace("PrintReport() %s: no page selected of %d\n", call_.report_path, pager_.pages());
     return ReportOutcome::kNoPageSelected;
   }
   if (result.lines_cut > 0) SuggestWhatFits(dc, base);
@@ -208,8 +208,8 @@ ReportOutcome Report::Print() {
   // One more ruler below the last line, on the last page while it is still open.
   // With no page open (an empty report, or one that ended with a form feed) there
   // is nothing to draw on: drawing there would make some drivers start a page.
-  if (line_no_ > 0 && !skipping_) {
-    DrawRuler(job_, device_, dc, line_height_ * line_no_);
+  if (pager_.row() > 0 && !skipping_) {
+    DrawRuler(job_, device_, dc, line_height_ * pager_.row());
     if (!EndCurrentPage(dc, "EndPage (2) failed - exiting\n")) return Failed();
   }
 
@@ -226,7 +226,7 @@ bool Report::SpoolerFailed(const char* name, int result_code) {
 }
 
 void Report::CountCut(int inked) {
-  printed_.widest = std::max(printed_.widest, inked);
+  inked_ = inked;
   if (columns_ < 0 || inked <= columns_) return;
   ++result.lines_cut;
   result.first_column_lost = columns_ + 1;
@@ -319,7 +319,6 @@ int Report::ChooseFit(DeviceContext dc, const FontSpec& base) {
 }
 
 void Report::SuggestWhatFits(DeviceContext dc, const FontSpec& base) {
-  printed_.longest_page = std::max(printed_.longest_page, rows_);
   // At the size it printed at, the page turned a quarter: landscape holds the
   // portrait page's height across.
   if (job_.orientation != 2 && char_width_ > 0 && line_height_ > 0) {
@@ -343,23 +342,21 @@ bool Report::PrintLines(DeviceContext dc) {
       Trace("GetLine found CTL_EOF\n");
       break;
     }
-    const bool lone_form_feed = line_no_ == 0 && count == 0 && status == CTL_FORM_FEED;
-    if (lone_form_feed && report_page_ == 0) {
-      // A form feed before anything of the report: no blank first page.
+    const PageStep step = pager_.Take(count, status);
+    if (step.skipped == PageStep::Skip::kInitialFormFeed) {
       Trace("Skipping initial FORM_FEED\n");
       continue;
     }
-    if (lone_form_feed && ended_full_) {
-      // The page before ended because it was full; this form feed is the one
-      // that would have ended it. A second one still asks for a blank page.
-      ended_full_ = false;
+    if (step.skipped == PageStep::Skip::kFormFeedAfterFullPage) {
       Trace("Skipping FORM_FEED after a full page\n");
+      printed_.Take(step, 0);
       continue;
     }
-    ended_full_ = false;
-    if (line_no_ == 0 && !StartNewPage(dc)) return false;
+    if (step.starts_page && !StartNewPage(dc)) return false;
 
-    if (count > 0) {
+    inked_ = 0;
+    if (step.row >= 0) {
+      line_no_ = step.row;
       if (skipping_) {
         // A page that is not selected is laid out like the others, unseen.
       } else if (line.unicode) {
@@ -367,21 +364,9 @@ bool Report::PrintLines(DeviceContext dc) {
       } else {
         PrintAnsiLine(line, count);
       }
-      ++line_no_;
-      if (!skipping_) ++rows_;
     }
-
-    // Rows 0 to lines_per_page - 1: the next row would reach below the page.
-    const bool full = line_no_ >= lines_per_page_;
-    if (status == CTL_FORM_FEED && !skipping_) {
-      printed_.paged = true;
-      printed_.longest_page = std::max(printed_.longest_page, rows_);
-      rows_ = 0;
-    }
-    if (full || status == CTL_FORM_FEED) {
-      if (!EndCurrentPage(dc, "EndPage failed - exiting\n")) return false;
-      ended_full_ = full && status != CTL_FORM_FEED;
-    }
+    printed_.Take(step, inked_, !skipping_);
+    if (step.ends_page && !EndCurrentPage(dc, "EndPage failed - exiting\n")) return false;
   } while (!user_abort);
   return true;
 }
@@ -419,8 +404,7 @@ void Report::PrintAnsiLine(const ReportLine& line, int count) {
 }
 
 bool Report::StartNewPage(DeviceContext dc) {
-  ++report_page_;
-  skipping_ = !PageSelected(call_.pages, report_page_);
+  skipping_ = !PageSelected(call_.pages, pager_.pages());
   if (skipping_) return true;
   // The page line and the trace count the pages printed.
   ++page_no_;
@@ -438,7 +422,6 @@ bool Report::StartNewPage(DeviceContext dc) {
 }
 
 bool Report::EndCurrentPage(DeviceContext dc, const char* failure_trace) {
-  line_no_ = 0;
   if (skipping_) return true;
   if (SpoolerFailed("EndPage", device_.EndPage(dc))) {
     Trace("%s", failure_trace);

@@ -8,20 +8,31 @@
 
 namespace quillet {
 
-ReportMeasure MeasureReport(ReportInput& input) {
+void ReportMeasure::Take(const PageStep& step, int inked, bool printed) {
+  if (step.row >= 0 && printed) {
+    widest = std::max(widest, inked);
+    longest_page = std::max(longest_page, ++rows);  // the last page counts without a form feed after it
+  }
+  if (step.ends_own_page) {
+    paged = true;
+    rows = 0;
+  }
+}
+
+ReportMeasure MeasureReport(ReportInput& input, int lines_per_page) {
   ReportMeasure measure;
+  Pager pager(lines_per_page);
   auto line = std::make_unique<ReportLine>();
   auto decoded = std::make_unique<DecodedLine>();
   auto unicode = std::make_unique<UnicodeLine>();
   auto grid = std::make_unique<GridLine>();
-  int rows = 0;      // on the page being read
-  bool any = false;  // a line has been placed: a form feed before that starts no page
   for (;;) {
     std::int32_t status = CTL_NONE;
     const int count = GetLine(input, *line, &status);
     if (status == CTL_EOF) break;
-    if (count > 0) {
-      int inked = 0;
+    const PageStep step = pager.Take(count, status);
+    int inked = 0;
+    if (step.row >= 0) {
       if (line->unicode) {
         DecodeUnicodeLine(line->text, count, line->positions, *unicode);
         LayOutLine(*unicode, *grid);
@@ -30,17 +41,10 @@ ReportMeasure MeasureReport(ReportInput& input) {
         DecodeLine(line->text, count, *decoded);
         inked = InkedColumns(*decoded);
       }
-      measure.widest = std::max(measure.widest, inked);
-      ++rows;
-      any = true;
     }
-    if (status == CTL_FORM_FEED && any) {
-      measure.paged = true;
-      measure.longest_page = std::max(measure.longest_page, rows);
-      rows = 0;
-    }
+    measure.Take(step, inked);
   }
-  measure.longest_page = std::max(measure.longest_page, rows);
+  measure.pages = pager.pages();
   return measure;
 }
 

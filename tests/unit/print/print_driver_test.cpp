@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -17,6 +18,7 @@
 #include "print/abort_dialog.h"
 #include "platform/file.h"
 #include "platform/text.h"
+#include "report/report_measure.h"
 #include "trace/trace.h"
 
 namespace quillet {
@@ -535,34 +537,49 @@ TEST_F(DriverTest, TranslationTakesTheRestOfTheLineFromTheRunStart) {
 }
 
 TEST_F(DriverTest, FormFeedsAndFullPagesBreakPages) {
-  // vertres 100 / line height 20: five rows per page.
+  // vertres 100 / line height 20: five rows per page. The measure counts the
+  // same pages, and the rows of the longest page the form feeds end.
   struct Case {
     const char* name;
     std::string report;
     std::string pages;
+    int longest;  // rows of the report's own longest page
   } cases[] = {
-      {"empty report", "", ""},
-      {"leading form feeds skipped", "\r\f\fa\n", "[0:a]"},
-      {"form feed after the last line", "a\nb\f", "[0:a 1:b]"},
-      {"title page", "TITLE\fnext\n", "[0:TITLE] [0:next]"},
-      {"two form feeds give a blank page", "a\f\fb\n", "[0:a] [] [0:b]"},
-      {"five lines fill a page", "1\n2\n3\n4\n5\n", "[0:1 1:2 2:3 3:4 4:5]"},
-      {"the sixth starts the next", "1\n2\n3\n4\n5\n6\n", "[0:1 1:2 2:3 3:4 4:5] [0:6]"},
+      {"empty report", "", "", 0},
+      {"leading form feeds skipped", "\r\f\fa\n", "[0:a]", 1},
+      {"form feed after the last line", "a\nb\f", "[0:a 1:b]", 2},
+      {"title page", "TITLE\fnext\n", "[0:TITLE] [0:next]", 1},
+      {"form feed in the middle of a line", "a\nb\fc\nd\ne\n", "[0:a 1:b] [0:c 1:d 2:e]", 3},
+      {"two form feeds give a blank page", "a\f\fb\n", "[0:a] [] [0:b]", 1},
+      {"five lines fill a page", "1\n2\n3\n4\n5\n", "[0:1 1:2 2:3 3:4 4:5]", 5},
+      {"the sixth starts the next", "1\n2\n3\n4\n5\n6\n", "[0:1 1:2 2:3 3:4 4:5] [0:6]", 6},
       {"full pages ended by form feeds", "1\n2\n3\n4\n5\f6\n7\n8\n9\n10\f",
-       "[0:1 1:2 2:3 3:4 4:5] [0:6 1:7 2:8 3:9 4:10]"},
-      {"sixth line with its form feed", "1\n2\n3\n4\n5\n6\fx\n", "[0:1 1:2 2:3 3:4 4:5] [0:6] [0:x]"},
+       "[0:1 1:2 2:3 3:4 4:5] [0:6 1:7 2:8 3:9 4:10]", 5},
+      {"sixth line with its form feed", "1\n2\n3\n4\n5\n6\fx\n", "[0:1 1:2 2:3 3:4 4:5] [0:6] [0:x]", 6},
       // A form feed alone after a page that ended full is the end of that page.
-      {"full page, then a form feed", "1\n2\n3\n4\n5\n\f6\n", "[0:1 1:2 2:3 3:4 4:5] [0:6]"},
-      {"full last page, then a form feed", "1\n2\n3\n4\n5\n\f", "[0:1 1:2 2:3 3:4 4:5]"},
-      {"full page, then two form feeds", "1\n2\n3\n4\n5\n\f\f6\n", "[0:1 1:2 2:3 3:4 4:5] [] [0:6]"},
+      {"full page, then a form feed", "1\n2\n3\n4\n5\n\f6\n", "[0:1 1:2 2:3 3:4 4:5] [0:6]", 5},
+      {"full last page, then a form feed", "1\n2\n3\n4\n5\n\f", "[0:1 1:2 2:3 3:4 4:5]", 5},
+      {"full page, then two form feeds", "1\n2\n3\n4\n5\n\f\f6\n", "[0:1 1:2 2:3 3:4 4:5] [] [0:6]", 5},
+      {"the last page longest, no form feed after it", "a\fb\nc\nd\ne\n", "[0:a] [0:b 1:c 2:d 3:e]", 4},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     device_ = RecordingDevice();
-    Print(c.report);
+    Write(report_, c.report);
+    const ReportResult result = PrintReport(job_, call_, device_);
     EXPECT_EQ(device_.Pages(), c.pages);
     EXPECT_EQ(device_.Only({"StartDoc"}).size(), 1u);
     EXPECT_EQ(device_.Only({"EndDoc"}).size(), 1u);
+    const int pages = static_cast<int>(std::count(c.pages.begin(), c.pages.end(), '['));
+    EXPECT_EQ(result.pages, pages);
+    for (const int lines_per_page : {5, kNoPageLength}) {
+      ReportInput input;
+      input.Open(ReportOpen(report_.c_str()), job_);
+      const ReportMeasure measure = MeasureReport(input, lines_per_page);
+      ReportClose(input.file);
+      EXPECT_EQ(measure.pages == pages, lines_per_page == 5 || c.longest <= 5);
+      EXPECT_EQ(measure.longest_page, c.longest);
+    }
   }
   // The first case: a document with no page in it.
   device_ = RecordingDevice();
@@ -886,21 +903,34 @@ TEST_F(DriverTest, PitchFitPrintsAtTheLargestSizeThatFits) {
 }
 
 TEST_F(DriverTest, CutLinesTellWhatWouldHavePrintedThemWhole) {
-  device_.scaled = true;
-  device_.horzres = 4800;
-  job_.pitch = 20;  // 167 units high, 100 wide: 48 columns
-  const std::string report = std::string(80, 'x') + "\n";
-  for (int vertres : {6600, 9000}) {
+  job_.pitch = 20;  // 167 units high, 100 wide: 48 columns, 39 rows on 6600
+  const std::string line = std::string(80, 'x') + "\n";
+  std::string page;
+  for (int k = 0; k < 39; ++k) page += line;
+  const struct {
+    const char* name;
+    std::string report;
+    int vertres;
+    bool landscape;
+    int fits_at;
+  } cases[] = {
+      // Landscape holds 90 columns at this size on the taller page; else 12 points fit.
+      {"one line", line, 6600, false, 24},
+      {"one line, taller page", line, 9000, true, 0},
+      // The form feeds after full pages end the report's own 39-row pages.
+      {"full pages, each with its form feed", page + "\f" + page + "\fend\fmore\n", 6600, false, 24},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
     device_ = RecordingDevice();
     device_.scaled = true;
     device_.horzres = 4800;
-    device_.vertres = vertres;
-    Write(report_, report);
+    device_.vertres = c.vertres;
+    Write(report_, c.report);
     const ReportResult result = PrintReport(job_, call_, device_);
-    EXPECT_EQ(result.lines_cut, 1);
-    // Landscape holds 90 columns at this size on the taller page; else 12 points fit.
-    EXPECT_EQ(result.fits_landscape, vertres == 9000);
-    EXPECT_EQ(result.fits_at, vertres == 9000 ? 0 : 24);
+    EXPECT_GE(result.lines_cut, 1);
+    EXPECT_EQ(result.fits_landscape, c.landscape);
+    EXPECT_EQ(result.fits_at, c.fits_at);
     EXPECT_EQ(device_.fonts_alive, 0);
   }
 }
