@@ -279,11 +279,16 @@ class ConfigText {
       if (line.back() == '\n') line.pop_back();
       return true;
     }
-    if (rest_.empty()) {
-      rest_ = form_ == Form::kUtf8 ? Utf16FromModifiedUtf8(ReadLine<std::string>(kMaxLine))
-                                   : ReadLine<std::u16string>(kMaxLine);
-      if (rest_.empty()) return false;
+    // The line is read on, a block at a time, while what is left of it could
+    // not fill a piece: so a line is cut into the same pieces however long it is.
+    while (rest_.size() < 2 * kPiece + 2 && (rest_.empty() || line_open_)) {
+      const std::size_t had = rest_.size();
+      rest_ += form_ == Form::kUtf8 ? Utf16FromModifiedUtf8(ReadLine<std::string>(kMaxLine))
+                                    : ReadLine<std::u16string>(kMaxLine);
+      line_open_ = rest_.size() > had && rest_.back() != u'\n' && !at_end_;
+      if (rest_.size() == had) break;
     }
+    if (rest_.empty()) return false;
     // A piece is what an ANSI file would give for the same text: at most
     // kPiece bytes in the code page, its LF included. A pair stays whole.
     const auto whole = [this](std::size_t n) {
@@ -308,7 +313,8 @@ class ConfigText {
 
  private:
   enum class Form { kBytes, kUtf8, kUtf16LE, kUtf16BE };
-  // A line longer than this is taken as several all the same.
+  // A line is read in blocks of this many bytes (units of UTF-16), each ending
+  // between two characters.
   static constexpr std::size_t kMaxLine = 4096;
   static constexpr int kNone = -2;  // nothing given back (EOF is -1)
 
@@ -324,13 +330,18 @@ class ConfigText {
     return form_ == Form::kUtf16LE ? a | (b << 8) : (a << 8) | b;
   }
 
-  // Up to `limit` bytes or units, through the first LF.
+  // Up to `limit` bytes or units, through the first LF; in a Unicode file, on
+  // to the end of a character that the limit would cut (a UTF-8 sequence, a
+  // surrogate pair).
   template <class Text>
   Text ReadLine(std::size_t limit) {
     Text line;
-    while (line.size() < limit) {
+    while (line.size() < limit || (form_ != Form::kBytes && InCharacter(line))) {
       int c = Get();
-      if (c == EOF) break;
+      if (c == EOF) {
+        at_end_ = true;
+        break;
+      }
       if (c == '\r') {
         const int next = Get();
         if (next == '\n') {
@@ -351,7 +362,21 @@ class ConfigText {
   std::size_t head_size_ = 0;
   std::size_t head_pos_ = 0;
   int back_ = kNone;
-  std::u16string rest_;  // what is left of the current line of a Unicode file
+  // Whether the last character of `line` is a lead that wants more: a UTF-8
+  // sequence begun, or a high surrogate.
+  static bool InCharacter(const std::string& line) {
+    std::size_t lead = line.size();
+    while (lead > 0 && lead + 4 > line.size() && (line[lead - 1] & 0xC0) == 0x80) --lead;
+    if (lead == 0) return false;
+    const auto byte = static_cast<unsigned char>(line[lead - 1]);
+    const std::size_t length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
+    return line.size() - (lead - 1) < length;
+  }
+  static bool InCharacter(const std::u16string& line) { return !line.empty() && IsHighSurrogate(line.back()); }
+
+  std::u16string rest_;     // what is left of the current line of a Unicode file
+  bool line_open_ = false;  // rest_ ends before the end of its line: more of it is to be read
+  bool at_end_ = false;     // the file has no more
 };
 
 // Tells the front end of a file left alone, after the trace.
