@@ -77,13 +77,8 @@ void Gather(const TextLine& line, Work& w) {
   while (p < stop && *p != 0 && n < kLineCharacters) {  // printed text ends at the first NUL
     const unsigned char* const begin = p;
     const char32_t c = DecodeCharacter(p, stop);
-    // A blank or a tab starts a cluster of its own even after a prepended mark
-    // (U+0600...), which would join anything: it is what parts fields.
-    const bool parts = c == kBlank || c == kTab;
-    if (parts) state = 0;
-    const bool joins = n > 0 && !parts &&
-                       !utf8proc_grapheme_break_stateful(static_cast<utf8proc_int32_t>(previous),
-                                                         static_cast<utf8proc_int32_t>(c), &state);
+    const bool joins = n > 0 && !utf8proc_grapheme_break_stateful(static_cast<utf8proc_int32_t>(previous),
+                                                                   static_cast<utf8proc_int32_t>(c), &state);
     previous = c;
     if (!joins) {
       finish(begin);
