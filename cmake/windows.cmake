@@ -61,7 +61,7 @@ add_dependencies(quillet_objs jni_header)
 target_include_directories(quillet_objs PUBLIC
   ${jni_header_dir} ${quillet_jni_md_dir} ${QUILLET_JDK_INCLUDE})
 target_link_libraries(quillet_objs PUBLIC quillet_core_objs)
-set(quillet_system_libs winspool comdlg32 gdi32 user32 shell32 ole32 advapi32 kernel32)
+set(quillet_system_libs winspool comdlg32 gdi32 usp10 user32 shell32 ole32 advapi32 kernel32)
 
 # The version the resources carry, from project().
 configure_file(${CMAKE_SOURCE_DIR}/res/version.h.in ${CMAKE_BINARY_DIR}/generated/quillet_version.h @ONLY)

@@ -45,6 +45,7 @@ using UniqueRegKey = UniqueWin32<HKEY, &::RegCloseKey>;
 using UniquePrinter = UniqueWin32<HANDLE, &::ClosePrinter>;
 using UniqueGlobal = UniqueWin32<HGLOBAL, &::GlobalFree>;
 using UniqueLocal = UniqueWin32<HLOCAL, &::LocalFree>;
+using UniqueFont = UniqueWin32<HFONT, &::DeleteObject>;
 
 // A new movable, zeroed global block; empty when it cannot be allocated.
 inline UniqueGlobal AllocGlobal(SIZE_T size) { return UniqueGlobal(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size)); }

@@ -80,7 +80,10 @@ unsigned long GdiPrintDevice::LastError() { return GetLastError(); }
 
 DeviceContext GdiPrintDevice::GetPrinterDC(PrintJob& job) { return printer_dc_source_(job); }
 
-void GdiPrintDevice::DeleteDC(DeviceContext dc) { ::DeleteDC(Dc(dc)); }
+void GdiPrintDevice::DeleteDC(DeviceContext dc) {
+  shaping_.Release();
+  ::DeleteDC(Dc(dc));
+}
 
 int GdiPrintDevice::QueryEscapeSupport(DeviceContext dc, int escape) {
   const DWORD query = static_cast<DWORD>(escape);
@@ -125,7 +128,10 @@ FontHandle GdiPrintDevice::SelectFont(DeviceContext dc, FontHandle font) {
 
 FontHandle GdiPrintDevice::CurrentFont(DeviceContext dc) { return GetCurrentObject(Dc(dc), OBJ_FONT); }
 
-void GdiPrintDevice::DeleteFont(FontHandle font) { DeleteObject(static_cast<HGDIOBJ>(font)); }
+void GdiPrintDevice::DeleteFont(FontHandle font) {
+  shaping_.Forget(static_cast<HFONT>(font));
+  DeleteObject(static_cast<HGDIOBJ>(font));
+}
 
 void GdiPrintDevice::SetAbortProc(DeviceContext dc) { ::SetAbortProc(Dc(dc), &AbrtProc); }
 
@@ -191,21 +197,12 @@ void GdiPrintDevice::PutText(DeviceContext dc, int x, int y, const char* text, i
 void GdiPrintDevice::PutWideText(DeviceContext dc, int x, int y, const char16_t* text, int length,
                                  const int* advances) {
   static_assert(sizeof(wchar_t) == sizeof(char16_t), "UTF-16 units are WCHARs");
-  ExtTextOutW(Dc(dc), x, y, 0, nullptr, reinterpret_cast<const wchar_t*>(text), static_cast<UINT>(length), advances);
+  shaping_.PutWideText(Dc(dc), x, y, text, length, advances);
 }
 
-void GdiPrintDevice::PutShapedText(DeviceContext dc, int y, const char16_t* text, int length, bool,
+void GdiPrintDevice::PutShapedText(DeviceContext dc, int y, const char16_t* text, int length, bool right_to_left,
                                    const ClusterCells* clusters, int cluster_count) {
-  // Each cluster by itself on its cells, until the shaping engine draws words.
-  for (int k = 0; k < cluster_count; ++k) {
-    const int end = k + 1 < cluster_count ? clusters[k + 1].unit : length;
-    const int units = end - clusters[k].unit;
-    if (units <= 0) continue;
-    std::vector<INT> advances(static_cast<std::size_t>(units), 0);
-    advances[0] = clusters[k].width;
-    ExtTextOutW(Dc(dc), clusters[k].x, y, 0, nullptr, reinterpret_cast<const wchar_t*>(text + clusters[k].unit),
-                static_cast<UINT>(units), advances.data());
-  }
+  shaping_.PutShapedText(Dc(dc), y, text, length, right_to_left, clusters, cluster_count);
 }
 
 void GdiPrintDevice::PassThrough(DeviceContext dc, const unsigned char* block, int) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "print/print_device.h"
+#include "print/shaping_win32.h"
 #include "print/spool_turn_win32.h"
 
 namespace quillet {
@@ -18,10 +19,15 @@ class GdiPrintDevice final : public PrintDevice {
   using PrinterDcSource = DeviceContext (*)(PrintJob& job);
   explicit GdiPrintDevice(PrinterDcSource printer_dc_source = nullptr);
 
-  // The device owns nothing: the driver releases every font, the device context
-  // and the report file itself. This lists every font made, for checks after a
-  // report that none is left.
+  // The driver releases its fonts, the device context and the report file
+  // itself. The device owns only the fonts it makes for the faces linked behind
+  // the driver's (shaping_win32.h), released with the device context or with the
+  // device. These list every font made, for checks after a report that none is
+  // left: the driver's, and the device's own.
   const std::vector<HFONT>& fonts_made() const { return fonts_made_; }
+  const std::vector<HFONT>& linked_fonts_made() const { return shaping_.fonts_made(); }
+  // Replaces the system's font links (tests).
+  void SetFontLinks(FontLinkTable links) { shaping_.SetLinks(std::move(links)); }
 
   std::int32_t OpenReport(const char* path, const char16_t* wide_path) override;
   void CloseReport(std::int32_t file) override;
@@ -74,6 +80,7 @@ class GdiPrintDevice final : public PrintDevice {
   PrinterDcSource printer_dc_source_;
   SpoolTurn turn_;
   std::vector<HFONT> fonts_made_;
+  ShapingFonts shaping_;
 };
 
 // The LOGFONTA for a font description: the members the description does not name

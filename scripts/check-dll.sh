@@ -45,7 +45,7 @@ grep -qx '\[1\] AbrtDlgP' <<<"$exports" || problem "AbrtDlgP is not ordinal 1"
 grep -qx '\[2\] AbrtProc' <<<"$exports" || problem "AbrtProc is not ordinal 2"
 grep -q 'JNI_OnLoad' <<<"$dump" && problem "JNI_OnLoad must not be exported"
 
-allowed='^(KERNEL32|USER32|GDI32|COMDLG32|SHELL32|ADVAPI32|OLE32|msvcrt)\.dll$|^WINSPOOL\.DRV$'
+allowed='^(KERNEL32|USER32|GDI32|USP10|COMDLG32|SHELL32|ADVAPI32|OLE32|msvcrt)\.dll$|^WINSPOOL\.DRV$'
 while read -r name; do
   grep -qiE "$allowed" <<<"$name" || problem "imports a DLL that is not part of Windows: $name"
 done < <(sed -n 's/^\s*DLL Name: //p' <<<"$dump")

@@ -20,7 +20,7 @@ mkdir -p "$outdir"
 # Options apply to every report named after them: the memo prints with the
 # printer's defaults, the travel expenses (UTF-8: names, currencies and a table in
 # Latin, Greek and Cyrillic letters) and the customer list (UTF-8: names in Latin,
-# Chinese, Japanese, Korean and Hebrew) in 10 point, the sales report on Letter
+# Chinese, Japanese, Korean, Hebrew, Arabic, Thai and Devanagari) in 10 point, the sales report on Letter
 # with a ruler (from letter.cfg), the ledger on A4 in landscape. Wine maps / to Z:\
 # in every prefix.
 win() { echo "Z:${1//\//\\}"; }

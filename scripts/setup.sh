@@ -23,10 +23,15 @@ packages+=(g++-mingw-w64-x86-64 wine64)
 # The Java virtual machine of the JVM tests (scripts/avian.sh): zlib for Windows
 # and for its build tools, and the tool that applies its recorded change.
 packages+=(libz-mingw-w64-dev zlib1g-dev patch)
-# Glyphs for other scripts in the printer's own face under Wine
-# (scripts/wine-prefix.sh): the face itself, DejaVu Sans for Hebrew and Arabic,
-# WenQuanYi Micro Hei for Chinese, Japanese and Korean, and fc-list to find them.
-packages+=(fonts-dejavu-core fonts-wqy-microhei fontconfig)
+# Fonts of the Wine prefixes (scripts/wine-prefix.sh), each package's fonts under
+# the SIL Open Font License or the GPL with the font exception: the printer's own
+# face (DejaVu Sans Mono) and DejaVu Sans; WenQuanYi Micro Hei for Chinese,
+# Japanese and Korean, merged into a copy of the face with fontTools; the faces
+# linked behind it for the scripts that are shaped: Noto Sans Hebrew (with
+# points), Arabic, Thai, Devanagari, Tamil and Bengali (fonts-noto-core), Tlwg
+# Mono (monospaced Thai), HanaMinB (CJK Extension B); fc-list to find them.
+packages+=(fonts-dejavu-core fonts-wqy-microhei fontconfig python3-fonttools
+           fonts-noto-core fonts-tlwg-mono-ttf fonts-hanazono)
 # Unicode's own conformance files for the order of right-to-left text
 # (BidiTest.txt, BidiCharacterTest.txt), which a native test runs in full.
 packages+=(unicode-data)

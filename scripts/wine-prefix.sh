@@ -46,77 +46,109 @@ if ! grep -q '"Graphics"="null"' "$WINEPREFIX/user.reg" 2>/dev/null; then
   for _ in $(seq 50); do wineserver -k0 2>/dev/null || break; sleep 0.1; done
 fi
 
-# Glyphs for every script in the printer's own face.
-# The printer context's own face is Wine's default fixed-pitch face: Liberation
-# Mono where it is installed, else DejaVu Sans Mono (Wine asks for "Courier New"
-# first, which Debian does not have). Neither has Chinese, Japanese or Korean;
-# DejaVu Sans Mono has no Hebrew, Liberation Mono no Arabic. Wine's PostScript
-# driver turns every character into a glyph of the selected font alone
-# (GetGlyphIndicesW), so the ways Windows and Wine's screen find a glyph elsewhere
-# do not reach the page. Tried, and the page still showed boxes:
-# - a system link (HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\
-#   SystemLink) from the face to Noto Sans CJK, Noto Sans Hebrew and Noto Sans
-#   Arabic: Wine loads it (its font trace lists the linked files as child fonts
-#   of the face), the PostScript driver never asks them;
-# - a replacement (HKCU\Software\Wine\Fonts\Replacements) of the face: Wine skips
-#   a replacement for a face that exists ("is available. Skip this replacement");
-#   a substitute would change the face itself, Latin letters and metrics with it;
-# - fonts that have the glyphs, installed: Wine sees them, and links nothing.
-# What works: a copy of the face that has the glyphs (scripts/fallback-font.py:
-# the face's own glyphs and tables kept, plus Hebrew, Arabic and the other
-# alphabets from DejaVu Sans and Chinese, Japanese and Korean from WenQuanYi
-# Micro Hei), in the weights reports print in (regular, bold), in the prefix's
-# Fonts folder. Wine meets the face twice and keeps the copy, whose revision is one
-# step higher. What follows from the driver:
-# - Its Type 42 download takes tables of at most 64 KB; the copy's glyph index
-#   passes that, so the driver sends the face as Type 1 outlines ("Type 1C" fonts
-#   of the same name in pdffonts, where TrueType was listed before). That path
-#   is the cheaper one: it does not send the face's tables again on every page
-#   (200 pages on the Null printer took about a third of the time).
-# - A PDF gives a character back as text only through its glyph's name, and the
-#   driver reads the face's whole name table for every character it prints: past
-#   about 96 KiB that costs more than the printing. So the common characters are
-#   named (scripts/fallback-font.py says which) and the rest print unnamed:
-#   pdftotext cannot read those back, and a driver trace (WINEDEBUG fixme) says
-#   "exceeds PostScript Format 2 table size" for each.
-# Rebuilt when the face, a fallback or the builder changes.
+# The printer's own face and the faces linked behind it.
+# - The printer context's own font asks for no face by name (a fixed-pitch font
+#   of the modern family), and Wine gives it the first face of its list of
+#   default fixed-pitch faces that exists ("Courier New", "Liberation Mono", ...)
+#   or else whichever fixed-pitch face it meets first: which one depended on
+#   what else the machine had installed (Noto Sans Mono once). A replacement of
+#   "Courier New" by DejaVu Sans Mono (scripts/setup.sh installs it) pins it:
+#   the printer's face is DejaVu Sans Mono with or without more fonts.
+# - Wine's PostScript driver draws every character in the selected font alone
+#   (GetGlyphIndicesW): it loads the system links (HKLM\Software\Microsoft\
+#   Windows NT\CurrentVersion\FontLink\SystemLink) but never asks the linked
+#   faces. The library asks them itself, as Windows' font linking would: for a
+#   word it shapes, and for characters its font lacks. The links below are
+#   those faces, behind the printer's face and the faces reports name, in the
+#   order they are asked: Hebrew with points, Arabic, Thai (Tlwg Mono keeps
+#   the grid), Devanagari, Tamil, Bengali, the East Asian ideographs and their
+#   Extension B, and DejaVu Sans for the other alphabets.
+# - Chinese, Japanese and Korean, which need no shaping and fill whole reports,
+#   come from a copy of the printer's face that has their glyphs
+#   (scripts/fallback-font.py, from WenQuanYi Micro Hei), in the weights reports
+#   print in (regular, bold), built once per machine and copied into the
+#   prefix's Fonts folder; Wine meets the face
+#   twice and keeps the copy, whose revision is one step higher. A linked
+#   Micro Hei would do as well on the page, but the driver reads a face's
+#   whole glyph-name table (post, 540 KB in Micro Hei) for every character it
+#   prints; and the copy is sent as Type 1 outlines (its glyph index passes the
+#   64 KB of a Type 42 download), which does not send the face's metrics again
+#   on every page: whole reports print in about two thirds of the time.
 font_file() {  # the file of the newest font that fontconfig has for a pattern
   fc-list -f '%{fontversion} %{file}\n' "$1" 2>/dev/null | sort -n | tail -n 1 | cut -d' ' -f2-
 }
-face=""
-for family in "Liberation Mono" "DejaVu Sans Mono"; do
-  if [ -n "$(font_file "$family:weight=80:slant=0")" ]; then face="$family"; break; fi
+face="DejaVu Sans Mono"
+links=("Noto Sans Hebrew" "Noto Sans Arabic" "Tlwg Mono=TlwgMono" "Noto Sans Thai" "Noto Sans Devanagari"
+       "Noto Sans Tamil" "Noto Sans Bengali" "WenQuanYi Micro Hei Mono" "HanaMinB" "DejaVu Sans")
+entries=()
+for link in "${links[@]}"; do  # fontconfig's family name, and Wine's face name where it differs
+  family="${link%%=*}"
+  file="$(font_file "$family:weight=80:slant=0:width=100")"
+  [ -n "$file" ] || file="$(font_file "$family")"  # a face in one weight only
+  if [ -z "$file" ]; then
+    echo "wine-prefix: no font for $family (scripts/setup.sh installs it): not linked" >&2
+    continue
+  fi
+  entries+=("$(basename "$file"),${link#*=}")
 done
+registry="$(
+  printf 'Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\n"Courier New"="%s"\n\n' "$face"
+  printf '[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontLink\\SystemLink]\n'
+  hex="$(printf '%s\0' "${entries[@]}" | iconv -f UTF-8 -t UTF-16LE | od -An -v -tx1 | tr -s ' \n' ',' |
+         sed 's/^,//')00,00"
+  for linked in "$face" "Courier New" "Liberation Mono"; do printf '"%s"=hex(7):%s\n' "$linked" "$hex"; done
+)"
+if [ "$(cat "$WINEPREFIX/.quillet-links" 2>/dev/null)" != "$registry" ]; then
+  # A version 5 file is UTF-16, as the hex(7) values in it are.
+  printf '%s\n' "$registry" | iconv -f UTF-8 -t UTF-16 > "$WINEPREFIX/.quillet-links.reg"
+  wine regedit "$(winepath -w "$WINEPREFIX/.quillet-links.reg")" </dev/null >/dev/null 2>&1
+  wineserver -w
+  printf '%s' "$registry" > "$WINEPREFIX/.quillet-links"
+fi
+
 fonts="$WINEPREFIX/drive_c/windows/Fonts"
 builder="$(cd "$(dirname "$0")" && pwd)/fallback-font.py"
 sources=()
 for weight in 80 200; do  # regular, bold
-  sources+=("$(font_file "$face:weight=$weight:slant=0")"
-            "$(font_file "DejaVu Sans:weight=$weight:slant=0:width=100")"
-            "$(font_file "WenQuanYi Micro Hei")")
+  sources+=("$(font_file "$face:weight=$weight:slant=0")" "$(font_file "WenQuanYi Micro Hei")")
 done
-if [ -z "$face" ] || printf '%s\n' "${sources[@]}" | grep -qx ''; then
-  echo "wine-prefix: the printer font stays without glyphs for other scripts:" \
+if printf '%s\n' "${sources[@]}" | grep -qx ''; then
+  echo "wine-prefix: the printer font stays without Chinese, Japanese and Korean:" \
        "a font is missing (scripts/setup.sh installs them)" >&2
 else
-  wanted="$(sha1sum "$builder" | cut -d' ' -f1) $(stat -c '%n %s %Y' "${sources[@]}" | paste -sd' ')"
-  if [ "$(cat "$WINEPREFIX/.quillet-fonts" 2>/dev/null)" != "$wanted" ]; then
-    mkdir -p "$fonts"
-    rm -f "$fonts"/quillet-*.ttf
+  # The copies are built once per machine and shared by every prefix: kept under
+  # the hash of the builder and of the fonts they are made from.
+  key="$(sha1sum "$builder" "${sources[@]}" | cut -d' ' -f1 | sha1sum | cut -c1-16)"
+  cache="${QUILLET_FONT_CACHE:-$HOME/.cache/quillet/fonts}"
+  built="$cache/$key"
+  if [ ! -d "$built" ]; then
+    mkdir -p "$cache"
+    work="$(mktemp -d "$cache/.build-XXXXXX")"
     builds=()
-    for at in 0 3; do  # the two weights side by side, a core each
-      python3 "$builder" "$WINEPREFIX/.quillet-font-$at" "${sources[@]:at:3}" >/dev/null &
+    for at in 0 2; do  # the two weights side by side, a core each
+      /usr/bin/python3 "$builder" "$work/quillet-$(basename "${sources[at]%.*}").ttf" "${sources[@]:at:2}" \
+        >/dev/null &
       builds+=($!)
     done
-    for build in "${builds[@]}"; do wait "$build"; done
-    for at in 0 3; do
-      mv "$WINEPREFIX/.quillet-font-$at" "$fonts/quillet-$(basename "${sources[at]%.*}").ttf"
-    done
-    echo "$wanted" > "$WINEPREFIX/.quillet-fonts"
+    failed=0
+    for build in "${builds[@]}"; do wait "$build" || failed=1; done
+    if [ "$failed" = 0 ]; then
+      mv -T "$work" "$built" 2>/dev/null || rm -rf "$work"  # another run may have put it there first
+    else
+      rm -rf "$work"
+      echo "wine-prefix: building the printer font's copy failed" >&2
+      exit 1
+    fi
+  fi
+  if [ "$(cat "$WINEPREFIX/.quillet-fonts" 2>/dev/null)" != "$key" ]; then
+    mkdir -p "$fonts"
+    rm -f "$fonts"/quillet-*.ttf
+    cp "$built"/quillet-*.ttf "$fonts/"
+    echo "$key" > "$WINEPREFIX/.quillet-fonts"
   fi
 fi
 
 # Detached from this script's output, so that callers reading it do not wait.
 setsid wineserver -p </dev/null >/dev/null 2>&1 || true
-echo "wine-prefix: $WINEPREFIX ($arch; printers: $printers; graphics: null; printer font: ${face:-?}$(
-  [ -f "$WINEPREFIX/.quillet-fonts" ] && echo " with glyphs for other scripts"))"
+echo "wine-prefix: $WINEPREFIX ($arch; printers: $printers; graphics: null; printer font: $face$(
+  [ -f "$WINEPREFIX/.quillet-fonts" ] && echo " with Chinese, Japanese and Korean"); ${#entries[@]} faces linked behind it)"

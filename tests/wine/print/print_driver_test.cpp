@@ -95,12 +95,14 @@ class GdiDriverTest : public testing::Test {
     GdiPrintDevice device(printer);
     PrintReport(job_, call_, device);
     fonts_ = device.fonts_made();
+    linked_ = device.linked_fonts_made();
   }
 
   // Nothing of the report is left: fonts, device context, dialog, file.
   void ExpectReleased() {
     ASSERT_EQ(fonts_.size(), 4u);
     for (HFONT font : fonts_) EXPECT_EQ(GetObjectType(font), 0u);
+    for (HFONT font : linked_) EXPECT_EQ(GetObjectType(font), 0u);  // made for linked faces
     ASSERT_NE(g_last_dc, nullptr);
     EXPECT_EQ(GetObjectType(g_last_dc), 0u);
     EXPECT_EQ(cancel_dialog, nullptr);
@@ -146,6 +148,7 @@ class GdiDriverTest : public testing::Test {
   std::string path_;
   WindowLog log_;
   std::vector<HFONT> fonts_;
+  std::vector<HFONT> linked_;
   HHOOK cbt_ = nullptr;
   HHOOK after_ = nullptr;
 };
@@ -160,7 +163,7 @@ TEST_F(GdiDriverTest, ReportSpoolsToThePdfPrinterAndLeavesNothingBehind) {
   WindowAnswerer answerer(&AnswerBoxesOnly);
   job_.ruler = 1;
   job_.pitch = 10;
-  Print(u8"Quillet driver test\r\nUnder\b_l\b_i\b_n\b_e\b_d and B\bBo\bol\bld\bd\nGrüße – 12,50 € Ä\bÄ\n"
+  Print(u8"Quillet driver test\r\nUnder\b_l\b_i\b_n\b_e\b_d and B\bBo\bol\bld\bd\nGrüße – 12,50 € Ä\bÄ  שָׁלוֹם\n"
         "\fPage two\n",
         &PdfPrinterDc);
 
@@ -168,6 +171,7 @@ TEST_F(GdiDriverTest, ReportSpoolsToThePdfPrinterAndLeavesNothingBehind) {
   ASSERT_EQ(log_.dialogs.size(), 1u);
   EXPECT_EQ(log_.captions[0], "Spooling");
   EXPECT_EQ(log_.page_lines, (std::vector<std::string>{path_ + " (page 1)", path_ + " (page 2)"}));
+  EXPECT_FALSE(linked_.empty()) << "the Hebrew took no linked face";
   ExpectReleased();
 
   const std::string pdf = WaitForPdf();
