@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "job/paper_sizes.h"
 #include "print/abort_dialog.h"
 #include "print/page_fit.h"
 #include "platform/file.h"
@@ -38,6 +39,49 @@ void SelectRunFont(const PrintJob& job, PrintDevice& device, const ReportFonts& 
   const FontHandle font = fonts.For(attribute);
   if (font != selected) device.SelectFont(job.dc, font);
   selected = font;
+}
+
+// The pages of the report open in `reading` at `lines_per_page` lines a page,
+// counted as Report::PrintLines pages it: a form feed before anything of the
+// report starts no page, one right after a page that ended full is that page's
+// end, and a page ends when it is full or at a form feed.
+int CountPages(PrintJob& reading, int lines_per_page) {
+  auto line = std::make_unique<ReportLine>();
+  int pages = 0;
+  int line_no = 0;
+  bool ended_full = false;
+  for (;;) {
+    std::int32_t status = CTL_NONE;
+    const int count = GetLine(reading, *line, &status);
+    if (status == CTL_EOF) break;
+    const bool lone_form_feed = line_no == 0 && count == 0 && status == CTL_FORM_FEED;
+    if (lone_form_feed && (pages == 0 || ended_full)) {
+      ended_full = false;
+      continue;
+    }
+    ended_full = false;
+    if (line_no == 0) ++pages;
+    if (count > 0) ++line_no;
+    const bool full = line_no >= lines_per_page;
+    if (full || status == CTL_FORM_FEED) {
+      line_no = 0;
+      ended_full = full && status != CTL_FORM_FEED;
+    }
+  }
+  return pages;
+}
+
+// Why the job's output file must be left alone: it is the report, another file
+// the call reads (before or after), or the trace log; null when it may be
+// written. A file that is not there yet holds nothing to lose.
+const char* OutputRefusal(const PrintJob& job, const FileIdentity* report) {
+  FileIdentity output;
+  if (!IdentifyPath(nullptr, job.output_path, output)) return nullptr;
+  if (report != nullptr && output == *report) return "it is the report itself";
+  if (IsTraceFile(output)) return "it is the trace log";
+  bool read = std::find(job.files_read.begin(), job.files_read.end(), output) != job.files_read.end();
+  read = read || (job.reads_file && job.reads_file(output));
+  return read ? "it is a report or configuration file of this call" : nullptr;
 }
 
 void DestroyCancelDialog(PrintDevice& device) {
@@ -79,8 +123,14 @@ class Report {
   bool PrintLines(DeviceContext dc);
   bool StartNewPage(DeviceContext dc);
   bool EndCurrentPage(DeviceContext dc, const char* failure_trace);
-  // CheckPrintResult, remembering the call that failed for the outcome.
+  // CheckPrintResult, remembering the call that failed for the outcome. A
+  // document under way is dropped before the box shows: under Wine it holds the
+  // prefix's turn to spool, which no box may keep from other processes.
   bool SpoolerFailed(const char* name, int result);
+  // Tells a page the printer gives that is not the paper the job asked for.
+  void CheckPaper(DeviceContext dc);
+  // -pages: the report's pages, read from a handle of its own.
+  int CountReportPages();
   // Counts a printed line whose characters reach beyond the right edge: `inked`
   // columns, blanks at its end left out.
   void CountCut(int inked);
@@ -124,6 +174,7 @@ class Report {
 ReportOutcome Report::Print() {
   if (!device_.GetPrinterDC(job_) || job_.dc == nullptr) return ReportOutcome::kNoPrinter;
   DeviceContext dc = job_.dc;
+  CheckPaper(dc);
 
   if (job_.raw && device_.QueryEscapeSupport(dc, kEscapePassThrough) == 0) {
     Trace("PASSTHROUGH not supported, ignoring -raw flag\n");
@@ -153,18 +204,28 @@ ReportOutcome Report::Print() {
   wide_advances_.assign(kGridUnits, 0);
   grid_ = std::make_unique<GridLine>();
 
+  if (!job_.pages.empty()) {
+    // A selection of none of the report's pages is known before anything is
+    // started, and touches nothing (the output file among them).
+    result.pages = CountReportPages();
+    bool any = false;
+    for (int page = 1; page <= result.pages && !any; ++page) any = PageSelected(job_, page);
+    if (!any) {
+      Trace("PrintReport() %s: no page selected of %d\n", job_.report_path, result.pages);
+      return ReportOutcome::kNoPageSelected;
+    }
+  }
+
   user_abort = 0;
   if (!job_.quiet) cancel_dialog = device_.CreateCancelDialog();
   device_.SetAbortProc(dc);
   device_.SetTransparentText(dc);  // the ruler's ticks show through the first row
 
   if (job_.output_path != nullptr) {
-    // Some drivers write the document over the file from its start and leave
-    // whatever was longer behind it: the file is emptied first, now that the
-    // printer is open and the document about to start.
-    result.error = device_.EmptyOutput(job_.output_path);
+    // Held for this document alone; it is emptied once the document starts.
+    result.error = device_.HoldOutput(job_.output_path);
     if (result.error != 0) {
-      Trace("PrintReport() output file not emptied, error %lu\n", result.error);
+      Trace("PrintReport() output file not had, error %lu\n", result.error);
       return ReportOutcome::kOutputFailed;
     }
   }
@@ -209,10 +270,50 @@ ReportOutcome Report::Print() {
 }
 
 bool Report::SpoolerFailed(const char* name, int result_code) {
-  if (!CheckPrintResult(device_, name, result_code, &result.error)) return false;
+  if (result_code > 0) return false;
+  if (document_open_) device_.AbortDocument(job_.dc);  // keeps the failed call's error code
+  document_open_ = false;
+  CheckPrintResult(device_, name, result_code, &result.error);
   result.spooler_call = name;
   result.spooler_result = result_code;
   return true;
+}
+
+void Report::CheckPaper(DeviceContext dc) {
+  const PaperChoice asked = ChoosePaper(job_.form_id, job_.paper_width, job_.paper_length, nullptr);
+  if (!asked.asked) return;
+  const int dpi_x = device_.GetDeviceCaps(dc, DeviceCap::kLogPixelsX);
+  const int dpi_y = device_.GetDeviceCaps(dc, DeviceCap::kLogPixelsY);
+  const int width = device_.GetDeviceCaps(dc, DeviceCap::kPhysicalWidth);
+  const int height = device_.GetDeviceCaps(dc, DeviceCap::kPhysicalHeight);
+  if (dpi_x <= 0 || dpi_y <= 0 || width <= 0 || height <= 0) return;  // the device does not say
+  // Tenths of a millimetre; a page turned to landscape is measured upright.
+  int given_width = MulDiv(width, 254, dpi_x);
+  int given_length = MulDiv(height, 254, dpi_y);
+  if (job_.orientation == 2) std::swap(given_width, given_length);
+  const auto near = [](long long a, long long b) { return a - b <= 10 && b - a <= 10; };
+  if (near(given_width, asked.width) && near(given_length, asked.length)) return;
+  result.paper_asked_width = asked.width;
+  result.paper_asked_length = asked.length;
+  result.paper_given_width = given_width;
+  result.paper_given_length = given_length;
+  Trace("PrintReport() paper asked %s (%.1f x %.1f mm), the printer gives %.1f x %.1f mm\n",
+        AskedPaperText(job_.form_id, job_.paper_width, job_.paper_length).c_str(), asked.width / 10.0,
+        asked.length / 10.0, given_width / 10.0, given_length / 10.0);
+}
+
+int Report::CountReportPages() {
+  PrintJob reading;
+  reading.raw = job_.raw;
+  reading.oem = job_.oem;
+  reading.ansi = job_.ansi;
+  reading.file = device_.OpenReport(job_.report_path, job_.report_path_wide);
+  if (reading.file == kReportOpenError) return 0;
+  reading.input.Reset();
+  reading.input.handle = reading.file;
+  const int pages = CountPages(reading, lines_per_page_);
+  device_.CloseReport(reading.file);
+  return pages;
 }
 
 void Report::CountCut(int inked) {
@@ -505,6 +606,19 @@ ReportResult PrintReport(PrintJob& job, PrintDevice& device) {
     job.input.Reset();
     return {ReportOutcome::kIsTraceLog};
   }
+  if (job.output_path != nullptr) {
+    if (const char* why = OutputRefusal(job, identified ? &identity : nullptr)) {
+      // The document would be written over a file that the call reads, or
+      // over the trace log.
+      Trace("PrintReport() %s: output file not written: %s\n", job.report_path, why);
+      device.CloseReport(job.file);
+      job.file = 0;
+      job.input.Reset();
+      ReportResult refused{ReportOutcome::kOutputFailed};
+      refused.output_refused = why;
+      return refused;
+    }
+  }
   Report report(job, device);
   const ReportOutcome outcome = report.Print();
   ReportResult result = report.result;
@@ -577,8 +691,9 @@ bool CheckPrintResult(PrintDevice& device, const char* name, int result, unsigne
   Trace("%s returned %i - GetLastError() = %lu\n", name, result, last_error);
   // A sharing violation is the spooler busy with another document (another
   // process writing the spool file) for as long as the device would wait.
-  const char* reason =
-      last_error == kSharingViolation ? "the spooler was busy with another document" : SpoolerErrorText(result);
+  const char* reason = last_error == kSharingViolation ? "the spooler was busy with another document"
+                       : last_error == kTurnTimedOut  ? "another process kept its turn to spool"
+                                                      : SpoolerErrorText(result);
   char text[kResultTextSize];
   std::snprintf(text, sizeof text, "%s returned %i (%s).", name, result, reason);
   device.ShowError(text);

@@ -40,7 +40,7 @@ class RecordingDevice : public PrintDevice {
   bool dialog_fails = false;
   int failing_font = 0;                   // MakeFont k (1-based) fails
   int start_doc = 1, end_doc = 1;
-  unsigned long empty_output = 0;         // EmptyOutput's error
+  unsigned long hold_output = 0;          // HoldOutput's error
   bool cancel_in_start_doc = false;       // the user cancels while StartDoc waits for its turn
   unsigned long last_error = 2;
   std::vector<int> start_page, end_page;  // results of the 1st, 2nd ... call; 1 after those
@@ -124,9 +124,9 @@ class RecordingDevice : public PrintDevice {
     if (cancel_in_start_doc) user_abort = 1;
     return cancel_in_start_doc ? 0 : start_doc;
   }
-  unsigned long EmptyOutput(const char16_t* output) override {
-    calls.push_back("EmptyOutput " + Utf8FromUtf16(output));
-    return empty_output;
+  unsigned long HoldOutput(const char16_t* output) override {
+    calls.push_back("HoldOutput " + Utf8FromUtf16(output));
+    return hold_output;
   }
   int StartPage(DeviceContext) override {
     calls.push_back("StartPage");
@@ -321,19 +321,40 @@ TEST_F(DriverTest, DocumentNameAndOutputFileReachTheSpoolerAndThePageLine) {
   job_.document_name = "(standard input)";
   job_.output_path = u"Z:\\out \u540d.ps";
   Print("ab\n");
-  // The file is emptied right before the document starts, once the printer is open.
-  EXPECT_EQ(device_.Only({"GetPrinterDC", "EmptyOutput", "StartDoc", "PageLine"}),
-            (std::vector<std::string>{"GetPrinterDC", "EmptyOutput Z:\\out \xe5\x90\x8d.ps",
+  // The file is held right before the document starts, once the printer is open.
+  EXPECT_EQ(device_.Only({"GetPrinterDC", "HoldOutput", "StartDoc", "PageLine"}),
+            (std::vector<std::string>{"GetPrinterDC", "HoldOutput Z:\\out \xe5\x90\x8d.ps",
                                       "StartDoc (standard input) > Z:\\out \xe5\x90\x8d.ps",
                                       "PageLine (standard input) (page 1)"}));
   EXPECT_NE(TraceLog().find("Printing (standard input) (page 1)\n"), std::string::npos);
   for (const bool printer : {false, true}) {
     device_ = RecordingDevice();
     device_.make_dc = printer;
-    device_.empty_output = 5;
+    device_.hold_output = kSharingViolation;  // another writer has it
     Print("ab\n");
-    EXPECT_EQ(device_.Only({"EmptyOutput", "StartDoc"}).size(), printer ? 1u : 0u);  // no printer: the file stays
+    EXPECT_EQ(device_.Only({"HoldOutput", "StartDoc"}).size(), printer ? 1u : 0u);  // no printer: the file stays
   }
+  // A file the call reads, or the trace log, is never written over: refused
+  // before any printer is opened.
+  Write(dir_ + "/job.cfg", "-copies=2\n");
+  job_.reads_file = [this](const FileIdentity& identity) {
+    FileIdentity config;
+    return IdentifyPath((dir_ + "/job.cfg").c_str(), nullptr, config) && config == identity;
+  };
+  for (const auto& [file, why] : std::vector<std::pair<std::string, const char*>>{
+           {report_, "it is the report itself"},
+           {dir_ + "/trace.log", "it is the trace log"},
+           {dir_ + "/job.cfg", "it is a report or configuration file of this call"},
+           {dir_ + "/new.ps", nullptr}}) {
+    device_ = RecordingDevice();
+    const std::u16string output = Utf16FromModifiedUtf8(file);
+    job_.output_path = output.c_str();
+    Write(report_, "ab\n");
+    const ReportResult result = PrintReport(job_, device_);
+    EXPECT_EQ(result.output_refused == nullptr ? "" : result.output_refused, std::string(why ? why : "")) << file;
+    EXPECT_EQ(device_.Only({"GetPrinterDC"}).size(), why ? 0u : 1u) << file;
+  }
+  job_.reads_file = nullptr;
   // A name the ANSI code page cannot spell reaches the spooler whole.
   device_ = RecordingDevice();
   job_.document_name = nullptr;
@@ -649,6 +670,9 @@ TEST_F(DriverTest, FailingSpoolerCallsEndTheReportAndReleaseEverything) {
       EXPECT_EQ(spooler.back(), "Box "s + c.box);  // the box shows in quiet jobs too
       EXPECT_EQ(spooler.end()[-2].rfind(c.last_spooler_call, 0), 0u);
       EXPECT_EQ(device_.Only({"EndDoc", "AbortDoc"}), c.end);
+      // The document is dropped before its box shows (under Wine it holds the
+      // prefix's turn to spool).
+      EXPECT_EQ(device_.Only({"AbortDoc", "Box"}).back(), "Box "s + c.box);
       const std::string log = TraceLog();
       EXPECT_EQ(log.substr(log.size() - std::strlen(c.trace)), c.trace);
       ExpectReleased();
@@ -928,15 +952,26 @@ TEST_F(DriverTest, PagesNotSelectedAreReadButNeverStarted) {
   job_.pages = {{4, 4}, {7, 9}};
   Print(report);
   EXPECT_EQ(device_.Pages(), "[0:p4]");
+  // Counted before anything starts: a selection of none holds no output file,
+  // starts no document and shows no dialog. Pages end as the driver ends them
+  // (a full page, and the form feed right after it that ends no second one).
   device_ = RecordingDevice();
-  job_.pages = {{6, 9}};
-  Write(report_, report);
+  device_.vertres = 40;  // two rows a page
+  job_.pages = {{5, 9}};
+  job_.output_path = u"/tmp/quillet-never-written.ps";
+  Write(report_, "\f\fa\nb\n\fc\nd\ne\n\f\f");
   const ReportResult none = PrintReport(job_, device_);
+  job_.output_path = nullptr;
   EXPECT_EQ(none.outcome, ReportOutcome::kNoPageSelected);
-  EXPECT_EQ(none.pages, 5);
-  EXPECT_TRUE(device_.Only({"StartPage", "EndDoc"}).empty());
-  EXPECT_EQ(device_.Only({"AbortDoc"}).size(), 1u);  // nothing sent, not even an empty document
-  ExpectReleased();
+  EXPECT_EQ(none.pages, 4);  // a b | c d | e | (blank)
+  EXPECT_TRUE(device_.Only({"HoldOutput", "StartDoc", "CreateCancelDialog", "AbortDoc"}).empty());
+  EXPECT_EQ(device_.Only({"OpenReport"}).size(), device_.Only({"CloseReport"}).size());
+  EXPECT_EQ(device_.fonts_alive, 0);
+  job_.pages = {{4, 4}};
+  device_ = RecordingDevice();
+  device_.vertres = 40;
+  Print("\f\fa\nb\n\fc\nd\ne\n\f\f");
+  EXPECT_EQ(device_.Pages(), "[]");  // the fourth page, blank, is the last
 }
 
 }  // namespace
