@@ -4,7 +4,9 @@ files alike: quillet-print processes printing at once spool one document at a
 time and lose nothing; one killed while it spools holds the next up no longer;
 a document that finds another program spooling is started once it can be."""
 import os
+import pty
 import re
+import select
 import signal
 import subprocess
 import sys
@@ -94,6 +96,66 @@ class SpoolTurns(PrintingCase):
         self.assertIn("takes over the turn of a process that ended while it spooled", read(next_log))
         [pdf] = new_pdfs(self.before, 1)
         self.assertIn("AFTER THE KILLED ONE kill9", pdf_text(pdf))
+
+    def test_a_stopped_holder_keeps_the_next_up_two_minutes_at_most(self):
+        """A holder stopped while it spools (Ctrl+Z, a debugger) keeps the turn:
+        a waiter says so after a second and every 30 s, and gives up after two
+        minutes; Ctrl+C ends a wait at once. Neither touches its output file."""
+        long = self.report("long.txt", [f"LONG {n}" for n in range(20000)])
+        short = winpath(self.report("short.txt", ["NEVER PRINTED"]))
+        holder_log = os.path.join(self.dir, "holder.log")
+        outputs = [os.path.join(self.dir, f"kept-{n}.ps") for n in range(2)]
+        for path in outputs:
+            with open(path, "wb") as f:
+                f.write(b"%!PS earlier document\n" + os.urandom(4096))
+        before = [read(path) for path in outputs]
+        env = dict(os.environ, WINEPREFIX=wine_prefix(), WINEDEBUG="-all")
+        holder = subprocess.Popen(["wine", QUILLET_PRINT, "-printer_id=Null", "-interactive=none",
+                                   f"-log={winpath(holder_log)}", winpath(long)], env=env,
+                                  stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            self.assertTrue(wait_for(lambda: "(page 2)" in read(holder_log)), read(holder_log)[-2000:])
+            holder.send_signal(signal.SIGSTOP)
+            started = time.time()
+            waiter = subprocess.Popen([WINE_RUN, QUILLET_PRINT, "-interactive=none", f"--output={winpath(outputs[0])}",
+                                       short], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+            # On a console (a pseudo-terminal), Ctrl+C once the wait is told.
+            pid, fd = pty.fork()
+            if pid == 0:
+                os.environ.update(env)
+                os.execvp("wine", ["wine", QUILLET_PRINT, f"--output={winpath(outputs[1])}", short])
+            console, sent, ended = b"", None, False
+            while not ended and time.time() < started + 60:
+                try:
+                    console += os.read(fd, 4096) if select.select([fd], [], [], 0.2)[0] else b""
+                except OSError:  # the terminal is closed
+                    pass
+                # The terminal breaks lines at its width.
+                if sent is None and b"waiting for another process" in re.sub(rb"[\r\n]", b"", console):
+                    os.write(fd, b"\x03")
+                    sent = time.time()
+                ended = os.waitpid(pid, os.WNOHANG)[0] != 0
+            interrupted = ended and sent is not None and time.time() - sent < 10
+            if not ended:
+                os.kill(pid, signal.SIGKILL)
+                os.waitpid(pid, 0)
+            os.close(fd)
+            _, err = waiter.communicate(timeout=180)
+            waited = time.time() - started
+        finally:
+            holder.send_signal(signal.SIGKILL)
+            holder.wait()
+        self.assertTrue(interrupted, console)
+        self.assertIn(b"quillet-print: interrupted", re.sub(rb"[\r\n]", b"", console))
+        err = err.decode()
+        self.assertEqual(waiter.returncode, 1, err)
+        self.assertLess(waited, 150)
+        told = [f"quillet-print: {short}: waiting for another process of this Wine prefix to end its document "
+                f"({s} s so far, at most 120 s)" for s in (1, 31, 61, 91)]
+        self.assertEqual([line for line in err.splitlines() if "waiting for" in line], told)
+        self.assertIn(f"quillet-print: {short}: not printed: another process of this Wine prefix kept its turn to "
+                      "spool for 120 s", err)
+        self.assertEqual([read(path) for path in outputs], before)
 
     def test_a_document_that_finds_another_program_spooling_starts_after_it(self):
         ready = os.path.join(self.dir, "ready")
