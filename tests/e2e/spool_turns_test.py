@@ -35,6 +35,21 @@ def read(path):
         return f.read()
 
 
+def windows_process(marker):
+    """The Linux process of the Windows program whose command line holds
+    `marker`: Wine's loader itself, or, for a 64-bit program, the process that
+    its start.exe starts."""
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open(f"/proc/{pid}/cmdline", "rb") as f:
+                command = f.read().replace(b"\0", b" ").decode("utf-8", "replace")
+        except OSError:
+            continue
+        if marker in command and not command.startswith("start.exe"):
+            return int(pid)
+    return None
+
+
 class SpoolTurns(PrintingCase):
     folder_prefix = "quillet-turns-"
 
@@ -110,12 +125,15 @@ class SpoolTurns(PrintingCase):
                 f.write(b"%!PS earlier document\n" + os.urandom(4096))
         before = [read(path) for path in outputs]
         env = dict(os.environ, WINEPREFIX=wine_prefix(), WINEDEBUG="-all")
+        stopped = None
         holder = subprocess.Popen(["wine", QUILLET_PRINT, "-printer_id=Null", "-interactive=none",
                                    f"-log={winpath(holder_log)}", winpath(long)], env=env,
                                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         try:
             self.assertTrue(wait_for(lambda: "(page 2)" in read(holder_log)), read(holder_log)[-2000:])
-            holder.send_signal(signal.SIGSTOP)
+            stopped = windows_process(winpath(holder_log))
+            self.assertIsNotNone(stopped)
+            os.kill(stopped, signal.SIGSTOP)
             started = time.time()
             waiter = subprocess.Popen([WINE_RUN, QUILLET_PRINT, "-interactive=none", f"--output={winpath(outputs[0])}",
                                        short], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
@@ -143,7 +161,11 @@ class SpoolTurns(PrintingCase):
             _, err = waiter.communicate(timeout=180)
             waited = time.time() - started
         finally:
-            holder.send_signal(signal.SIGKILL)
+            for pid in (stopped, holder.pid):
+                try:
+                    os.kill(pid, signal.SIGKILL)
+                except (TypeError, ProcessLookupError):  # none found, or gone
+                    pass
             holder.wait()
         self.assertTrue(interrupted, console)
         self.assertIn(b"quillet-print: interrupted", re.sub(rb"[\r\n]", b"", console))
