@@ -115,7 +115,8 @@ class SpoolTurns(PrintingCase):
     def test_a_stopped_holder_keeps_the_next_up_two_minutes_at_most(self):
         """A holder stopped while it spools (Ctrl+Z, a debugger) keeps the turn:
         a waiter says so after a second and every 30 s, and gives up after two
-        minutes; Ctrl+C ends a wait at once. Neither touches its output file."""
+        minutes; Ctrl+C ends a wait at once. Neither touches its output file,
+        and a report for the holder's own output file fails at once."""
         long = self.report("long.txt", [f"LONG {n}" for n in range(20000)])
         short = winpath(self.report("short.txt", ["NEVER PRINTED"]))
         holder_log = os.path.join(self.dir, "holder.log")
@@ -126,8 +127,9 @@ class SpoolTurns(PrintingCase):
         before = [read(path) for path in outputs]
         env = dict(os.environ, WINEPREFIX=wine_prefix(), WINEDEBUG="-all")
         stopped = None
+        held = winpath(os.path.join(self.dir, "held.ps"))
         holder = subprocess.Popen(["wine", QUILLET_PRINT, "-printer_id=Null", "-interactive=none",
-                                   f"-log={winpath(holder_log)}", winpath(long)], env=env,
+                                   f"-log={winpath(holder_log)}", f"--output={held}", winpath(long)], env=env,
                                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         try:
             self.assertTrue(wait_for(lambda: "(page 2)" in read(holder_log)), read(holder_log)[-2000:])
@@ -135,6 +137,11 @@ class SpoolTurns(PrintingCase):
             self.assertIsNotNone(stopped)
             os.kill(stopped, signal.SIGSTOP)
             started = time.time()
+            second = subprocess.run([WINE_RUN, QUILLET_PRINT, f"--output={held}", short], capture_output=True,
+                                    timeout=60)
+            self.assertEqual(second.returncode, 1)
+            self.assertIn(f"quillet-print: {short}: not printed: cannot write {held}: ", second.stderr.decode())
+            self.assertLess(time.time() - started, 20)
             waiter = subprocess.Popen([WINE_RUN, QUILLET_PRINT, "-interactive=none", f"--output={winpath(outputs[0])}",
                                        short], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
             # On a console (a pseudo-terminal), Ctrl+C once the wait is told.
