@@ -37,6 +37,7 @@ class RecordingDevice : public PrintDevice {
   TextMetrics device_metrics{100, 52, 0, 0x31};
   TextMetrics font_metrics{18, 10, 2, 0x31};
   int horzres = 100, vertres = 100, logpixelsy = 600;
+  int physical_width = 0, physical_height = 0;  // 0: the device does not say
   bool dialog_fails = false;
   int failing_font = 0;                   // MakeFont k (1-based) fails
   int start_doc = 1, end_doc = 1;
@@ -90,7 +91,18 @@ class RecordingDevice : public PrintDevice {
   }
   int GetDeviceCaps(DeviceContext, DeviceCap cap) override {
     calls.push_back("Caps " + std::to_string(static_cast<int>(cap)));
-    return cap == DeviceCap::kHorzRes ? horzres : cap == DeviceCap::kVertRes ? vertres : logpixelsy;
+    switch (cap) {
+      case DeviceCap::kHorzRes:
+        return horzres;
+      case DeviceCap::kVertRes:
+        return vertres;
+      case DeviceCap::kPhysicalWidth:
+        return physical_width;
+      case DeviceCap::kPhysicalHeight:
+        return physical_height;
+      default:
+        return logpixelsy;
+    }
   }
   void ReadTextFace(DeviceContext, char (&face)[kFaceNameSize]) override {
     calls.push_back("TextFace");
@@ -939,6 +951,44 @@ TEST_F(DriverTest, CutLinesTellWhatWouldHavePrintedThemWhole) {
     EXPECT_EQ(result.fits_at, vertres == 9000 ? 0 : 24);
     EXPECT_EQ(device_.fonts_alive, 0);
   }
+}
+
+// The page of the device context against the paper asked, 1 mm each way;
+// the report prints either way.
+TEST_F(DriverTest, APageThatIsNotThePaperAskedIsTold) {
+  struct Case {
+    const char* form;
+    int width, length;  // tenths of a millimetre
+    short orientation;
+    int physical_width, physical_height;  // at 600 dots per inch
+    int given_width, given_length;        // 0: not told
+  } cases[] = {
+      {"", 1270, 1270, 1, 6600, 8400, 2794, 3556},  // 5 x 5 in on an 11 x 14 in page
+      {"", 1270, 1270, 2, 8400, 6600, 2794, 3556},  // the same turned: measured upright
+      {"A4", 0, 0, 1, 4960, 7016, 0, 0},            // 210.0 x 297.0 mm
+      {"A4", 0, 0, 2, 7016, 4960, 0, 0},
+      {"A4", 0, 0, 1, 5100, 6600, 2159, 2794},      // Letter instead
+      {"", 1270, 1270, 1, 0, 0, 0, 0},              // the device does not say
+      {"Bogus", 0, 0, 1, 5100, 6600, 0, 0},         // nothing asked that has a size
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.form << " " << c.width << " " << c.orientation << " " << c.physical_width);
+    device_ = RecordingDevice();
+    device_.physical_width = c.physical_width;
+    device_.physical_height = c.physical_height;
+    CopyField(job_.form_id, c.form);
+    job_.paper_width = c.width;
+    job_.paper_length = c.length;
+    job_.orientation = c.orientation;
+    Write(report_, "a\n");
+    const ReportResult result = PrintReport(job_, device_);
+    EXPECT_EQ(result.outcome, ReportOutcome::kSpooled);
+    EXPECT_EQ(std::make_pair(result.paper_given_width, result.paper_given_length),
+              std::make_pair(c.given_width, c.given_length));
+    EXPECT_EQ(result.paper_asked_width != 0, c.given_width != 0);
+  }
+  EXPECT_NE(TraceLog().find("PrintReport() paper asked A4 (210.0 x 297.0 mm), the printer gives 215.9 x 279.4 mm\n"),
+            std::string::npos);
 }
 
 TEST_F(DriverTest, PagesNotSelectedAreReadButNeverStarted) {
