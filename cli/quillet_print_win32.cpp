@@ -370,7 +370,8 @@ bool PrepareOutput(const std::u16string& file, std::u16string& full, std::string
     return false;
   }
   const bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
-  CloseHandle(opened);
+  UniqueHandle output(opened);
+  output.reset();
   if (!existed) DeleteFileW(buffer.data());
   return true;
 }

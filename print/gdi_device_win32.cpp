@@ -179,7 +179,7 @@ int GdiPrintDevice::StartDocument(DeviceContext dc, const char* document_name, c
       AbortDoc(Dc(dc));
       result = 0;
     } else {
-      CloseHandle(emptied);
+      const UniqueHandle done(emptied);
     }
   }
   if (start.end == StartEnd::kTurnTimedOut) error = ERROR_TIMEOUT;
