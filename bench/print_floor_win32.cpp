@@ -28,7 +28,8 @@
 #include "platform/file.h"
 #include "platform/handles_win32.h"
 #include "print/print_driver.h"
-#include "report/grid_layout.h"
+#include "text/characters.h"
+#include "text/line_layout.h"
 #include "report/report_reader.h"
 
 namespace {
@@ -124,7 +125,7 @@ class Floor {
     static quillet::UnicodeLine decoded;
     static quillet::GridLine grid;
     quillet::DecodeUnicodeLine(line.text, count, line.positions, decoded);
-    quillet::LayOutLine(decoded, grid);
+    quillet::LayOutLine(quillet::TextLine{decoded.text, decoded.bytes, decoded.attrs, decoded.plain}, grid);
     for (int r = 0; r < grid.run_count; ++r) {
       const quillet::GridRun& run = grid.runs[r];
       for (int k = 0; k < run.units; ++k) wide_advances[k] = grid.advance[run.first + k] * char_width;

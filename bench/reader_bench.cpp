@@ -21,7 +21,8 @@
 
 #include "job/print_job.h"
 #include "platform/file.h"
-#include "report/grid_layout.h"
+#include "text/characters.h"
+#include "text/line_layout.h"
 #include "report/report_reader.h"
 
 namespace {
@@ -148,7 +149,7 @@ double ReaderPass(const char* path, std::uint64_t& checksum, std::uint64_t& line
     if (count == 0) continue;
     if (line.unicode) {
       quillet::DecodeUnicodeLine(line.text, count, line.positions, unicode);
-      quillet::LayOutLine(unicode, grid);
+      quillet::LayOutLine(quillet::TextLine{unicode.text, unicode.bytes, unicode.attrs, unicode.plain}, grid);
       for (int i = 0; i < grid.run_count; ++i)
         sum += grid.runs[i].units * (grid.runs[i].attribute + 1) + grid.runs[i].column * 50;
     } else {

@@ -28,6 +28,12 @@ target_link_libraries(quillet_reader_portable_tests PRIVATE quillet_core GTest::
 target_include_directories(quillet_reader_portable_tests PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests)
 gtest_discover_tests(quillet_reader_portable_tests TEST_PREFIX portable.)
 
+# The bidirectional algorithm, as the library builds it, over Unicode's own
+# conformance files (Debian's unicode-data, which scripts/setup.sh installs).
+add_executable(bidi_conformance ${CMAKE_SOURCE_DIR}/tests/conformance/bidi_conformance.cpp)
+target_link_libraries(bidi_conformance PRIVATE quillet_core)
+add_test(NAME bidi.conformance COMMAND bidi_conformance /usr/share/unicode)
+
 # The font builder that gives the Wine prefixes' printer font its glyphs for other
 # scripts (scripts/fallback-font.py), on the machine's own fonts.
 find_package(Python3 REQUIRED COMPONENTS Interpreter)

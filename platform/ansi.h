@@ -22,6 +22,23 @@ struct AnsiText {
 // into the name of another, existing file.
 AnsiText AnsiFromUtf16(std::u16string_view text);
 
+// What the bytes of the ANSI code page stand for in reports: the UTF-16 unit of
+// the character that each byte from 0x80 up is by itself (high[byte - 0x80]),
+// or 0 for a byte that is none (every such byte of a code page that spells some
+// characters in two bytes). Bytes below 0x80 are ASCII in every ANSI code page.
+struct AnsiCodePage {
+  char16_t high[128] = {};
+};
+
+// The system's: MultiByteToWideChar on Windows; natively, where the stand-in
+// code page is UTF-8, no byte from 0x80 up is a character by itself.
+const AnsiCodePage& SystemAnsiCodePage();
+
+// The code page that reports are read with: the system's, or the one a test
+// gives (null: the system's again).
+const AnsiCodePage& ReportAnsiCodePage();
+void SetAnsiCodePageForTesting(const AnsiCodePage* page);
+
 }  // namespace quillet
 
 #endif

@@ -35,6 +35,22 @@ AnsiText AnsiFromUtf16(std::u16string_view text) {
   return result;
 }
 
+const AnsiCodePage& SystemAnsiCodePage() {
+  static const AnsiCodePage page = [] {
+    AnsiCodePage made;
+    CPINFO info;
+    // A double-byte code page's lead bytes are no characters by themselves.
+    if (!GetCPInfo(CP_ACP, &info) || info.MaxCharSize != 1) return made;
+    for (int byte = 0x80; byte < 0x100; ++byte) {
+      const char in = static_cast<char>(byte);
+      wchar_t out[2] = {};
+      if (MultiByteToWideChar(CP_ACP, 0, &in, 1, out, 2) == 1) made.high[byte - 0x80] = static_cast<char16_t>(out[0]);
+    }
+    return made;
+  }();
+  return page;
+}
+
 std::u16string Utf16FromAnsi(std::string_view text) {
   std::u16string result;
   if (text.empty() || text.size() > INT_MAX) return result;

@@ -14,9 +14,10 @@
 #include "print/abort_dialog.h"
 #include "print/page_fit.h"
 #include "platform/file.h"
-#include "report/grid_layout.h"
+#include "report/ansi_line.h"
 #include "report/report_measure.h"
 #include "report/report_reader.h"
+#include "text/line_layout.h"
 #include "trace/trace.h"
 
 namespace quillet {
@@ -136,6 +137,8 @@ class Report {
   void CountCut(int inked);
   void PrintUnicodeLine(const ReportLine& line, int count);
   void PrintAnsiLine(const ReportLine& line, int count);
+  // Lays out a Unicode line (or an ANSI line read as one) and draws it.
+  void PrintLaidOut(const UnicodeLine& line);
   // A spooler call failed. Once the user has cancelled, that is the spooler
   // giving up on the cancelled job.
   static ReportOutcome Failed() { return user_abort ? ReportOutcome::kCancelled : ReportOutcome::kSpoolerFailed; }
@@ -166,7 +169,9 @@ class Report {
   // wherever a glyph's own advance is not a whole number of device units.
   std::vector<int> ansi_advances_;          // char_width_ for each of a line's characters
   std::vector<int> wide_advances_;          // those of the run of a Unicode line being drawn
+  std::vector<ClusterCells> cells_;         // the cells of the word being shaped
   std::unique_ptr<GridLine> grid_;          // the layout of the Unicode line being printed
+  std::unique_ptr<UnicodeLine> ansi_text_;  // an ANSI line read as Unicode
   // The last page ended because it was full, and nothing has come since.
   bool ended_full_ = false;
 };
@@ -202,7 +207,9 @@ ReportOutcome Report::Print() {
   columns_ = char_width_ > 0 ? horzres / char_width_ : -1;
   ansi_advances_.assign(kLineCapacity, char_width_);
   wide_advances_.assign(kGridUnits, 0);
+  cells_.assign(kLineCharacters, ClusterCells{});
   grid_ = std::make_unique<GridLine>();
+  ansi_text_ = std::make_unique<UnicodeLine>();
 
   if (!job_.pages.empty()) {
     // A selection of none of the report's pages is known before anything is
@@ -485,23 +492,43 @@ bool Report::PrintLines(DeviceContext dc) {
 void Report::PrintUnicodeLine(const ReportLine& line, int count) {
   UnicodeLine decoded;
   DecodeUnicodeLine(line.text, count, line.positions, decoded);
+  PrintLaidOut(decoded);
+}
+
+void Report::PrintLaidOut(const UnicodeLine& line) {
+  static_assert(kLineCharacters == kLinePositions && kUnderlined == ATTR_UNDERLINE, "the reader's lines");
   GridLine& grid = *grid_;
-  LayOutLine(decoded, grid);
+  LayOutLine(TextLine{line.text, line.bytes, line.attrs, line.plain}, grid);
   CountCut(grid.inked);
   const int y = line_height_ * line_no_;
-  int* const advances = wide_advances_.data();
+  const auto x = [&](int column) { return static_cast<int>(static_cast<long long>(column) * char_width_); };
   for (int r = 0; r < grid.run_count; ++r) {
     const GridRun& run = grid.runs[r];
-    for (int k = 0; k < run.units; ++k) advances[k] = grid.advance[run.first + k] * char_width_;
     SelectRunFont(job_, device_, fonts_, selected_font_, run.attribute);
-    device_.PutWideText(job_.dc, static_cast<int>(static_cast<long long>(run.column) * char_width_), y,
-                        grid.units + run.first, run.units, advances);
+    if (run.shaped) {
+      for (int k = 0; k < run.cluster_count; ++k) {
+        const ClusterPlace& place = grid.clusters[run.first_cluster + k];
+        cells_[k] = ClusterCells{place.unit, x(place.column), x(place.columns)};
+      }
+      device_.PutShapedText(job_.dc, y, grid.units + run.first, run.units, run.right_to_left, cells_.data(),
+                            run.cluster_count);
+      continue;
+    }
+    int* const advances = wide_advances_.data();
+    for (int k = 0; k < run.units; ++k) advances[k] = grid.advance[run.first + k] * char_width_;
+    device_.PutWideText(job_.dc, x(run.column), y, grid.units + run.first, run.units, advances);
   }
 }
 
 void Report::PrintAnsiLine(const ReportLine& line, int count) {
   DecodedLine decoded;
   DecodeLine(line.text, count, decoded);
+  // Letters and marks that the code page's bytes cannot show one to a column
+  // are laid out as the same line in UTF-8 would be.
+  if (!job_.raw && !job_.oem && !job_.ansi && AnsiLineAsUnicode(decoded, *ansi_text_)) {
+    PrintLaidOut(*ansi_text_);
+    return;
+  }
   TextRun runs[kLineCapacity];
   // Raw lines go to the printer byte for byte, NUL bytes included; printed
   // text ends at its first NUL.

@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <memory>
 
-#include "report/grid_layout.h"
+#include "report/ansi_line.h"
 #include "report/report_reader.h"
+#include "text/line_layout.h"
 
 namespace quillet {
 
@@ -24,11 +25,13 @@ ReportMeasure MeasureReport(PrintJob& job) {
       int inked = 0;
       if (line->unicode) {
         DecodeUnicodeLine(line->text, count, line->positions, *unicode);
-        LayOutLine(*unicode, *grid);
+        LayOutLine(TextLine{unicode->text, unicode->bytes, unicode->attrs, unicode->plain}, *grid);
         inked = grid->inked;
       } else {
         DecodeLine(line->text, count, *decoded);
-        inked = InkedColumns(*decoded);
+        const bool as_text = !job.raw && !job.oem && !job.ansi && AnsiLineAsUnicode(*decoded, *unicode);
+        if (as_text) LayOutLine(TextLine{unicode->text, unicode->bytes, unicode->attrs, unicode->plain}, *grid);
+        inked = as_text ? grid->inked : InkedColumns(*decoded);
       }
       measure.widest = std::max(measure.widest, inked);
       ++rows;

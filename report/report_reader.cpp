@@ -13,9 +13,9 @@
 #include <new>
 
 #include "platform/file.h"
-#include "report/grid_layout.h"
 #include "report/reader_simd.h"
 #include "report/report_text.h"
+#include "text/characters.h"
 #include "trace/trace.h"
 
 namespace quillet {
@@ -532,6 +532,22 @@ int SplitAttributeRuns(const std::uint8_t* attrs, int length, int char_width, Te
 }
 
 }  // namespace
+
+int InkedColumns(const DecodedLine& line) {
+  int column = 0;
+  int inked = 0;
+  const int length = std::clamp(line.length, 0, kLinePositions);
+  for (int k = 0; k < length && line.chars[k] != '\0'; ++k) {
+    const char c = line.chars[k];
+    if (c == '\t') {
+      column = NextTabStop(column);
+      continue;
+    }
+    ++column;
+    if (c != ' ') inked = column;
+  }
+  return inked;
+}
 
 int SplitRawRuns(const DecodedLine& line, int char_width, TextRun* runs) {
   return SplitAttributeRuns(line.attrs, std::clamp(line.length, 0, kLineCapacity - 1), char_width, runs);

@@ -79,15 +79,20 @@ struct TextRun {
 // hold kLineCapacity entries. Returns the number of runs (at least 1). The line
 // ends at its first NUL: printed text stops there. A character's column is its
 // index, but that a tab is not drawn: it ends the run before it, and the next
-// character starts at the next tab stop (grid_layout.h).
+// character starts at the next tab stop (text/characters.h).
 int SplitRuns(const DecodedLine& line, int char_width, TextRun* runs);
 
 // The same over all line.length characters, NUL bytes and tabs included: the
 // runs of a raw line, whose every byte goes to the printer.
 int SplitRawRuns(const DecodedLine& line, int char_width, TextRun* runs);
 
+// Columns of a decoded ANSI line up to its first NUL (one per byte, a tab to the
+// next stop), counted to the end of its last character that is not a blank or
+// a tab: what must fit across the page.
+int InkedColumns(const DecodedLine& line);
+
 // A decoded Unicode line: its characters in UTF-8, one attribute per character.
-// LayOutLine (grid_layout.h) puts it on the grid.
+// LayOutLine (text/line_layout.h) puts it on the grid.
 struct UnicodeLine {
   char text[kLineTextSize];             // the characters, NUL-terminated (a NUL character is a zero byte)
   std::uint8_t attrs[kLineCapacity];    // one attribute byte per character

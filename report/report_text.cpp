@@ -226,21 +226,6 @@ int CountCharacters(const char* text, int n) {
   return n - continued;
 }
 
-char32_t DecodeCharacter(const unsigned char*& p, const unsigned char* stop) {
-  const unsigned char* const first = p++;
-  while (p < stop && (*p & 0xC0) == 0x80) ++p;
-  const unsigned char lead = *first;
-  if (lead < 0x80 && p == first + 1) return lead;
-  Utf8Checker checker;
-  char32_t code = lead & (lead >= 0xF0 ? 0x07u : lead >= 0xE0 ? 0x0Fu : 0x1Fu);
-  bool valid = checker.Take(lead);
-  for (const unsigned char* b = first + 1; valid && b < p; ++b) {
-    valid = checker.InSequence() && checker.Take(*b);
-    code = code << 6 | (*b & 0x3Fu);
-  }
-  return valid && !checker.InSequence() ? code : kReplacementCharacter;
-}
-
 std::size_t Utf8FromUtf16Bytes(const unsigned char* in, std::size_t n, bool big_endian, bool at_end,
                                unsigned char* out, std::size_t room, std::size_t* used) {
   const auto unit = [&](std::size_t k) -> char32_t {
@@ -269,21 +254,7 @@ std::size_t Utf8FromUtf16Bytes(const unsigned char* in, std::size_t n, bool big_
       }
       i += 2;
     }
-    if (code < 0x80) {
-      out[o++] = static_cast<unsigned char>(code);
-    } else if (code < 0x800) {
-      out[o++] = static_cast<unsigned char>(0xC0 | code >> 6);
-      out[o++] = static_cast<unsigned char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-      out[o++] = static_cast<unsigned char>(0xE0 | code >> 12);
-      out[o++] = static_cast<unsigned char>(0x80 | (code >> 6 & 0x3F));
-      out[o++] = static_cast<unsigned char>(0x80 | (code & 0x3F));
-    } else {
-      out[o++] = static_cast<unsigned char>(0xF0 | code >> 18);
-      out[o++] = static_cast<unsigned char>(0x80 | (code >> 12 & 0x3F));
-      out[o++] = static_cast<unsigned char>(0x80 | (code >> 6 & 0x3F));
-      out[o++] = static_cast<unsigned char>(0x80 | (code & 0x3F));
-    }
+    o += static_cast<std::size_t>(EncodeUtf8(code, out + o));
   }
   *used = i;
   return o;

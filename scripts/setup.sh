@@ -27,6 +27,9 @@ packages+=(libz-mingw-w64-dev zlib1g-dev patch)
 # (scripts/wine-prefix.sh): the face itself, DejaVu Sans for Hebrew and Arabic,
 # WenQuanYi Micro Hei for Chinese, Japanese and Korean, and fc-list to find them.
 packages+=(fonts-dejavu-core fonts-wqy-microhei fontconfig)
+# Unicode's own conformance files for the order of right-to-left text
+# (BidiTest.txt, BidiCharacterTest.txt), which a native test runs in full.
+packages+=(unicode-data)
 command -v javac >/dev/null 2>&1 || packages+=(default-jdk-headless)
 # Maven, and the plugin that installs the release's jar by its own coordinates
 # (the JVM tests run it on Debian's repository of Maven plugins, offline).

@@ -121,7 +121,8 @@ class QuilletPrint(unittest.TestCase):
     def test_report_named_outside_the_code_page_prints_to_pdf(self):
         """A report named outside the ANSI code page prints; its line in Chinese,
         Japanese, Korean, Hebrew and Arabic comes out in the printer's own face (the
-        Wine prefix gives that face their glyphs), as characters, not boxes."""
+        Wine prefix gives that face their glyphs), as characters, not boxes; a
+        Hebrew report in code page 1255 prints as the same report in UTF-8."""
         os.makedirs(PDF_DIR, exist_ok=True)
         name = "Bericht \u540d \u00fc.txt"  # the CJK character has no place in code page 1252
         scripts = "中文 王小明 日本語 ひらがな 한국어 김민준 עברית שלום العربية مرحبا"
@@ -143,6 +144,28 @@ class QuilletPrint(unittest.TestCase):
             self.assertEqual(len(faces), 1, fonts)
             # The spooler's document bears the name whole, not "Bericht ? \u00fc.txt".
             self.assertIn(name[:-1], self.job_name(re.search(r"job_(\d+)\.pdf$", new[0]).group(1)))
+        finally:
+            for pdf in new:
+                os.remove(pdf)
+        # A report in the ANSI code page of a Hebrew Windows (1255, which Wine takes
+        # from the locale: LC_ALL) prints as the same report in UTF-8, not as Latin-1 letters.
+        hebrew = "HEBREW cp1255 cli8\n\u05d3\u05d5\u05d3 \u05db\u05d4\u05df-\u05dc\u05d5\u05d9  " \
+                 "\u05d1\u05e2\"\u05de  (\u05e7\u05d1\u05d1)  1,250.00\n" \
+                 "\u05de\u05d7\u05d9\u05e8 100 \u05e9\u05e7\u05dc\u05d9\u05dd  \u20aa 99.50\n"
+        paths = [os.path.join(self.dir, f"hebrew-{encoding}.txt") for encoding in ("cp1255", "utf-8")]
+        for path, encoding in zip(paths, ("cp1255", "utf-8")):
+            with open(path, "wb") as f:
+                f.write(hebrew.encode(encoding))
+        before = pdfs_now()
+        status, _, err = run("-pitch=10", *map(winpath, paths), env={"LANG": "he_IL.UTF-8", "LC_ALL": "he_IL.UTF-8"})
+        # (The shell of the Wine script has no such locale, and says so.)
+        self.assertEqual((status, re.sub(r"^bash: warning: setlocale.*\n", "", err, flags=re.M)), (0, ""))
+        new = new_pdfs(before, 2)
+        try:
+            self.assertEqual(len(new), 2)
+            texts = [pdf_text(pdf) for pdf in new]
+            self.assertEqual(texts[0], texts[1])
+            self.assertLessEqual({c for c in hebrew if "\u05d0" <= c <= "\u05ea"}, set(texts[0]))
         finally:
             for pdf in new:
                 os.remove(pdf)

@@ -28,7 +28,8 @@
 #include "print/print_device.h"
 #include "print/print_driver.h"
 #include "platform/file.h"
-#include "report/grid_layout.h"
+#include "text/characters.h"
+#include "text/line_layout.h"
 #include "report/report_reader.h"
 
 namespace quillet {
@@ -242,6 +243,7 @@ class CheckingDevice : public PrintDevice {
       }
     }
     FUZZ_REQUIRE(clusters[0].unit == 0);
+    for (int k = 0; k < length; ++k) FUZZ_REQUIRE(text[k] != 0 && text[k] != u'\t');
     Counted(cluster_count);
   }
   void PassThrough(DeviceContext dc, const unsigned char* block, int block_size) override {

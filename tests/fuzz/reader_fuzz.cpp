@@ -20,7 +20,8 @@
 #include "fuzz_support.h"
 #include "platform/file.h"
 #include "platform/text.h"
-#include "report/grid_layout.h"
+#include "text/characters.h"
+#include "text/line_layout.h"
 #include "report/report_reader.h"
 #include "report/report_text.h"
 
@@ -177,7 +178,7 @@ void CheckDecodedUnicode(const char* text, int count, int characters, int char_w
   const int tabs = static_cast<int>(std::count(decoded->text, decoded->text + printed_bytes, '\t'));
   const long long most = 2LL * (printed - tabs) + static_cast<long long>(kTabStop) * tabs;
   static GridLine* const grid = new GridLine;
-  LayOutLine(*decoded, *grid);
+  LayOutLine(TextLine{decoded->text, decoded->bytes, decoded->attrs, decoded->plain}, *grid);
   FUZZ_REQUIRE(grid->inked >= 0 && grid->inked <= most);
   FUZZ_REQUIRE(grid->run_count >= 0 && grid->run_count <= std::max(printed, 1));
   FUZZ_REQUIRE(grid->unit_count >= 0 && grid->unit_count <= 2 * printed);

@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include "print/abort_dialog.h"
+#include "platform/ansi.h"
 #include "platform/file.h"
 #include "platform/text.h"
 #include "trace/trace.h"
@@ -394,28 +395,36 @@ TEST_F(DriverTest, EachLineTakesTheTextCallOfItsKind) {
     std::vector<std::string> text;  // the text calls
     std::string trace = "";         // in the trace, when given
     bool oem = false;
+    bool hebrew = false;            // the ANSI code page is 1255's Hebrew
   } cases[] = {
       {"code page 1252, overstrikes included: the ANSI call", "Gr\xFC\xDF" "e\n\xE9\b\xE9\b_x\n",
        {"Text F1 0,0 Gr\xFC\xDF" "e", "Text F3 0,20 \xE9", "Text F1 10,20 x"}, "GetLine returned Gr\xFC\xDF" "e\n"},
       {"UTF-8: the Unicode call, a column per character", u8"Grüße – €\n",
        {u8"TextW F1 0,0 Grüße – € [10,10,10,10,10,10,10,10,10]"}, u8"GetLine returned Grüße – €\n"},
-      {"overstrikes on characters", u8"é\bé ü\b_😀x\n",
-       {u8"TextW F4 0,0 é [10]", u8"TextW F1 10,0   [10]", u8"TextW F2 20,0 ü [10]",
-        u8"TextW F1 30,0 😀x [20,0,10]"}},
+      {"overstrikes, and a word for the shaping engine on its cells", u8"é\bé ü\b_😀x\n",
+       {u8"TextW F4 0,0 é [10]", u8"TextW F2 20,0 ü [10]", u8"Shaped F1 0 😀x [0@30+20,2@50+10]"}},
       {"a wide character, a tab, a right-to-left field: the grid's columns", u8"漢\tאב 1\n",
-       {u8"TextW F1 0,0 漢 [20]", u8"TextW F1 80,0 אב [10,10]", u8"TextW F1 100,0  1 [10,10]"}},
+       {u8"TextW F1 0,0 漢 [20]", u8"TextW F1 80,0 1  [10,10]", u8"Shaped F1 0 rtl אב [0@110+10,1@100+10]"}},
+      {"code page 1255: Hebrew laid out as in UTF-8, other lines byte for byte",
+       "\xE3\xE5\xE3 \xEB\xE4\xEF\b\xEF\n\xA9 2027\n",
+       {u8"Shaped F4 0 rtl ן [0@0+10]", u8"Shaped F1 0 rtl כה [0@20+10,1@10+10]",
+        u8"Shaped F1 0 rtl דוד [0@60+10,1@50+10,2@40+10]", "Text F1 0,20 \xA9 2027"}, "", false, true},
       {"a tab in an ANSI line", "a\tb\n", {"Text F1 0,0 a", "Text F1 80,0 b"}},
       {"UTF-16 with a mark, traced as UTF-8", "\xFF\xFEZ\0o\0\xEB\0\n\0"s, {u8"TextW F1 0,0 Zoë [10,10,10]"},
        u8"GetLine: UTF-16LE report (byte-order mark)\nGetLine returned Zoë\n"},
       {"-oem: UTF-8 bytes are bytes", u8"é\n", {"ToOem \xC3\xA9", "Text F1 0,0 \xC3\xA9"}, "", true},
   };
+  AnsiCodePage hebrew;
+  for (int k = 0; k < 128; ++k) hebrew.high[k] = static_cast<char16_t>(k < 0x60 ? 0x80 + k : 0x05D0 + k - 0x60);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     device_ = RecordingDevice();
     job_.oem = c.oem;
+    SetAnsiCodePageForTesting(c.hebrew ? &hebrew : nullptr);
     OpenTraceFile((dir_ + "/trace.log").c_str());
     Print(c.report);
-    EXPECT_EQ(device_.Only({"Text", "TextW", "ToOem"}), c.text);
+    SetAnsiCodePageForTesting(nullptr);
+    EXPECT_EQ(device_.Only({"Text", "TextW", "Shaped", "ToOem"}), c.text);
     EXPECT_NE(TraceLog().find(c.trace), std::string::npos) << TraceLog();
   }
 }
