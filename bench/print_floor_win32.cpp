@@ -28,6 +28,7 @@
 #include "platform/file.h"
 #include "platform/handles_win32.h"
 #include "print/print_driver.h"
+#include "report/pager.h"
 #include "text/characters.h"
 #include "text/line_layout.h"
 #include "report/report_reader.h"
@@ -137,42 +138,27 @@ class Floor {
   }
 
   // The report's pages, from StartDoc to EndDoc; false when a spooler call failed.
-  bool PrintPages(quillet::PrintJob& job) {
-    int row = 0;  // next row on the open page; 0: none open
-    bool started_any = false;
-    bool ended_full = false;
+  bool PrintPages(quillet::ReportInput& input) {
+    quillet::Pager pager(lines_per_page);
     for (;;) {
       static quillet::ReportLine line;
       std::int32_t status = quillet::CTL_NONE;
-      const int count = quillet::GetLine(job, line, &status);
+      const int count = quillet::GetLine(input, line, &status);
       if (status == quillet::CTL_EOF) break;
-      const bool lone_form_feed = row == 0 && count == 0 && status == quillet::CTL_FORM_FEED;
-      if (lone_form_feed && (!started_any || ended_full)) {
-        ended_full = false;
-        continue;
-      }
-      ended_full = false;
-      if (row == 0) {
-        if (StartPage(dc.get()) <= 0) return false;
-        started_any = true;
-        ++pages;
-      }
-      if (count > 0) {
+      const quillet::PageStep step = pager.Take(count, status);
+      if (step.skipped != quillet::PageStep::Skip::kNone) continue;
+      if (step.starts_page && StartPage(dc.get()) <= 0) return false;
+      if (step.row >= 0) {
         if (line.unicode) {
-          DrawUnicodeLine(line, count, line_height * row);
+          DrawUnicodeLine(line, count, line_height * step.row);
         } else {
-          DrawAnsiLine(line, count, line_height * row);
+          DrawAnsiLine(line, count, line_height * step.row);
         }
-        ++row;
       }
-      const bool full = row >= lines_per_page;
-      if (full || status == quillet::CTL_FORM_FEED) {
-        if (EndPage(dc.get()) <= 0) return false;
-        row = 0;
-        ended_full = full && status != quillet::CTL_FORM_FEED;
-      }
+      if (step.ends_page && EndPage(dc.get()) <= 0) return false;
     }
-    return row == 0 || EndPage(dc.get()) > 0;
+    pages = pager.pages();
+    return pager.row() == 0 || EndPage(dc.get()) > 0;
   }
 };
 
@@ -197,10 +183,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "print_floor: cannot open %s\n", path);
     return 1;
   }
-  static quillet::PrintJob job;
-  job.file = report.get();
-  job.input.Reset();
-  job.input.handle = job.file;
+  static quillet::ReportInput input;
+  input.Open(report.get(), quillet::PrintJob{});
 
   Floor floor;
   floor.plain = plain;
@@ -219,7 +203,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "print_floor: StartDoc failed\n");
     return 1;
   }
-  const bool printed = floor.PrintPages(job);
+  const bool printed = floor.PrintPages(input);
   if (!printed || EndDoc(floor.dc.get()) <= 0) {
     if (!printed) AbortDoc(floor.dc.get());
     std::fprintf(stderr, "print_floor: a spooler call failed\n");

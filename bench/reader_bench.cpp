@@ -130,10 +130,9 @@ double PlainRead(const char* path, std::uint64_t& checksum) {
 // (b) What the print driver does per line, minus the printing.
 double ReaderPass(const char* path, std::uint64_t& checksum, std::uint64_t& lines) {
   Clock::time_point start = Clock::now();
-  quillet::PrintJob job;
-  job.file = quillet::ReportOpen(path);
-  if (job.file == quillet::kReportOpenError) std::exit(1);
-  job.input.Reset();
+  quillet::ReportInput input;
+  input.Open(quillet::ReportOpen(path), quillet::PrintJob{});
+  if (input.file == quillet::kReportOpenError) std::exit(1);
   quillet::ReportLine line;
   quillet::DecodedLine decoded;
   quillet::UnicodeLine unicode;
@@ -143,7 +142,7 @@ double ReaderPass(const char* path, std::uint64_t& checksum, std::uint64_t& line
   std::uint64_t count_lines = 0;
   for (;;) {
     std::int32_t status;
-    int count = quillet::GetLine(job, line, &status);
+    int count = quillet::GetLine(input, line, &status);
     if (status == quillet::CTL_EOF) break;
     ++count_lines;
     if (count == 0) continue;
@@ -158,7 +157,7 @@ double ReaderPass(const char* path, std::uint64_t& checksum, std::uint64_t& line
       for (int i = 0; i < n; ++i) sum += runs[i].length * (runs[i].attribute + 1) + runs[i].x;
     }
   }
-  quillet::ReportClose(job.file);
+  quillet::ReportClose(input.file);
   double seconds = Seconds(start);
   checksum = sum;
   lines = count_lines;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "job/print_job.h"
+#include "job/call_record.h"
 
 namespace quillet::cli {
 

@@ -62,11 +62,11 @@ void Warn(const std::u16string& text) {
 
 // What the option parser meets: every option text of the call, wherever it
 // stands, and the files it leaves alone.
-void OnOption(const PrintJob&, const OptionSeen& seen) {
+void OnOption(const OptionSeen& seen) {
   const std::string text = OptionWarning(seen);
   if (!text.empty()) Warn(Utf16FromAnsi(text));
 }
-void OnRefused(const PrintJob&, const char* text) { Warn(Utf16FromAnsi(text)); }
+void OnRefused(const char* text) { Warn(Utf16FromAnsi(text)); }
 
 std::u16string g_report;  // the report being printed, as given
 
@@ -127,7 +127,7 @@ void ClearProgress() {
   g_progress_width = 0;
 }
 
-void OnPage(const PrintJob&, int page) {
+void OnPage(int page) {
   // A Ctrl+C that came before the driver reset the flag for this report.
   if (g_interrupted) user_abort = 1;
   if (!g_err->console()) return;
@@ -489,9 +489,9 @@ std::u16string FailureLine(const ReportResult& result, const PrintJob& job, cons
 bool RunPrintCall(const std::vector<std::u16string>& arguments, const Step& step) {
   bool all_spooled = true;
   PrintCall call(static_cast<int>(step.arguments.size()));
-  call.job().on_page = &OnPage;
-  call.job().on_option = &OnOption;
-  call.job().on_refused = &OnRefused;
+  call.record().on_page = &OnPage;
+  call.record().on_option = &OnOption;
+  call.record().on_refused = &OnRefused;
   call.SetLaterArguments([&](int index, std::vector<CallArgument>& later) {
     for (std::size_t k = static_cast<std::size_t>(index) + 1; k < step.arguments.size(); ++k) {
       const std::u16string& wide = arguments[step.arguments[k]];
@@ -516,15 +516,15 @@ bool RunPrintCall(const std::vector<std::u16string>& arguments, const Step& step
         all_spooled = false;
         continue;
       }
-      call.job().output_path = output.c_str();
+      call.record().output_path = output.c_str();
     }
     const Step::Pages* pages = step.PagesOf(step.arguments[k]);
-    if (pages != nullptr) call.job().pages = pages->ranges;
+    if (pages != nullptr) call.record().pages = pages->ranges;
     bool failed = false;
     bool empty = false;
     const std::optional<ReportResult> result = PrintArgument(call, static_cast<int>(k), wide, failed, empty);
-    call.job().output_path = nullptr;
-    call.job().pages.clear();
+    call.record().output_path = nullptr;
+    call.record().pages.clear();
     if (failed) all_spooled = false;
     ClearProgress();
     if (!result) continue;

@@ -95,6 +95,7 @@ struct Nesting {
   int config = 0;                      // configuration files open around this option text
   int list = 0;                        // list options around this option text
   const OpenConfig* chain = nullptr;   // the innermost of them
+  int* files_read = nullptr;           // configuration files read for the option text so far
 };
 
 // A name field need not hold a terminator: the search key takes the first 20 bytes
@@ -175,7 +176,8 @@ std::int32_t ReadLength(const char* value) {
 // `wide`, when given, is `text` in UTF-16: the option came from Java, the
 // command line or a Unicode configuration file, and the ANSI code page cannot
 // spell all of it. `lead` is the character the text had in front of it.
-void ParseOption(PrintJob& job, char* text, const std::u16string* wide, Nesting nesting, char lead);
+void ParseOption(PrintJob& job, CallRecord& call, char* text, const std::u16string* wide, Nesting nesting,
+                 char lead);
 
 // The value of an option text: after its first '=' and the blanks that follow;
 // a value that begins with a double quote loses it and its last character.
@@ -277,11 +279,16 @@ class ConfigText {
       if (line.back() == '\n') line.pop_back();
       return true;
     }
-    if (rest_.empty()) {
-      rest_ = form_ == Form::kUtf8 ? Utf16FromModifiedUtf8(ReadLine<std::string>(kMaxLine))
-                                   : ReadLine<std::u16string>(kMaxLine);
-      if (rest_.empty()) return false;
+    // The line is read on, a block at a time, while what is left of it could
+    // not fill a piece: so a line is cut into the same pieces however long it is.
+    while (rest_.size() < 2 * kPiece + 2 && (rest_.empty() || line_open_)) {
+      const std::size_t had = rest_.size();
+      rest_ += form_ == Form::kUtf8 ? Utf16FromModifiedUtf8(ReadLine<std::string>(kMaxLine))
+                                    : ReadLine<std::u16string>(kMaxLine);
+      line_open_ = rest_.size() > had && rest_.back() != u'\n' && !at_end_;
+      if (rest_.size() == had) break;
     }
+    if (rest_.empty()) return false;
     // A piece is what an ANSI file would give for the same text: at most
     // kPiece bytes in the code page, its LF included. A pair stays whole.
     const auto whole = [this](std::size_t n) {
@@ -306,7 +313,8 @@ class ConfigText {
 
  private:
   enum class Form { kBytes, kUtf8, kUtf16LE, kUtf16BE };
-  // A line longer than this is taken as several all the same.
+  // A line is read in blocks of this many bytes (units of UTF-16), each ending
+  // between two characters.
   static constexpr std::size_t kMaxLine = 4096;
   static constexpr int kNone = -2;  // nothing given back (EOF is -1)
 
@@ -322,13 +330,18 @@ class ConfigText {
     return form_ == Form::kUtf16LE ? a | (b << 8) : (a << 8) | b;
   }
 
-  // Up to `limit` bytes or units, through the first LF.
+  // Up to `limit` bytes or units, through the first LF; in a Unicode file, on
+  // to the end of a character that the limit would cut (a UTF-8 sequence, a
+  // surrogate pair).
   template <class Text>
   Text ReadLine(std::size_t limit) {
     Text line;
-    while (line.size() < limit) {
+    while (line.size() < limit || (form_ != Form::kBytes && InCharacter(line))) {
       int c = Get();
-      if (c == EOF) break;
+      if (c == EOF) {
+        at_end_ = true;
+        break;
+      }
       if (c == '\r') {
         const int next = Get();
         if (next == '\n') {
@@ -349,23 +362,38 @@ class ConfigText {
   std::size_t head_size_ = 0;
   std::size_t head_pos_ = 0;
   int back_ = kNone;
-  std::u16string rest_;  // what is left of the current line of a Unicode file
+  // Whether the last character of `line` is a lead that wants more: a UTF-8
+  // sequence begun, or a high surrogate.
+  static bool InCharacter(const std::string& line) {
+    std::size_t lead = line.size();
+    while (lead > 0 && lead + 4 > line.size() && (line[lead - 1] & 0xC0) == 0x80) --lead;
+    if (lead == 0) return false;
+    const auto byte = static_cast<unsigned char>(line[lead - 1]);
+    const std::size_t length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
+    return line.size() - (lead - 1) < length;
+  }
+  static bool InCharacter(const std::u16string& line) { return !line.empty() && IsHighSurrogate(line.back()); }
+
+  std::u16string rest_;     // what is left of the current line of a Unicode file
+  bool line_open_ = false;  // rest_ ends before the end of its line: more of it is to be read
+  bool at_end_ = false;     // the file has no more
 };
 
 // Tells the front end of a file left alone, after the trace.
-void Refuse(PrintJob& job, const std::string& text) {
+void Refuse(const CallRecord& call, const std::string& text) {
   Trace("%s\n", text.c_str());
-  if (job.on_refused != nullptr) job.on_refused(job, text.c_str());
+  if (call.on_refused != nullptr) call.on_refused(text.c_str());
 }
 
 // Applies every line of a configuration file. Each line (or each 127-byte piece of
 // a longer line) starts with a lead character, like an argument, which is skipped.
-void ReadConfigFile(PrintJob& job, const char* path, const std::u16string* wide_path, Nesting nesting) {
+void ReadConfigFile(PrintJob& job, CallRecord& call, const char* path, const std::u16string* wide_path,
+                    Nesting nesting) {
   if (nesting.config >= kMaxConfigDepth) {
     Trace("Parse_Arg() config nesting too deep, skipping %s\n", path);
     return;
   }
-  if (job.config_files_read >= kMaxConfigFiles) {
+  if (*nesting.files_read >= kMaxConfigFiles) {
     Trace("Parse_Arg() too many config files, skipping %s\n", path);
     return;
   }
@@ -378,11 +406,11 @@ void ReadConfigFile(PrintJob& job, const char* path, const std::u16string* wide_
   if (open.known && IsTraceFile(open.identity)) {
     // Every line read would be traced and then read again as the next line,
     // without end.
-    Refuse(job, std::string(path) + " is the trace log: not read as a configuration file");
+    Refuse(call, std::string(path) + " is the trace log: not read as a configuration file");
     return;
   }
   if (open.known) {
-    job.files_read.push_back(open.identity);
+    call.files_read.push_back(open.identity);
     for (const OpenConfig* outer = nesting.chain; outer != nullptr; outer = outer->outer) {
       if (outer->known && outer->identity == open.identity) {
         Trace("Parse_Arg() config loop, skipping %s\n", path);
@@ -390,7 +418,7 @@ void ReadConfigFile(PrintJob& job, const char* path, const std::u16string* wide_
       }
     }
   }
-  ++job.config_files_read;
+  ++*nesting.files_read;
   ++nesting.config;
   nesting.chain = &open;
   ConfigText text(file.get());
@@ -405,12 +433,12 @@ void ReadConfigFile(PrintJob& job, const char* path, const std::u16string* wide_
     // The lead character is one UTF-16 unit, or two for a pair.
     const std::size_t lead_units = wide.size() >= 2 && IsHighSurrogate(wide[0]) ? 2 : 1;
     std::u16string wide_text = wide.size() > lead_units ? wide.substr(lead_units) : std::u16string();
-    ParseOption(job, &line[1], wide.empty() ? nullptr : &wide_text, nesting, line[0]);
+    ParseOption(job, call, &line[1], wide.empty() ? nullptr : &wide_text, nesting, line[0]);
   }
 }
 
 // Applies a blank-separated list of option texts, each with its lead character.
-void ParseList(PrintJob& job, char* value, const std::u16string* wide, Nesting nesting) {
+void ParseList(PrintJob& job, CallRecord& call, char* value, const std::u16string* wide, Nesting nesting) {
   if (*value == '\0') return;
   if (nesting.list >= kMaxListDepth) {
     Trace("Parse_Arg() list nesting too deep, skipping %s\n", value);
@@ -422,7 +450,7 @@ void ParseList(PrintJob& job, char* value, const std::u16string* wide, Nesting n
   for (const auto& token : tokens) value[token.second] = '\0';
   for (std::size_t k = 0; k < tokens.size(); ++k) {
     // Without its lead character: a one-character token passes the empty text.
-    ParseOption(job, value + tokens[k].first + 1, wide_tokens.empty() ? nullptr : &wide_tokens[k], nesting,
+    ParseOption(job, call, value + tokens[k].first + 1, wide_tokens.empty() ? nullptr : &wide_tokens[k], nesting,
                 value[tokens[k].first]);
   }
 }
@@ -438,7 +466,8 @@ void SetSource(PrintJob& job, const char* value) {
   if (job.source == 0) job.source = Low16(ReadNumber(value));
 }
 
-void ApplyOption(PrintJob& job, std::int32_t id, char* value, const std::u16string* wide_value, Nesting nesting) {
+void ApplyOption(PrintJob& job, CallRecord& call, std::int32_t id, char* value, const std::u16string* wide_value,
+                 Nesting nesting) {
   switch (id) {
     case kConfig:
       job.config_path = value;  // kept even when the file cannot be read
@@ -448,7 +477,7 @@ void ApplyOption(PrintJob& job, std::int32_t id, char* value, const std::u16stri
         job.config_path_wide.clear();
       }
       // The value, not config_path: a nested config line replaces config_path.
-      ReadConfigFile(job, value, wide_value, nesting);
+      ReadConfigFile(job, call, value, wide_value, nesting);
       break;
     case kDisposition:
       job.scratch = EqualsIgnoreCase(value, "scratch") ? 1 : 0;
@@ -461,7 +490,7 @@ void ApplyOption(PrintJob& job, std::int32_t id, char* value, const std::u16stri
       break;
     case kPrinterCtl:
     case kFormCtl:
-      ParseList(job, value, wide_value, nesting);
+      ParseList(job, call, value, wide_value, nesting);
       break;
     case kFormId:
       CopyField(job.form_id, value);
@@ -502,11 +531,11 @@ void ApplyOption(PrintJob& job, std::int32_t id, char* value, const std::u16stri
       FileIdentity identity;
       bool read = false;
       if (IdentifyPath(value, nullptr, identity)) {
-        for (const FileIdentity& file : job.files_read) read = read || file == identity;
-        read = read || (job.reads_file && job.reads_file(identity));
+        for (const FileIdentity& file : call.files_read) read = read || file == identity;
+        read = read || (call.reads_file && call.reads_file(identity));
       }
       if (read) {
-        Refuse(job, std::string(value) + " is a report or configuration file of this call: not opened as the trace log");
+        Refuse(call, std::string(value) + " is a report or configuration file of this call: not opened as the trace log");
       } else {
         OpenTraceFile(value);
       }
@@ -526,18 +555,19 @@ void ApplyOption(PrintJob& job, std::int32_t id, char* value, const std::u16stri
   }
 }
 
-void ParseOption(PrintJob& job, char* text, const std::u16string* wide, Nesting nesting, char lead) {
+void ParseOption(PrintJob& job, CallRecord& call, char* text, const std::u16string* wide, Nesting nesting,
+                 char lead) {
   Trace("Parse_Arg(%s)\n", text);
   // An empty text would compare equal to every name and find whatever row the
   // search probes first; it names no option, so it is ignored.
   if (*text == '\0') return;
   const OptionEntry* option = FindOption(text);
   // The text as given: finding the value cuts a closing quote off it.
-  const std::string given = job.on_option != nullptr ? text : "";
+  const std::string given = call.on_option != nullptr ? text : "";
   const auto tell = [&](const char* value) {
-    if (job.on_option == nullptr) return;
+    if (call.on_option == nullptr) return;
     const OptionSeen seen{lead, given.c_str(), option, value, nesting.chain != nullptr ? nesting.chain->path : nullptr};
-    job.on_option(job, seen);
+    call.on_option(seen);
   };
   if (option == nullptr) {
     tell(nullptr);
@@ -561,7 +591,7 @@ void ParseOption(PrintJob& job, char* text, const std::u16string* wide, Nesting 
     if (has_wide) wide_value = wide->substr(begin, end - begin);
   }
   tell(value != no_value ? value : nullptr);
-  ApplyOption(job, option->id, value, has_wide ? &wide_value : nullptr, nesting);
+  ApplyOption(job, call, option->id, value, has_wide ? &wide_value : nullptr, nesting);
 }
 
 void CollectConfigFiles(const char* text, const std::u16string* wide, int depth, std::vector<NamedFile>& out) {
@@ -640,9 +670,11 @@ const OptionEntry* FindOption(const char* text) {
   return nullptr;
 }
 
-void Parse_Arg(PrintJob& job, char* text, const std::u16string* wide, char lead) {
-  job.config_files_read = 0;
-  ParseOption(job, text, wide, Nesting{}, lead);
+void Parse_Arg(PrintJob& job, CallRecord& call, char* text, const std::u16string* wide, char lead) {
+  int files_read = 0;
+  Nesting nesting;
+  nesting.files_read = &files_read;
+  ParseOption(job, call, text, wide, nesting, lead);
 }
 
 std::vector<NamedFile> ConfigFilesNamed(const char* text, const std::u16string* wide) {

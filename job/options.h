@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "job/call_record.h"
 #include "job/print_job.h"
 
 namespace quillet {
@@ -42,7 +43,7 @@ void SortOptionTable();
 // finds the first row probed (`log`); Parse_Arg never passes it.
 const OptionEntry* FindOption(const char* text);
 
-// An option text as the parser meets it, told to PrintJob::on_option before it
+// An option text as the parser meets it, told to CallRecord::on_option before it
 // is applied: an argument, a configuration-file line or a list item.
 struct OptionSeen {
   char lead;                  // its lead character: '-', '/', or whatever begins a file's line
@@ -66,10 +67,11 @@ struct OptionSeen {
 // read as that text, each line converted to the ANSI code page, with its UTF-16
 // form beside it where the code page cannot spell it; other files are bytes of
 // the ANSI code page. A configuration file that is the trace log is not read,
-// and a log file that the call reads (PrintJob::reads_file) is not opened: the
-// trace and PrintJob::on_refused say so. `lead` is the lead character the
-// text had, for PrintJob::on_option.
-void Parse_Arg(PrintJob& job, char* text, const std::u16string* wide = nullptr, char lead = '-');
+// and a log file that the call reads (its files_read, CallRecord::reads_file)
+// is not opened: the trace and CallRecord::on_refused say so. `lead` is the
+// lead character the text had, for CallRecord::on_option. The configuration
+// files read join call.files_read.
+void Parse_Arg(PrintJob& job, CallRecord& call, char* text, const std::u16string* wide = nullptr, char lead = '-');
 
 // A file name as an option gives it: in the ANSI code page, with the UTF-16
 // form when the code page cannot spell it (empty otherwise).

@@ -108,7 +108,7 @@ bool GdiPrintDevice::IdentifyReport(std::int32_t file, FileIdentity& identity) {
 
 unsigned long GdiPrintDevice::LastError() { return GetLastError(); }
 
-bool GdiPrintDevice::GetPrinterDC(PrintJob& job) { return printer_dc_source_(job); }
+DeviceContext GdiPrintDevice::GetPrinterDC(PrintJob& job) { return printer_dc_source_(job); }
 
 void GdiPrintDevice::DeleteDC(DeviceContext dc) { ::DeleteDC(Dc(dc)); }
 

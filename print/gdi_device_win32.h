@@ -17,7 +17,7 @@ class GdiPrintDevice final : public PrintDevice {
  public:
   // Where the printer's device context comes from: GetPrinterDC (printer_setup.h)
   // unless another source is given (tests print on a context of their own).
-  using PrinterDcSource = bool (*)(PrintJob& job);
+  using PrinterDcSource = DeviceContext (*)(PrintJob& job);
   explicit GdiPrintDevice(PrinterDcSource printer_dc_source = nullptr);
   // An output file still held goes as a dropped document's does.
   ~GdiPrintDevice() override;
@@ -33,7 +33,7 @@ class GdiPrintDevice final : public PrintDevice {
   void CloseReport(std::int32_t file) override;
   bool IdentifyReport(std::int32_t file, FileIdentity& identity) override;
   unsigned long LastError() override;
-  bool GetPrinterDC(PrintJob& job) override;
+  DeviceContext GetPrinterDC(PrintJob& job) override;
   void DeleteDC(DeviceContext dc) override;
 
   int QueryEscapeSupport(DeviceContext dc, int escape) override;

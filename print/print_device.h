@@ -69,9 +69,9 @@ class PrintDevice {
   virtual bool IdentifyReport(std::int32_t file, FileIdentity& identity) = 0;
   virtual unsigned long LastError() = 0;
 
-  // Prepares the job's printer and leaves its device context in job.dc (null when
-  // none could be made). False on failure.
-  virtual bool GetPrinterDC(PrintJob& job) = 0;
+  // Prepares the job's printer and returns its device context (null when none
+  // could be made).
+  virtual DeviceContext GetPrinterDC(PrintJob& job) = 0;
   virtual void DeleteDC(DeviceContext dc) = 0;
 
   // QUERYESCSUPPORT for one escape: 0 when the device does not support it.

@@ -35,53 +35,23 @@ std::vector<char> g_xlat_buffer;
 
 // Selects a run's font unless it is `selected`, the one selected last (which it
 // becomes): selecting the selected font again costs a call.
-void SelectRunFont(const PrintJob& job, PrintDevice& device, const ReportFonts& fonts, FontHandle& selected,
+void SelectRunFont(PrintDevice& device, DeviceContext dc, const ReportFonts& fonts, FontHandle& selected,
                    std::uint8_t attribute) {
   const FontHandle font = fonts.For(attribute);
-  if (font != selected) device.SelectFont(job.dc, font);
+  if (font != selected) device.SelectFont(dc, font);
   selected = font;
 }
 
-// The pages of the report open in `reading` at `lines_per_page` lines a page,
-// counted as Report::PrintLines pages it: a form feed before anything of the
-// report starts no page, one right after a page that ended full is that page's
-// end, and a page ends when it is full or at a form feed.
-int CountPages(PrintJob& reading, int lines_per_page) {
-  auto line = std::make_unique<ReportLine>();
-  int pages = 0;
-  int line_no = 0;
-  bool ended_full = false;
-  for (;;) {
-    std::int32_t status = CTL_NONE;
-    const int count = GetLine(reading, *line, &status);
-    if (status == CTL_EOF) break;
-    const bool lone_form_feed = line_no == 0 && count == 0 && status == CTL_FORM_FEED;
-    if (lone_form_feed && (pages == 0 || ended_full)) {
-      ended_full = false;
-      continue;
-    }
-    ended_full = false;
-    if (line_no == 0) ++pages;
-    if (count > 0) ++line_no;
-    const bool full = line_no >= lines_per_page;
-    if (full || status == CTL_FORM_FEED) {
-      line_no = 0;
-      ended_full = full && status != CTL_FORM_FEED;
-    }
-  }
-  return pages;
-}
-
-// Why the job's output file must be left alone: it is the report, another file
+// Why the call's output file must be left alone: it is the report, another file
 // the call reads (before or after), or the trace log; null when it may be
 // written. A file that is not there yet holds nothing to lose.
-const char* OutputRefusal(const PrintJob& job, const FileIdentity* report) {
+const char* OutputRefusal(const CallRecord& call, const FileIdentity* report) {
   FileIdentity output;
-  if (!IdentifyPath(nullptr, job.output_path, output)) return nullptr;
+  if (!IdentifyPath(nullptr, call.output_path, output)) return nullptr;
   if (report != nullptr && output == *report) return "it is the report itself";
   if (IsTraceFile(output)) return "it is the trace log";
-  bool read = std::find(job.files_read.begin(), job.files_read.end(), output) != job.files_read.end();
-  read = read || (job.reads_file && job.reads_file(output));
+  bool read = std::find(call.files_read.begin(), call.files_read.end(), output) != call.files_read.end();
+  read = read || (call.reads_file && call.reads_file(output));
   return read ? "it is a report or configuration file of this call" : nullptr;
 }
 
@@ -97,7 +67,10 @@ void DestroyCancelDialog(PrintDevice& device) {
 // device context; the report file.
 class Report {
  public:
-  Report(PrintJob& job, PrintDevice& device) : job_(job), device_(device) {}
+  Report(PrintJob& job, const CallRecord& call, PrintDevice& device, std::int32_t file)
+      : job_(job), call_(call), device_(device) {
+    input_.file = file;
+  }
   ~Report() { Release(); }
   Report(const Report&) = delete;
   Report& operator=(const Report&) = delete;
@@ -130,10 +103,10 @@ class Report {
   bool SpoolerFailed(const char* name, int result);
   // Tells a page the printer gives that is not the paper the job asked for.
   void CheckPaper(DeviceContext dc);
-  // -pages: the report's pages, read from a handle of its own.
+  // --pages: the report's pages, read from a handle of its own.
   int CountReportPages();
-  // Counts a printed line whose characters reach beyond the right edge: `inked`
-  // columns, blanks at its end left out.
+  // Notes the columns of a printed line, `inked` (blanks at its end left out),
+  // and counts it when its characters reach beyond the right edge.
   void CountCut(int inked);
   void PrintUnicodeLine(const ReportLine& line, int count);
   void PrintAnsiLine(const ReportLine& line, int count);
@@ -143,10 +116,15 @@ class Report {
   // giving up on the cancelled job.
   static ReportOutcome Failed() { return user_abort ? ReportOutcome::kCancelled : ReportOutcome::kSpoolerFailed; }
   void Release();
-  const char* DocumentName() const { return job_.document_name != nullptr ? job_.document_name : job_.report_path; }
+  const char* DocumentName() const {
+    return call_.document_name != nullptr ? call_.document_name : call_.report_path;
+  }
 
   PrintJob& job_;
+  const CallRecord& call_;
   PrintDevice& device_;
+  ReportInput input_;                   // the report file, as the reader reads it
+  DeviceContext dc_ = nullptr;          // the printer's device context
   ReportFonts fonts_;
   FontHandle original_font_ = nullptr;  // what selecting font_normal replaced
   FontHandle selected_font_ = nullptr;  // the report font selected last: selecting it again costs a call
@@ -157,13 +135,15 @@ class Report {
   int line_height_ = 0;
   int lines_per_page_ = 0;
   int columns_ = 0;  // grid columns that lie wholly on the page
-  int line_no_ = 0;  // next row on the current page; 0: no page open
+  // Where the lines fall: its pages are the report's, those not selected
+  // (call_.pages) included.
+  Pager pager_{0};
+  int line_no_ = 0;  // the row of the line being printed
   int page_no_ = 0;  // pages started in this report
-  int report_page_ = 0;   // pages of the report, those not selected (job.pages) included
   bool skipping_ = false; // the report's page at hand is not selected: read, never started
   // What the printed lines need, for the suggestion when some were cut.
   ReportMeasure printed_;
-  int rows_ = 0;          // rows on the page at hand
+  int inked_ = 0;         // columns of the line printed last, blanks at its end left out
   // Every character is drawn with its own advance: char_width_ times its
   // columns. Left to the font, the glyphs of a run would drift off the grid
   // wherever a glyph's own advance is not a whole number of device units.
@@ -172,19 +152,19 @@ class Report {
   std::vector<ClusterCells> cells_;         // the cells of the word being shaped
   std::unique_ptr<GridLine> grid_;          // the layout of the Unicode line being printed
   std::unique_ptr<UnicodeLine> ansi_text_;  // an ANSI line read as Unicode
-  // The last page ended because it was full, and nothing has come since.
-  bool ended_full_ = false;
 };
 
 ReportOutcome Report::Print() {
-  if (!device_.GetPrinterDC(job_) || job_.dc == nullptr) return ReportOutcome::kNoPrinter;
-  DeviceContext dc = job_.dc;
+  dc_ = device_.GetPrinterDC(job_);
+  if (dc_ == nullptr) return ReportOutcome::kNoPrinter;
+  DeviceContext dc = dc_;
   CheckPaper(dc);
 
   if (job_.raw && device_.QueryEscapeSupport(dc, kEscapePassThrough) == 0) {
     Trace("PASSTHROUGH not supported, ignoring -raw flag\n");
-    job_.raw = 0;  // the job record serves the whole call: later reports print through fonts too
+    job_.raw = 0;  // the job serves the whole call: later reports print through fonts too
   }
+  input_.Open(input_.file, job_);
 
   FontSpec base = BaseFont(dc);
   if (job_.pitch_fit) base = AtSize(dc, base, ChooseFit(dc, base));
@@ -203,6 +183,7 @@ ReportOutcome Report::Print() {
   // Only rows that lie wholly inside the printable area are used. A font without
   // height would divide by zero: every page then holds one line.
   lines_per_page_ = line_height_ > 0 ? vertres / line_height_ : 0;
+  pager_ = Pager(lines_per_page_);
   const int horzres = device_.GetDeviceCaps(dc, DeviceCap::kHorzRes);
   columns_ = char_width_ > 0 ? horzres / char_width_ : -1;
   ansi_advances_.assign(kLineCapacity, char_width_);
@@ -211,14 +192,14 @@ ReportOutcome Report::Print() {
   grid_ = std::make_unique<GridLine>();
   ansi_text_ = std::make_unique<UnicodeLine>();
 
-  if (!job_.pages.empty()) {
+  if (!call_.pages.empty()) {
     // A selection of none of the report's pages is known before anything is
     // started, and touches nothing (the output file among them).
     result.pages = CountReportPages();
     bool any = false;
-    for (int page = 1; page <= result.pages && !any; ++page) any = PageSelected(job_, page);
+    for (int page = 1; page <= result.pages && !any; ++page) any = PageSelected(call_.pages, page);
     if (!any) {
-      Trace("PrintReport() %s: no page selected of %d\n", job_.report_path, result.pages);
+      Trace("PrintReport() %s: no page selected of %d\n", call_.report_path, result.pages);
       return ReportOutcome::kNoPageSelected;
     }
   }
@@ -228,9 +209,9 @@ ReportOutcome Report::Print() {
   device_.SetAbortProc(dc);
   device_.SetTransparentText(dc);  // the ruler's ticks show through the first row
 
-  if (job_.output_path != nullptr) {
+  if (call_.output_path != nullptr) {
     // Held for this document alone; it is emptied once the document starts.
-    result.error = device_.HoldOutput(job_.output_path);
+    result.error = device_.HoldOutput(call_.output_path);
     if (result.error != 0) {
       Trace("PrintReport() output file not had, error %lu\n", result.error);
       return ReportOutcome::kOutputFailed;
@@ -238,8 +219,8 @@ ReportOutcome Report::Print() {
   }
   // The spooler's document takes the report's own name, in UTF-16 when the ANSI
   // code page cannot spell it.
-  const char16_t* wide_name = job_.document_name == nullptr ? job_.report_path_wide : nullptr;
-  const int started = device_.StartDocument(dc, DocumentName(), wide_name, job_.output_path);
+  const char16_t* wide_name = call_.document_name == nullptr ? call_.report_path_wide : nullptr;
+  const int started = device_.StartDocument(dc, DocumentName(), wide_name, call_.output_path);
   if (started <= 0 && user_abort) {
     Trace("StartDoc: cancelled before the document started\n");
     return ReportOutcome::kCancelled;
@@ -251,14 +232,13 @@ ReportOutcome Report::Print() {
   // spooler prints no half report.
   document_open_ = true;
 
-  line_no_ = 0;
   page_no_ = 0;
   if (!PrintLines(dc) || user_abort) return Failed();
-  result.pages = report_page_;
-  if (!job_.pages.empty() && page_no_ == 0) {
+  result.pages = pager_.pages();
+  if (!call_.pages.empty() && page_no_ == 0) {
     // Nothing of the report was asked for: the document is dropped, not sent
     // as an empty one (which some printers turn into a blank sheet).
-    Trace("PrintReport() %s: no page selected of %d\n", job_.report_path, report_page_);
+    Trace("PrintReport() %s: no page selected of %d\n", call_.report_path, pager_.pages());
     return ReportOutcome::kNoPageSelected;
   }
   if (result.lines_cut > 0) SuggestWhatFits(dc, base);
@@ -266,8 +246,8 @@ ReportOutcome Report::Print() {
   // One more ruler below the last line, on the last page while it is still open.
   // With no page open (an empty report, or one that ended with a form feed) there
   // is nothing to draw on: drawing there would make some drivers start a page.
-  if (line_no_ > 0 && !skipping_) {
-    DrawRuler(job_, device_, line_height_ * line_no_);
+  if (pager_.row() > 0 && !skipping_) {
+    DrawRuler(job_, device_, dc, line_height_ * pager_.row());
     if (!EndCurrentPage(dc, "EndPage (2) failed - exiting\n")) return Failed();
   }
 
@@ -278,7 +258,7 @@ ReportOutcome Report::Print() {
 
 bool Report::SpoolerFailed(const char* name, int result_code) {
   if (result_code > 0) return false;
-  if (document_open_) device_.AbortDocument(job_.dc);  // keeps the failed call's error code
+  if (document_open_) device_.AbortDocument(dc_);  // keeps the failed call's error code
   document_open_ = false;
   CheckPrintResult(device_, name, result_code, &result.error);
   result.spooler_call = name;
@@ -310,21 +290,17 @@ void Report::CheckPaper(DeviceContext dc) {
 }
 
 int Report::CountReportPages() {
-  PrintJob reading;
-  reading.raw = job_.raw;
-  reading.oem = job_.oem;
-  reading.ansi = job_.ansi;
-  reading.file = device_.OpenReport(job_.report_path, job_.report_path_wide);
+  // Paged as the line loop pages it, from a handle of its own.
+  ReportInput reading;
+  reading.Open(device_.OpenReport(call_.report_path, call_.report_path_wide), job_);
   if (reading.file == kReportOpenError) return 0;
-  reading.input.Reset();
-  reading.input.handle = reading.file;
-  const int pages = CountPages(reading, lines_per_page_);
+  const int pages = MeasureReport(reading, lines_per_page_).pages;
   device_.CloseReport(reading.file);
   return pages;
 }
 
 void Report::CountCut(int inked) {
-  printed_.widest = std::max(printed_.widest, inked);
+  inked_ = inked;
   if (columns_ < 0 || inked <= columns_) return;
   ++result.lines_cut;
   result.first_column_lost = columns_ + 1;
@@ -396,14 +372,9 @@ int Report::ChooseFit(DeviceContext dc, const FontSpec& base) {
   // The report is read once to measure it, from a handle of its own, and then
   // printed from the one the driver holds.
   ReportMeasure measure;
-  PrintJob reading;
-  reading.raw = job_.raw;
-  reading.oem = job_.oem;
-  reading.ansi = job_.ansi;
-  reading.file = device_.OpenReport(job_.report_path, job_.report_path_wide);
+  ReportInput reading;
+  reading.Open(device_.OpenReport(call_.report_path, call_.report_path_wide), job_);
   if (reading.file != kReportOpenError) {
-    reading.input.Reset();
-    reading.input.handle = reading.file;
     measure = MeasureReport(reading);
     device_.CloseReport(reading.file);
   }
@@ -422,7 +393,6 @@ int Report::ChooseFit(DeviceContext dc, const FontSpec& base) {
 }
 
 void Report::SuggestWhatFits(DeviceContext dc, const FontSpec& base) {
-  printed_.longest_page = std::max(printed_.longest_page, rows_);
   // At the size it printed at, the page turned a quarter: landscape holds the
   // portrait page's height across.
   if (job_.orientation != 2 && char_width_ > 0 && line_height_ > 0) {
@@ -440,29 +410,27 @@ bool Report::PrintLines(DeviceContext dc) {
   do {
     ReportLine line;
     std::int32_t status = CTL_NONE;
-    const int count = GetLine(job_, line, &status);
+    const int count = GetLine(input_, line, &status);
     Trace("GetLine returned %s\n", line.text);
     if (status == CTL_EOF) {
       Trace("GetLine found CTL_EOF\n");
       break;
     }
-    const bool lone_form_feed = line_no_ == 0 && count == 0 && status == CTL_FORM_FEED;
-    if (lone_form_feed && report_page_ == 0) {
-      // A form feed before anything of the report: no blank first page.
+    const PageStep step = pager_.Take(count, status);
+    if (step.skipped == PageStep::Skip::kInitialFormFeed) {
       Trace("Skipping initial FORM_FEED\n");
       continue;
     }
-    if (lone_form_feed && ended_full_) {
-      // The page before ended because it was full; this form feed is the one
-      // that would have ended it. A second one still asks for a blank page.
-      ended_full_ = false;
+    if (step.skipped == PageStep::Skip::kFormFeedAfterFullPage) {
       Trace("Skipping FORM_FEED after a full page\n");
+      printed_.Take(step, 0);
       continue;
     }
-    ended_full_ = false;
-    if (line_no_ == 0 && !StartNewPage(dc)) return false;
+    if (step.starts_page && !StartNewPage(dc)) return false;
 
-    if (count > 0) {
+    inked_ = 0;
+    if (step.row >= 0) {
+      line_no_ = step.row;
       if (skipping_) {
         // A page that is not selected is laid out like the others, unseen.
       } else if (line.unicode) {
@@ -470,21 +438,9 @@ bool Report::PrintLines(DeviceContext dc) {
       } else {
         PrintAnsiLine(line, count);
       }
-      ++line_no_;
-      if (!skipping_) ++rows_;
     }
-
-    // Rows 0 to lines_per_page - 1: the next row would reach below the page.
-    const bool full = line_no_ >= lines_per_page_;
-    if (status == CTL_FORM_FEED && !skipping_) {
-      printed_.paged = true;
-      printed_.longest_page = std::max(printed_.longest_page, rows_);
-      rows_ = 0;
-    }
-    if (full || status == CTL_FORM_FEED) {
-      if (!EndCurrentPage(dc, "EndPage failed - exiting\n")) return false;
-      ended_full_ = full && status != CTL_FORM_FEED;
-    }
+    printed_.Take(step, inked_, !skipping_);
+    if (step.ends_page && !EndCurrentPage(dc, "EndPage failed - exiting\n")) return false;
   } while (!user_abort);
   return true;
 }
@@ -504,19 +460,19 @@ void Report::PrintLaidOut(const UnicodeLine& line) {
   const auto x = [&](int column) { return static_cast<int>(static_cast<long long>(column) * char_width_); };
   for (int r = 0; r < grid.run_count; ++r) {
     const GridRun& run = grid.runs[r];
-    SelectRunFont(job_, device_, fonts_, selected_font_, run.attribute);
+    SelectRunFont(device_, dc_, fonts_, selected_font_, run.attribute);
     if (run.shaped) {
       for (int k = 0; k < run.cluster_count; ++k) {
         const ClusterPlace& place = grid.clusters[run.first_cluster + k];
         cells_[k] = ClusterCells{place.unit, x(place.column), x(place.columns)};
       }
-      device_.PutShapedText(job_.dc, y, grid.units + run.first, run.units, run.right_to_left, cells_.data(),
+      device_.PutShapedText(dc_, y, grid.units + run.first, run.units, run.right_to_left, cells_.data(),
                             run.cluster_count);
       continue;
     }
     int* const advances = wide_advances_.data();
     for (int k = 0; k < run.units; ++k) advances[k] = grid.advance[run.first + k] * char_width_;
-    device_.PutWideText(job_.dc, x(run.column), y, grid.units + run.first, run.units, advances);
+    device_.PutWideText(dc_, x(run.column), y, grid.units + run.first, run.units, advances);
   }
 }
 
@@ -536,32 +492,30 @@ void Report::PrintAnsiLine(const ReportLine& line, int count) {
   if (!job_.raw) CountCut(InkedColumns(decoded));
   const int y = line_height_ * line_no_;
   for (int r = 0; r < run_count; ++r) {
-    OutputRun(job_, device_, fonts_, selected_font_, runs[r].attribute, runs[r].x, y, decoded.chars + runs[r].start,
-              runs[r].length, ansi_advances_.data());
+    OutputRun(job_, device_, dc_, fonts_, selected_font_, runs[r].attribute, runs[r].x, y,
+              decoded.chars + runs[r].start, runs[r].length, ansi_advances_.data());
   }
 }
 
 bool Report::StartNewPage(DeviceContext dc) {
-  ++report_page_;
-  skipping_ = !PageSelected(job_, report_page_);
+  skipping_ = !PageSelected(call_.pages, pager_.pages());
   if (skipping_) return true;
   // The page line and the trace count the pages printed.
   ++page_no_;
   char page_line[kPageLineSize];
   std::snprintf(page_line, sizeof page_line, "%s (page %i)", DocumentName(), page_no_);
   device_.SetPageLine(progress_window, page_line);
-  if (job_.on_page != nullptr) job_.on_page(job_, page_no_);
+  if (call_.on_page != nullptr) call_.on_page(page_no_);
   Trace("Printing %s\n", page_line);
   if (SpoolerFailed("StartPage", device_.StartPage(dc))) {
     Trace("StartPage failed - exiting\n");
     return false;
   }
-  DrawRuler(job_, device_, 0);
+  DrawRuler(job_, device_, dc, 0);
   return true;
 }
 
 bool Report::EndCurrentPage(DeviceContext dc, const char* failure_trace) {
-  line_no_ = 0;
   if (skipping_) return true;
   if (SpoolerFailed("EndPage", device_.EndPage(dc))) {
     Trace("%s", failure_trace);
@@ -571,27 +525,26 @@ bool Report::EndCurrentPage(DeviceContext dc, const char* failure_trace) {
 }
 
 void Report::Release() {
-  if (document_open_) device_.AbortDocument(job_.dc);
+  if (document_open_) device_.AbortDocument(dc_);
   document_open_ = false;
   DestroyCancelDialog(device_);
-  if (job_.dc != nullptr && original_font_ != nullptr) device_.SelectFont(job_.dc, original_font_);
+  if (dc_ != nullptr && original_font_ != nullptr) device_.SelectFont(dc_, original_font_);
   original_font_ = nullptr;
   for (FontHandle* font : {&fonts_.normal, &fonts_.underline, &fonts_.bold_underline, &fonts_.bold}) {
     if (*font != nullptr) device_.DeleteFont(*font);
     *font = nullptr;
   }
-  if (job_.dc != nullptr) device_.DeleteDC(job_.dc);
-  job_.dc = nullptr;
-  if (job_.file != 0) device_.CloseReport(job_.file);
-  job_.file = 0;
-  job_.input.Reset();
+  if (dc_ != nullptr) device_.DeleteDC(dc_);
+  dc_ = nullptr;
+  if (input_.file != 0) device_.CloseReport(input_.file);
+  input_.file = 0;
 }
 
 }  // namespace
 
-bool PageSelected(const PrintJob& job, int page) {
-  if (job.pages.empty()) return true;
-  for (const PageRange& range : job.pages) {
+bool PageSelected(const std::vector<PageRange>& pages, int page) {
+  if (pages.empty()) return true;
+  for (const PageRange& range : pages) {
     if (page >= range.first && page <= range.last) return true;
   }
   return false;
@@ -610,43 +563,37 @@ FontHandle ReportFonts::For(std::uint8_t attribute) const {
   }
 }
 
-ReportResult PrintReport(PrintJob& job, PrintDevice& device) {
-  if (job.report_path == nullptr) return {ReportOutcome::kNotOpened, 0};
-  job.file = device.OpenReport(job.report_path, job.report_path_wide);
-  job.input.Reset();
-  job.input.handle = job.file;
-  if (job.file == kReportOpenError) {
+ReportResult PrintReport(PrintJob& job, CallRecord& call, PrintDevice& device) {
+  if (call.report_path == nullptr) return {ReportOutcome::kNotOpened, 0};
+  const std::int32_t file = device.OpenReport(call.report_path, call.report_path_wide);
+  if (file == kReportOpenError) {
     const unsigned long error = device.LastError();
-    Trace("lopen(%s) failed because of error %d\n", job.report_path, static_cast<int>(error));
+    Trace("lopen(%s) failed because of error %d\n", call.report_path, static_cast<int>(error));
     return {ReportOutcome::kNotOpened, error};
   }
   FileIdentity identity;
-  const bool identified = device.IdentifyReport(job.file, identity);
-  if (identified) job.files_read.push_back(identity);  // a later -log must not empty it
+  const bool identified = device.IdentifyReport(file, identity);
+  if (identified) call.files_read.push_back(identity);  // a later -log must not empty it
   if (identified && IsTraceFile(identity)) {
     // The trace would write a line for every line read, and read its own lines.
-    const std::string text = std::string(job.report_path) + " is the trace log: not printed";
+    const std::string text = std::string(call.report_path) + " is the trace log: not printed";
     Trace("%s\n", text.c_str());
     device.ShowError(text.c_str());
-    device.CloseReport(job.file);
-    job.file = 0;
-    job.input.Reset();
+    device.CloseReport(file);
     return {ReportOutcome::kIsTraceLog};
   }
-  if (job.output_path != nullptr) {
-    if (const char* why = OutputRefusal(job, identified ? &identity : nullptr)) {
+  if (call.output_path != nullptr) {
+    if (const char* why = OutputRefusal(call, identified ? &identity : nullptr)) {
       // The document would be written over a file that the call reads, or
       // over the trace log.
-      Trace("PrintReport() %s: output file not written: %s\n", job.report_path, why);
-      device.CloseReport(job.file);
-      job.file = 0;
-      job.input.Reset();
+      Trace("PrintReport() %s: output file not written: %s\n", call.report_path, why);
+      device.CloseReport(file);
       ReportResult refused{ReportOutcome::kOutputFailed};
       refused.output_refused = why;
       return refused;
     }
   }
-  Report report(job, device);
+  Report report(job, call, device, file);
   const ReportOutcome outcome = report.Print();
   ReportResult result = report.result;
   result.outcome = outcome;
@@ -658,35 +605,35 @@ ReportResult PrintReport(PrintJob& job, PrintDevice& device) {
     result.spooler_result = 0;
   }
   if (result.lines_cut > 0) {
-    Trace("PrintReport() %s: %d lines cut at column %d\n", job.report_path, result.lines_cut,
+    Trace("PrintReport() %s: %d lines cut at column %d\n", call.report_path, result.lines_cut,
           result.first_column_lost);
   }
   return result;
 }
 
-bool DisposeReport(PrintJob& job, const ReportResult& result) {
+bool DisposeReport(const PrintJob& job, CallRecord& call, const ReportResult& result) {
   const bool printed = result.outcome == ReportOutcome::kSpooled;
   if (!job.config_path.empty()) {
-    auto used = std::find_if(job.configs_used.begin(), job.configs_used.end(), [&](const PrintJob::UsedConfig& c) {
+    auto used = std::find_if(call.configs_used.begin(), call.configs_used.end(), [&](const CallRecord::UsedConfig& c) {
       return c.path == job.config_path && c.wide == job.config_path_wide;
     });
-    if (used == job.configs_used.end()) {
-      used = job.configs_used.insert(used, PrintJob::UsedConfig{job.config_path, job.config_path_wide});
+    if (used == call.configs_used.end()) {
+      used = call.configs_used.insert(used, CallRecord::UsedConfig{job.config_path, job.config_path_wide});
     }
     used->scratch = used->scratch || (job.scratch && printed);
     used->keep = used->keep || !printed;
   }
   if (!job.scratch) return false;
   if (!printed) {
-    Trace("DisposeReport() kept %s: not printed\n", job.report_path != nullptr ? job.report_path : "");
+    Trace("DisposeReport() kept %s: not printed\n", call.report_path != nullptr ? call.report_path : "");
     return false;
   }
-  if (job.report_path != nullptr) ReportRemove(job.report_path, job.report_path_wide);
+  if (call.report_path != nullptr) ReportRemove(call.report_path, call.report_path_wide);
   return true;
 }
 
-void DisposeConfigFiles(PrintJob& job) {
-  for (const PrintJob::UsedConfig& used : job.configs_used) {
+void DisposeConfigFiles(CallRecord& call) {
+  for (const CallRecord::UsedConfig& used : call.configs_used) {
     if (!used.scratch) continue;
     if (used.keep) {
       Trace("DisposeReport() kept %s: a report it applied to was not printed\n", used.path.c_str());
@@ -694,7 +641,7 @@ void DisposeConfigFiles(PrintJob& job) {
       ReportRemove(used.path.c_str(), used.wide.empty() ? nullptr : used.wide.c_str());
     }
   }
-  job.configs_used.clear();
+  call.configs_used.clear();
 }
 
 const char* SpoolerErrorText(int result) {
@@ -727,18 +674,19 @@ bool CheckPrintResult(PrintDevice& device, const char* name, int result, unsigne
   return true;
 }
 
-void DrawRuler(const PrintJob& job, PrintDevice& device, int y) {
+void DrawRuler(const PrintJob& job, PrintDevice& device, DeviceContext dc, int y) {
   if (!job.ruler) return;
-  const int width = device.GetDeviceCaps(job.dc, DeviceCap::kHorzRes);
+  const int width = device.GetDeviceCaps(dc, DeviceCap::kHorzRes);
   for (long long x = 0; x <= width; x += 10) {
     const int tick = x % 50 == 0 ? 20 : 10;
-    device.MoveTo(job.dc, static_cast<int>(x), y);
-    device.LineTo(job.dc, static_cast<int>(x), y + tick);
+    device.MoveTo(dc, static_cast<int>(x), y);
+    device.LineTo(dc, static_cast<int>(x), y + tick);
   }
 }
 
-void OutputRun(const PrintJob& job, PrintDevice& device, const ReportFonts& fonts, FontHandle& selected,
-               std::uint8_t attribute, int x, int y, const char* text, int length, const int* advances) {
+void OutputRun(const PrintJob& job, PrintDevice& device, DeviceContext dc, const ReportFonts& fonts,
+               FontHandle& selected, std::uint8_t attribute, int x, int y, const char* text, int length,
+               const int* advances) {
   if (length < 0) length = 0;
   if (job.raw) {
     const std::size_t size = static_cast<std::size_t>(length) + 2;
@@ -746,11 +694,11 @@ void OutputRun(const PrintJob& job, PrintDevice& device, const ReportFonts& font
     g_raw_buffer[0] = static_cast<unsigned char>(length & 0xFF);
     g_raw_buffer[1] = static_cast<unsigned char>((length >> 8) & 0xFF);
     if (length > 0) std::memcpy(g_raw_buffer.data() + 2, text, static_cast<std::size_t>(length));
-    device.PassThrough(job.dc, g_raw_buffer.data(), static_cast<int>(size));
+    device.PassThrough(dc, g_raw_buffer.data(), static_cast<int>(size));
     return;
   }
 
-  SelectRunFont(job, device, fonts, selected, attribute);
+  SelectRunFont(device, dc, fonts, selected, attribute);
 
   const char* out = text;
   if (job.oem || job.ansi) {
@@ -766,7 +714,7 @@ void OutputRun(const PrintJob& job, PrintDevice& device, const ReportFonts& font
       out = g_xlat_buffer.data();
     }
   }
-  device.PutText(job.dc, x, y, out, length, advances);
+  device.PutText(dc, x, y, out, length, advances);
 }
 
 int MulDiv(int a, int b, int c) {

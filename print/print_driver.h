@@ -7,8 +7,11 @@
 
 #include <cstdint>
 
-#include "print/print_device.h"
+#include <vector>
+
+#include "job/call_record.h"
 #include "job/print_job.h"
+#include "print/print_device.h"
 
 namespace quillet {
 
@@ -22,8 +25,8 @@ enum class ReportOutcome {
                    // the document dropped
   kCancelled,      // the user cancelled; the document was dropped
   kIsTraceLog,     // the report file is the open trace log: printing it would feed it its own lines
-  kNoPageSelected, // job.pages selects none of the report's pages: nothing was printed
-  kOutputFailed,   // the job's output file could not be had for the document (`error` says why),
+  kNoPageSelected, // the call's pages select none of the report's pages: nothing was printed
+  kOutputFailed,   // the call's output file could not be had for the document (`error` says why),
                    // or must not be written (`output_refused` says why)
 };
 
@@ -49,7 +52,7 @@ struct ReportResult {
   int fit_half_points = 0;
   int fit_columns = 0;
   int fit_lines = 0;
-  // Pages of the report, those not selected by job.pages included (read to its end).
+  // Pages of the report, those not selected by the call's pages included (read to its end).
   int pages = 0;
   // kOutputFailed: why the output file is left alone ("it is the trace log"); null
   // when it could not be had.
@@ -66,32 +69,32 @@ struct ReportResult {
   bool kept = false;
 };
 
-// Whether job.pages selects the report's page `page` (from 1).
-bool PageSelected(const PrintJob& job, int page);
+// Whether a page selection (empty: every page) selects the report's page `page` (from 1).
+bool PageSelected(const std::vector<PageRange>& pages, int page);
 
-// Prints the report named by job.report_path on the printer the job selects.
+// Prints the report named by call.report_path on the printer the job selects,
+// with the call's output file, page selection and page listener.
 // (Windows build: through GDI and the printer that GetPrinterDC prepares.)
-ReportResult PrintReport(PrintJob& job);
+ReportResult PrintReport(PrintJob& job, CallRecord& call);
 
 // Prints the report through `device`. Whatever way the report ends, the cancel
 // dialog, the fonts, the device context and the report file are released before
-// this returns (job.dc null and job.file 0 afterwards; job.file keeps
-// kReportOpenError when the report could not be opened). A document that was
-// started and not ended is dropped.
-ReportResult PrintReport(PrintJob& job, PrintDevice& device);
+// this returns. A document that was started and not ended is dropped. The
+// report file joins call.files_read.
+ReportResult PrintReport(PrintJob& job, CallRecord& call, PrintDevice& device);
 
-// After every report: with scratch disposition, deletes the report file, but
-// only when the report was handed to the spooler whole (`result` kSpooled). A
-// report that was not printed may be the only copy: it stays. True when the
-// report was deleted. The job's configuration file is noted for
-// DisposeConfigFiles.
-bool DisposeReport(PrintJob& job, const ReportResult& result);
+// After every report: with scratch disposition, deletes the report file
+// (call.report_path), but only when the report was handed to the spooler whole
+// (`result` kSpooled). A report that was not printed may be the only copy: it
+// stays. True when the report was deleted. The job's configuration file is
+// noted in call.configs_used for DisposeConfigFiles.
+bool DisposeReport(const PrintJob& job, CallRecord& call, const ReportResult& result);
 
 // At the end of a print call: deletes each configuration file that scratch
 // disposition applied to, when every report that ended while it was the job's
 // configuration file printed. One that applied to a report that was kept stays
 // with it.
-void DisposeConfigFiles(PrintJob& job);
+void DisposeConfigFiles(CallRecord& call);
 
 // A spooler call failed when it returned 0 or less. Then shows "<name> returned
 // <result> (<reason>)." in an error box, traces the call with the platform's
@@ -112,7 +115,7 @@ const char* SpoolerErrorText(int result);
 
 // Ticks every 10 device units across the page width at height y (20 long at
 // multiples of 50, else 10), when job.ruler is set.
-void DrawRuler(const PrintJob& job, PrintDevice& device, int y);
+void DrawRuler(const PrintJob& job, PrintDevice& device, DeviceContext dc, int y);
 
 // The four fonts of a report, chosen by a character's attribute bits.
 struct ReportFonts {
@@ -129,8 +132,9 @@ struct ReportFonts {
 // length; each character advances by its entry of `advances`. The run's font is
 // selected unless it is `selected`, the one selected last (which it becomes). In
 // raw mode the run goes to the printer as pass-through data instead.
-void OutputRun(const PrintJob& job, PrintDevice& device, const ReportFonts& fonts, FontHandle& selected,
-               std::uint8_t attribute, int x, int y, const char* text, int length, const int* advances);
+void OutputRun(const PrintJob& job, PrintDevice& device, DeviceContext dc, const ReportFonts& fonts,
+               FontHandle& selected, std::uint8_t attribute, int x, int y, const char* text, int length,
+               const int* advances);
 
 // a * b / c in 64 bits, rounded half away from zero; -1 when c is 0 or the result
 // does not fit in 31 bits and a sign (as the Win32 MulDiv).

@@ -9,8 +9,9 @@
 #include <string_view>
 #include <vector>
 
-#include "print/print_driver.h"
+#include "job/call_record.h"
 #include "job/print_job.h"
+#include "print/print_driver.h"
 
 namespace quillet {
 
@@ -74,6 +75,9 @@ class PrintCall {
   void Finish();
 
   PrintJob& job() { return job_; }
+  // The record of the call: a front end sets its listeners, and the output file
+  // and page selection of the report it prints next.
+  CallRecord& record() { return record_; }
 
  private:
   ReportResult Print(const char* path, const char16_t* wide_path);
@@ -81,6 +85,7 @@ class PrintCall {
   bool ReadsLater(const FileIdentity& identity);
 
   PrintJob job_;  // every field zero or empty, copies 1, portrait
+  CallRecord record_;
   int index_ = -1;  // the argument being applied
   LaterArguments later_;
 };

@@ -16,7 +16,7 @@ PrintCall::PrintCall(int argument_count) {
   GetDevMode();
   SortOptionTable();
   Trace("argc = [%d]\n", argument_count);
-  job_.reads_file = [this](const FileIdentity& identity) { return ReadsLater(identity); };
+  record_.reads_file = [this](const FileIdentity& identity) { return ReadsLater(identity); };
 }
 
 bool PrintCall::ReadsLater(const FileIdentity& identity) {
@@ -30,12 +30,12 @@ void PrintCall::Unprinted(int index, const char* text, const char* why) {
   Trace("argv[%d] = [%s]\n", index, text);
   Trace("%s not printed: %s\n", text, why);
   const std::string path = ReportPathFromArgument(text);
-  job_.report_path = path.c_str();
-  DisposeReport(job_, ReportResult{ReportOutcome::kOutputFailed});
-  job_.report_path = nullptr;
+  record_.report_path = path.c_str();
+  DisposeReport(job_, record_, ReportResult{ReportOutcome::kOutputFailed});
+  record_.report_path = nullptr;
 }
 
-void PrintCall::Finish() { DisposeConfigFiles(job_); }
+void PrintCall::Finish() { DisposeConfigFiles(record_); }
 
 std::optional<ReportResult> PrintCall::Argument(int index, const char* text, const std::u16string* wide,
                                                 bool holds_nul) {
@@ -54,7 +54,7 @@ std::optional<ReportResult> PrintCall::Argument(int index, const char* text, con
     std::vector<char> option(text + 1, text + std::strlen(text) + 1);
     std::u16string wide_option;
     if (wide != nullptr && !wide->empty()) wide_option = wide->substr(1);
-    Parse_Arg(job_, option.data(), wide != nullptr ? &wide_option : nullptr, text[0]);
+    Parse_Arg(job_, record_, option.data(), wide != nullptr ? &wide_option : nullptr, text[0]);
     return std::nullopt;
   }
   const std::string path = ReportPathFromArgument(text);
@@ -68,19 +68,19 @@ ReportResult PrintCall::File(int index, const char* argument, const char* path, 
   index_ = index;
   Trace("argv[%d] = [%s]\n", index, argument);
   Trace("%s read into %s\n", document_name, path);
-  job_.document_name = document_name;
+  record_.document_name = document_name;
   const ReportResult result = Print(path, wide_path);
-  job_.document_name = nullptr;
+  record_.document_name = nullptr;
   return result;
 }
 
 ReportResult PrintCall::Print(const char* path, const char16_t* wide_path) {
-  job_.report_path = path;
-  job_.report_path_wide = wide_path;
-  ReportResult result = PrintReport(job_);
-  result.kept = job_.scratch && !DisposeReport(job_, result);
-  job_.report_path = nullptr;
-  job_.report_path_wide = nullptr;
+  record_.report_path = path;
+  record_.report_path_wide = wide_path;
+  ReportResult result = PrintReport(job_, record_);
+  result.kept = job_.scratch && !DisposeReport(job_, record_, result);
+  record_.report_path = nullptr;
+  record_.report_path_wide = nullptr;
   return result;
 }
 

@@ -5,9 +5,9 @@
 
 namespace quillet {
 
-ReportResult PrintReport(PrintJob& job) {
+ReportResult PrintReport(PrintJob& job, CallRecord& call) {
   GdiPrintDevice device;
-  return PrintReport(job, device);
+  return PrintReport(job, call, device);
 }
 
 }  // namespace quillet

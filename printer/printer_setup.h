@@ -14,11 +14,11 @@ namespace quillet {
 bool GetDevMode();
 
 // Settles the job's printer, writes the job's settings into the held device mode
-// and creates the printer device context into job.dc (null on failure). A report
-// that cannot go to its printer (no printer at all, or the user gives up on a
-// printer that cannot be opened) is abandoned with job.dc null; the process goes
-// on. Always true.
-bool GetPrinterDC(PrintJob& job);
+// and returns the printer device context it creates (an HDC; null on failure). A
+// report that cannot go to its printer (no printer at all, or the user gives up
+// on a printer that cannot be opened) is abandoned with no device context; the
+// process goes on.
+void* GetPrinterDC(PrintJob& job);
 
 // Shows the Print Setup dialog on the current printer. True when the user
 // confirmed it: the printer and settings chosen are then the current ones.

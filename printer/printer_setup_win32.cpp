@@ -341,12 +341,11 @@ bool GetCurrentPrinterName(std::string& name) {
   return HeldPrinterName(name);
 }
 
-bool GetPrinterDC(PrintJob& job) {
-  job.dc = nullptr;
+void* GetPrinterDC(PrintJob& job) {
   if (!GetDevMode()) {
     ShowMessageBox("quillet", kNoDevModeCaption, MB_OK);
     Trace("GetPrinterDC() no printer, report abandoned\n");
-    return true;
+    return nullptr;
   }
 
   std::string current;
@@ -377,7 +376,7 @@ bool GetPrinterDC(PrintJob& job) {
     const std::string text = OpenFailureText(check.error());
     if (ShowMessageBox(text.c_str(), kCantOpenCaption, MB_RETRYCANCEL) != IDRETRY) {
       Trace("GetPrinterDC() printer %s not opened, report abandoned\n", printer.c_str());
-      return true;
+      return nullptr;
     }
   }
 
@@ -406,12 +405,11 @@ bool GetPrinterDC(PrintJob& job) {
     }
   }
   HDC dc = CreateDCA("WINSPOOL", mode != nullptr ? printer.c_str() : nullptr, nullptr, mode);
-  job.dc = dc;
   // A device context handle fits in 32 bits on every Windows; the address is
   // printed in its full width.
   Trace("CreateDC returned %d given a DevMode = %" PRIxPTR "\n", static_cast<int>(reinterpret_cast<INT_PTR>(dc)),
         reinterpret_cast<std::uintptr_t>(mode));
-  return true;
+  return dc;
 }
 
 }  // namespace quillet

@@ -9,41 +9,45 @@
 
 namespace quillet {
 
-ReportMeasure MeasureReport(PrintJob& job) {
+void ReportMeasure::Take(const PageStep& step, int inked, bool printed) {
+  if (step.row >= 0 && printed) {
+    widest = std::max(widest, inked);
+    longest_page = std::max(longest_page, ++rows);  // the last page counts without a form feed after it
+  }
+  if (step.ends_own_page) {
+    paged = true;
+    rows = 0;
+  }
+}
+
+ReportMeasure MeasureReport(ReportInput& input, int lines_per_page) {
   ReportMeasure measure;
+  Pager pager(lines_per_page);
   auto line = std::make_unique<ReportLine>();
   auto decoded = std::make_unique<DecodedLine>();
   auto unicode = std::make_unique<UnicodeLine>();
   auto grid = std::make_unique<GridLine>();
-  int rows = 0;      // on the page being read
-  bool any = false;  // a line has been placed: a form feed before that starts no page
   for (;;) {
     std::int32_t status = CTL_NONE;
-    const int count = GetLine(job, *line, &status);
+    const int count = GetLine(input, *line, &status);
     if (status == CTL_EOF) break;
-    if (count > 0) {
-      int inked = 0;
+    const PageStep step = pager.Take(count, status);
+    int inked = 0;
+    if (step.row >= 0) {
       if (line->unicode) {
         DecodeUnicodeLine(line->text, count, line->positions, *unicode);
         LayOutLine(TextLine{unicode->text, unicode->bytes, unicode->attrs, unicode->plain}, *grid);
         inked = grid->inked;
       } else {
         DecodeLine(line->text, count, *decoded);
-        const bool as_text = !job.raw && !job.oem && !job.ansi && AnsiLineAsUnicode(*decoded, *unicode);
+        const bool as_text = input.detect && AnsiLineAsUnicode(*decoded, *unicode);
         if (as_text) LayOutLine(TextLine{unicode->text, unicode->bytes, unicode->attrs, unicode->plain}, *grid);
         inked = as_text ? grid->inked : InkedColumns(*decoded);
       }
-      measure.widest = std::max(measure.widest, inked);
-      ++rows;
-      any = true;
     }
-    if (status == CTL_FORM_FEED && any) {
-      measure.paged = true;
-      measure.longest_page = std::max(measure.longest_page, rows);
-      rows = 0;
-    }
+    measure.Take(step, inked);
   }
-  measure.longest_page = std::max(measure.longest_page, rows);
+  measure.pages = pager.pages();
   return measure;
 }
 

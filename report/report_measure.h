@@ -3,20 +3,27 @@
 #ifndef QUILLET_REPORT_REPORT_MEASURE_H
 #define QUILLET_REPORT_REPORT_MEASURE_H
 
-#include "job/print_job.h"
+#include "report/pager.h"
+#include "report/report_reader.h"
 
 namespace quillet {
 
 struct ReportMeasure {
   int widest = 0;        // columns of its widest line, blanks at its end left out
-  int longest_page = 0;  // rows of its longest page
+  int longest_page = 0;  // rows of its longest page, as its form feeds end its pages
   bool paged = false;    // a form feed ends one of its pages: the page length is the report's own
+  int pages = 0;         // pages it prints on, at the page length it was measured for
+  int rows = 0;          // rows so far of the page its form feeds end next
+
+  // Counts a line as the pager placed it, `inked` its columns; a line that is
+  // not `printed` takes no room.
+  void Take(const PageStep& step, int inked, bool printed = true);
 };
 
-// Reads the report open in job.file (job.input reset for it) to its end, the
-// lines counted as the driver prints them: a line takes a row, a form feed ends
-// the page, columns as the grid counts them (tabs, wide characters, marks).
-ReportMeasure MeasureReport(PrintJob& job);
+// Reads the report open in `input` to its end, the lines placed by the pager
+// as the driver prints them on pages of `lines_per_page` rows, columns as the
+// grid counts them (tabs, wide characters, marks).
+ReportMeasure MeasureReport(ReportInput& input, int lines_per_page = kNoPageLength);
 
 }  // namespace quillet
 

@@ -33,12 +33,11 @@ ReportReadFunction g_read = ReportRead;
 // terminator or line-feed position, another backspace) never replaces one.
 inline bool IsStruckCharacter(char c) { return c != '\0' && c != kLineFeed && c != kBackspace; }
 
-// Reads more of the file into job.input: after the bytes still unread in the
+// Reads more of the file into the read-ahead: after the bytes still unread in the
 // block, or, when they are all used, into the whole block again. False at the end
 // of the data or on a read error (an error ends the report like the end of the
 // data does).
-bool ReadBytes(PrintJob& job) {
-  ReportInput& in = job.input;
+bool ReadBytes(ReportInput& in) {
   if (!in.block) {
     in.block.reset(new (std::nothrow) unsigned char[ReportInput::kGiveBack + ReportInput::kBlockSize]);
     if (!in.block) return false;
@@ -46,7 +45,7 @@ bool ReadBytes(PrintJob& job) {
   if (in.pos == in.end) in.pos = in.end = ReportInput::kGiveBack;
   const std::size_t room = ReportInput::kGiveBack + ReportInput::kBlockSize - in.end;
   if (room == 0) return false;
-  const long got = g_read(job.file, in.block.get() + in.end, static_cast<unsigned>(room));
+  const long got = g_read(in.file, in.block.get() + in.end, static_cast<unsigned>(room));
   if (got <= 0) return false;
   in.end += std::min(static_cast<std::size_t>(got), room);
   return true;
@@ -54,8 +53,7 @@ bool ReadBytes(PrintJob& job) {
 
 // The next block of a UTF-16 report, as UTF-8. Reads the file whenever fewer than
 // two code units are left over from the last read.
-bool RefillUtf16(PrintJob& job) {
-  ReportInput& in = job.input;
+bool RefillUtf16(ReportInput& in) {
   constexpr std::size_t kTake = ReportInput::kBlockSize / 2;  // at most 1.5 times as much UTF-8
   in.pos = in.end = ReportInput::kGiveBack;
   const bool big_endian = in.text == ReportInput::Text::kUtf16BE;
@@ -67,7 +65,7 @@ bool RefillUtf16(PrintJob& job) {
       in.wide_pos = 0;
       in.wide_end = left;
       const std::size_t room = ReportInput::kBlockSize - left;
-      const long got = g_read(job.file, in.wide.get() + left, static_cast<unsigned>(room));
+      const long got = g_read(in.file, in.wide.get() + left, static_cast<unsigned>(room));
       if (got > 0) {
         in.wide_end += std::min(static_cast<std::size_t>(got), room);
       } else {
@@ -84,24 +82,23 @@ bool RefillUtf16(PrintJob& job) {
   }
 }
 
-// Refills job.input once all of it is used. False at the end of the data.
-bool Refill(PrintJob& job) {
-  switch (job.input.text) {
+// Refills the read-ahead once all of it is used. False at the end of the data.
+bool Refill(ReportInput& in) {
+  switch (in.text) {
     case ReportInput::Text::kUtf16LE:
     case ReportInput::Text::kUtf16BE:
-      return RefillUtf16(job);
+      return RefillUtf16(in);
     default:
-      return ReadBytes(job);
+      return ReadBytes(in);
   }
 }
 
 // Settles how the report's bytes are read, at its first line: with detection,
 // a byte-order mark is looked for and dropped.
-void ReadByteOrderMark(PrintJob& job, bool detect) {
-  ReportInput& in = job.input;
+void ReadByteOrderMark(ReportInput& in) {
   in.text = ReportInput::Text::kBytes;
-  if (!detect) return;
-  while (in.end - in.pos < 3 && ReadBytes(job)) {
+  if (!in.detect) return;
+  while (in.end - in.pos < 3 && ReadBytes(in)) {
   }
   const unsigned char* p = in.block ? in.block.get() + in.pos : nullptr;
   const std::size_t have = in.end - in.pos;
@@ -198,15 +195,14 @@ inline std::size_t CopyUntil(const unsigned char* src, std::size_t n, char* dst,
 // characters or the line's end. A byte that breaks UTF-8 makes it a line of ANSI
 // bytes after all: it keeps its first max_positions bytes, as it would have
 // without the look ahead, and gives the rest back to the input for the next line.
-void ContinueUtf8Line(PrintJob& job, ReportLine& line, int max_positions, Utf8Checker checker,
+void ContinueUtf8Line(ReportInput& in, ReportLine& line, int max_positions, Utf8Checker checker,
                       std::int32_t* status) {
-  ReportInput& in = job.input;
   int stored = line.count;
   int positions = line.positions;
   bool valid = true;
   for (;;) {
     if (positions == max_positions && !checker.InSequence()) break;
-    if (in.pos == in.end && !Refill(job)) {
+    if (in.pos == in.end && !Refill(in)) {
       valid = !checker.InSequence();
       break;
     }
@@ -222,7 +218,7 @@ void ContinueUtf8Line(PrintJob& job, ReportLine& line, int max_positions, Utf8Ch
       if (byte == kFormFeed) {
         *status = CTL_FORM_FEED;
       } else {
-        line.text[stored++] = job.raw ? kLineFeed : '\0';
+        line.text[stored++] = in.raw ? kLineFeed : '\0';
         ++positions;
       }
       break;
@@ -259,21 +255,15 @@ ReportReadFunction SetReportReadForTesting(ReportReadFunction read) {
   return previous;
 }
 
-int GetLine(PrintJob& job, ReportLine& line, std::int32_t* status, int max_positions) {
+int GetLine(ReportInput& in, ReportLine& line, std::int32_t* status, int max_positions) {
   *status = CTL_NONE;
   max_positions = std::clamp(max_positions, 0, kLinePositions);
   char* const buffer = line.text;
   line.unicode = false;
 
-  ReportInput& in = job.input;
-  if (in.handle != job.file) {
-    in.Reset();
-    in.handle = job.file;
-  }
   // With -raw the bytes go to the printer untouched, and with -oem or -ansi the
   // caller has said what they are: neither a mark nor UTF-8 is looked for.
-  const bool detect = !job.raw && !job.oem && !job.ansi;
-  if (in.text == ReportInput::Text::kUnknown) ReadByteOrderMark(job, detect);
+  if (in.text == ReportInput::Text::kUnknown) ReadByteOrderMark(in);
 
   int stored = 0;
   unsigned beyond_ascii = 0;
@@ -287,7 +277,7 @@ int GetLine(PrintJob& job, ReportLine& line, std::int32_t* status, int max_posit
       full = true;
       break;
     }
-    if (in.pos == in.end && !Refill(job)) break;
+    if (in.pos == in.end && !Refill(in)) break;
 
     // Never look further than the positions left: a carriage return takes none,
     // so after one the loop comes back for more.
@@ -308,7 +298,7 @@ int GetLine(PrintJob& job, ReportLine& line, std::int32_t* status, int max_posit
     if (stop == kFormFeed) {
       *status = CTL_FORM_FEED;
     } else {
-      buffer[stored++] = job.raw ? kLineFeed : '\0';
+      buffer[stored++] = in.raw ? kLineFeed : '\0';
     }
     break;
   }
@@ -317,14 +307,14 @@ int GetLine(PrintJob& job, ReportLine& line, std::int32_t* status, int max_posit
   // An ASCII line is the same text in either reading. Any other is a Unicode
   // line when its bytes are valid UTF-8 with a character beyond ASCII, which
   // text in an ANSI code page with a letter beyond ASCII almost never is.
-  if (beyond_ascii != 0 && detect) {
+  if (beyond_ascii != 0 && in.detect) {
     Utf8Checker checker;
     int continuations = 0;
     if (CheckUtf8(buffer, static_cast<std::size_t>(stored), checker, &continuations) &&
         (continuations > 0 || checker.InSequence())) {
       if (full) {
         line.positions = stored - continuations;
-        ContinueUtf8Line(job, line, max_positions, checker, status);
+        ContinueUtf8Line(in, line, max_positions, checker, status);
       } else if (!checker.InSequence()) {
         line.positions = stored - continuations;
         line.unicode = true;

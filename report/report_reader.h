@@ -3,11 +3,51 @@
 #ifndef QUILLET_REPORT_REPORT_READER_H
 #define QUILLET_REPORT_REPORT_READER_H
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "job/print_job.h"
 
 namespace quillet {
+
+// An open report as the reader takes it: the file, how its text is read (the
+// job's raw, oem and ansi options), and the read-ahead. The reader hands out
+// one byte at a time but fetches the file in large blocks, so a report costs one
+// read call per block. Whoever opens the file owns it and closes it.
+struct ReportInput {
+  static constexpr std::size_t kBlockSize = 64 * 1024;  // bytes asked of the file per read
+  // Room in front of the data of `block`: a line that reads past its last
+  // position before it knows that it is not UTF-8 gives those bytes back there.
+  static constexpr std::size_t kGiveBack = 2048;
+  // How the report's bytes are read, settled at its first line (GetLine).
+  enum class Text : std::uint8_t { kUnknown, kBytes, kUtf16LE, kUtf16BE };
+
+  std::int32_t file = 0;  // the open report file
+  bool raw = false;       // a line feed stays in its line (job.raw)
+  bool detect = true;     // a byte-order mark and UTF-8 are looked for: none of raw, oem, ansi
+
+  std::unique_ptr<unsigned char[]> block;  // kGiveBack + kBlockSize, allocated at the first read
+  std::size_t pos = 0;                     // next unread byte in block
+  std::size_t end = 0;                     // bytes of block that hold data; when all are
+                                           // used, the file is asked again
+  Text text = Text::kUnknown;
+  // A UTF-16 report's bytes as read, before they become UTF-8 in `block`.
+  std::unique_ptr<unsigned char[]> wide;   // kBlockSize, allocated at the mark
+  std::size_t wide_pos = 0;
+  std::size_t wide_end = 0;
+
+  // Reads `report` from its start, its text taken as the job's options say;
+  // what was read ahead of another file is dropped.
+  void Open(std::int32_t report, const PrintJob& job) {
+    file = report;
+    raw = job.raw != 0;
+    detect = !job.raw && !job.oem && !job.ansi;
+    pos = end = 0;
+    text = Text::kUnknown;
+    wide_pos = wide_end = 0;
+  }
+};
 
 // Line status set by every GetLine call.
 constexpr std::int32_t CTL_NONE = 0;       // ended by line feed, end of data or a full buffer
@@ -26,28 +66,27 @@ constexpr int kLineTextSize = 4 * kLinePositions + 1;  // 511 characters of UTF-
 struct ReportLine {
   // The line's positions, NUL-terminated: one byte each, or, when `unicode` is
   // set, the UTF-8 of one character each. A line feed takes the last position,
-  // as NUL or, with job.raw, as itself.
+  // as NUL or, with raw, as itself.
   char text[kLineTextSize];
   int count = 0;          // bytes of text before the terminator
   int positions = 0;      // characters: count, unless `unicode`
   bool unicode = false;   // text is UTF-8 with at least one character beyond ASCII
 };
 
-// Reads the next line of job.file into `line` and returns its byte count (0 when
-// it holds no position); sets *status. Carriage returns are dropped; a form feed
+// Reads the next line of the report into `line` and returns its byte count (0
+// when it holds no position); sets *status. Carriage returns are dropped; a form feed
 // ends the line unstored; a line holds at most max_positions positions (a
 // character is never split).
 //
-// How the bytes are read is settled at the report's first line. With job.raw,
-// job.oem or job.ansi they are taken as they are. Otherwise a byte-order mark
+// How the bytes are read is settled at the report's first line. With raw, oem
+// or ansi they are taken as they are. Otherwise a byte-order mark
 // there is dropped, and it decides: UTF-16 (either byte order) is turned into
 // UTF-8 before the line rules apply; after a UTF-8 mark, or with no mark, each
 // line whose bytes are valid UTF-8 and hold a character beyond ASCII is a
 // Unicode line, and every other line is bytes of the ANSI code page.
 //
-// The file is read ahead into job.input, so the code that opens a report calls
-// job.input.Reset() with the new handle.
-int GetLine(PrintJob& job, ReportLine& line, std::int32_t* status, int max_positions = kLinePositions);
+// The file is read ahead into `input`.
+int GetLine(ReportInput& input, ReportLine& line, std::int32_t* status, int max_positions = kLinePositions);
 
 struct DecodedLine {
   char chars[kLineCapacity];            // output characters, NUL-terminated

@@ -50,9 +50,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   PrintJob job;
+  CallRecord call;
   char option[] = "config=0";
-  Parse_Arg(job, option);
-  fuzz::CheckJob(job);
+  Parse_Arg(job, call, option);
+  fuzz::CheckJob(job, call);
   // The last file named: a value from a line of at most 127 bytes, without its LF.
   FUZZ_REQUIRE(job.config_path.size() < 128 && job.config_path.find('\n') == std::string::npos);
   return 0;

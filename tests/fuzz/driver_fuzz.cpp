@@ -96,10 +96,7 @@ class CheckingDevice : public PrintDevice {
   bool IdentifyReport(std::int32_t, FileIdentity&) override { return false; }
   unsigned long LastError() override { return 0; }
 
-  bool GetPrinterDC(PrintJob& job) override {
-    job.dc = kDc;
-    return true;
-  }
+  DeviceContext GetPrinterDC(PrintJob&) override { return kDc; }
   void DeleteDC(DeviceContext dc) override {
     FUZZ_REQUIRE(dc == kDc && !dc_deleted);
     FUZZ_REQUIRE(selected == kOwnFont);  // the context goes back with its own font
@@ -315,7 +312,7 @@ namespace {
 CheckingDevice* g_device = nullptr;
 
 // The listener hears of every page once, in order, as it is about to start.
-void OnPage(const PrintJob&, int page_no) {
+void OnPage(int page_no) {
   FUZZ_REQUIRE(g_device->doc_open && !g_device->page_open && page_no == ++g_device->pages);
 }
 }  // namespace
@@ -341,26 +338,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   device.cancel_at = data[5];
 
   PrintJob job;
+  CallRecord call;
   char report_name[] = "report.txt";
-  job.report_path = report_name;
+  call.report_path = report_name;
   job.raw = data[0] & 1;
   job.ruler = (data[0] >> 1) & 1;
   job.oem = (data[0] >> 2) & 1;
   job.ansi = (data[0] >> 3) & 1;
   job.quiet = (data[0] >> 4) & 1;
   job.pitch = (data[0] & 0x80) ? data[6] : 0;
-  job.on_page = OnPage;
+  call.on_page = OnPage;
   g_device = &device;
   device.quiet = job.quiet;
   device.raw = job.raw && device.passthrough;
   device.bytes_only = job.oem || job.ansi || device.raw;
   user_abort = 0;
 
-  const ReportResult result = PrintReport(job, device);
+  const ReportResult result = PrintReport(job, call, device);
 
   // Everything the report held is released, whatever way it ended.
   FUZZ_REQUIRE(device.opened && device.closed && device.dc_deleted);
-  FUZZ_REQUIRE(job.dc == nullptr && job.file == 0);
   FUZZ_REQUIRE(device.fonts.empty() && device.selected == kOwnFont);
   FUZZ_REQUIRE(device.dialog_made == device.dialog_gone);
   FUZZ_REQUIRE(cancel_dialog == nullptr && progress_window == nullptr);

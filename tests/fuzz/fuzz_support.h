@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "job/options.h"
+#include "job/call_record.h"
 #include "job/print_job.h"
 
 // Unlike assert, never compiled out.
@@ -77,7 +78,7 @@ inline void PrepareOptionTable() {
 inline bool IsFlag(std::uint8_t value) { return value == 0 || value == 1; }
 
 // What any job holds after any sequence of options.
-inline void CheckJob(const PrintJob& job) {
+inline void CheckJob(const PrintJob& job, const CallRecord& call) {
   FUZZ_REQUIRE(std::memchr(job.printer_id, '\0', sizeof job.printer_id) != nullptr);
   FUZZ_REQUIRE(std::memchr(job.form_id, '\0', sizeof job.form_id) != nullptr);
   FUZZ_REQUIRE(std::memchr(job.font, '\0', sizeof job.font) != nullptr);
@@ -86,7 +87,7 @@ inline void CheckJob(const PrintJob& job) {
   FUZZ_REQUIRE(IsFlag(job.scratch) && IsFlag(job.ruler) && IsFlag(job.oem) && IsFlag(job.ansi) &&
                IsFlag(job.raw) && IsFlag(job.quiet));
   // Options never touch what the print entry and the driver own.
-  FUZZ_REQUIRE(job.report_path == nullptr && job.file == 0 && job.dc == nullptr);
+  FUZZ_REQUIRE(call.report_path == nullptr && call.output_path == nullptr && call.pages.empty());
 }
 
 }  // namespace quillet::fuzz

@@ -97,6 +97,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   PrintJob job;
+  CallRecord call;
   const char* p = reinterpret_cast<const char*>(data);
   const char* const end = p + size;
   for (;;) {
@@ -111,10 +112,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::memcpy(original.get(), text.get(), n + 1);
 
     CheckLookup(text.get());
-    Parse_Arg(job, text.get());
+    Parse_Arg(job, call, text.get());
     // The parser only cuts the text with terminators.
     for (std::size_t i = 0; i <= n; ++i) FUZZ_REQUIRE(text[i] == original[i] || text[i] == '\0');
-    fuzz::CheckJob(job);
+    fuzz::CheckJob(job, call);
 
     if (stop == end) break;
     p = stop + 1;

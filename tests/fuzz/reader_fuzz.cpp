@@ -261,9 +261,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   PrintJob job;
   job.raw = raw;
   job.oem = oem;
-  job.file = 1;
-  job.input.Reset();
-  job.input.handle = job.file;
+  ReportInput input;
+  input.Open(1, job);
   static ReportLine* const line = new ReportLine;
   std::string lines;
   std::size_t form_feed_lines = 0;
@@ -272,7 +271,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_REQUIRE(calls <= g_source.size + 1);  // every line but the last takes at least a byte
     std::memset(line->text, kUnwritten, sizeof line->text);
     std::int32_t status = -1;
-    const int count = GetLine(job, *line, &status, max_positions);
+    const int count = GetLine(input, *line, &status, max_positions);
     FUZZ_REQUIRE(status == CTL_NONE || status == CTL_FORM_FEED || status == CTL_EOF);
     FUZZ_REQUIRE(count == line->count && count >= 0 && line->text[count] == '\0');
     FUZZ_REQUIRE(line->positions >= 0 && line->positions <= max_positions && line->positions <= count);

@@ -56,12 +56,17 @@ std::vector<Span> Fields(const unsigned char* text, std::size_t size) {
   };
   const unsigned char* q = composed;
   const unsigned char* const end = q + std::strlen(reinterpret_cast<const char*>(composed));
+  char32_t before = 0;  // the character before, 0 at the start
   while (q < end) {
     const char32_t c = DecodeCharacter(q, end);
-    // A blank that carries a mark is no blank: the mark prints on it.
+    // A blank that carries a mark, or that a prepended sign (U+0600...) takes
+    // into its cluster, is no blank: something prints on it.
     const unsigned char* after = q;
-    const bool bare = q == end || utf8proc_grapheme_break(static_cast<utf8proc_int32_t>(c),
-                                                         static_cast<utf8proc_int32_t>(DecodeCharacter(after, end)));
+    const bool bare = (before == 0 || utf8proc_grapheme_break(static_cast<utf8proc_int32_t>(before),
+                                                             static_cast<utf8proc_int32_t>(c))) &&
+                      (q == end || utf8proc_grapheme_break(static_cast<utf8proc_int32_t>(c),
+                                                           static_cast<utf8proc_int32_t>(DecodeCharacter(after, end))));
+    before = c;
     if (c == U'\t') {
       close();
       column = NextTabStop(static_cast<int>(column));

@@ -2,11 +2,13 @@
 """The release's quillet-<version>.jar on a real Java virtual machine of this
 build's architecture (java/JarTest.java): with only the jar on the class path
 the class copies the DLL of its architecture to a per-user folder named by the
-DLL's SHA-256 and loads it; a second run reuses the copy; two virtual machines
-starting at once both load it; a DLL that Windows finds by name is not loaded,
-one in the folder of quillet.library.path is; LOCALAPPDATA that cannot be
-written gives way to java.io.tmpdir; a folder that cannot be written, or a copy
-that cannot be loaded, gives an UnsatisfiedLinkError that says what was tried.
+DLL's SHA-256 and loads it; a second run reuses the copy, and writes again a
+copy whose bytes were changed; two virtual machines starting at once both load
+it; a DLL that Windows finds by name is not loaded, one in the folder of
+quillet.library.path is; LOCALAPPDATA that cannot be written gives way to a new
+folder of java.io.tmpdir, never one made before; a folder that cannot be
+written, a jar whose DLL does not match its SHA-256, or a copy that cannot be
+loaded, gives an UnsatisfiedLinkError that says what was tried.
 The jar carries its Maven coordinates, and Maven installs it by them alone."""
 import getpass
 import glob
@@ -137,6 +139,12 @@ class Jar(unittest.TestCase):
         checks_passed(self, out, err, least=2)
         again = os.stat(copy)
         self.assertEqual((again.st_ino, again.st_mtime_ns), (first.st_ino, first.st_mtime_ns))
+        # A copy whose bytes were changed since is never loaded: it is written again.
+        shutil.copyfile(os.path.join(self.planted, "QUILLETDLL.dll"), copy)
+        out, err = self.run_jar("use")
+        checks_passed(self, out, err, least=2)
+        self.assertEqual(file_hash(copy), self.hash)
+        self.assertEqual(os.listdir(local), ["QUILLETDLL.dll"])
 
     def test_two_virtual_machines_starting_at_once(self):
         base = self.folder()
@@ -162,10 +170,15 @@ class Jar(unittest.TestCase):
                                                     f"-Dquillet.native.dir={winpath(base)}"])
         checks_passed(self, out, err, least=1)
 
-    def test_local_app_data_that_cannot_be_written_gives_way_to_the_temporary_folder(self):
+    def test_local_app_data_that_cannot_be_written_gives_way_to_a_new_temporary_folder(self):
         blocker = os.path.join(self.folder(), "a file")
         open(blocker, "w").close()
         temp = self.folder()
+        # A folder that someone else made first, of a name known beforehand, with a
+        # DLL of theirs in it: never used.
+        premade = os.path.join(temp, "quillet-native", self.hash)
+        os.makedirs(premade)
+        shutil.copy(os.path.join(self.planted, "QUILLETDLL.dll"), premade)
         # Wine sets LOCALAPPDATA from the prefix: the command interpreter of the
         # prefix sets it here. Its output goes to files, which Wine's server does
         # not keep open as it would a pipe.
@@ -185,7 +198,14 @@ class Jar(unittest.TestCase):
             print(f"Wine did not start the JVM (attempt {attempt + 1}): {result[1].strip()}")
             time.sleep(2)
         checks_passed(self, *result, least=3)
-        self.assertEqual(file_hash(os.path.join(temp, "quillet-native", self.hash, "QUILLETDLL.dll")), self.hash)
+        self.assertEqual(os.listdir(premade), ["QUILLETDLL.dll"])
+        self.assertNotEqual(file_hash(os.path.join(premade, "QUILLETDLL.dll")), self.hash)
+        made = [name for name in os.listdir(temp) if name.startswith("quillet-native")]
+        self.assertEqual(len(made), 2, os.listdir(temp))
+        [made] = [name for name in made if name != "quillet-native"]
+        self.assertRegex(made, r"^quillet-native-[0-9a-f]{16}$")
+        self.assertEqual(os.listdir(os.path.join(temp, made)), ["QUILLETDLL.dll"])
+        self.assertEqual(file_hash(os.path.join(temp, made, "QUILLETDLL.dll")), self.hash)
 
     def test_a_folder_that_cannot_be_written_gives_a_clear_error(self):
         blocker = os.path.join(self.folder(), "a file")
@@ -200,28 +220,34 @@ class Jar(unittest.TestCase):
         with open(blocker) as f:
             self.assertEqual(f.read(), "not a folder\n")
 
-    def test_a_copy_that_cannot_be_loaded_from_a_path_beyond_the_code_page_names_quillet_native_dir(self):
-        # A jar whose DLL is damaged (its hash matching): the copy is made, and
+    def test_a_damaged_jar_gives_a_clear_error(self):
+        # A jar whose DLL is damaged, its hash matching: the copy is made, and
         # loading it fails as loading by an ANSI path that cannot spell it would.
-        damaged = os.path.join(self.folder(), "damaged.jar")
+        # With a hash of other bytes, the DLL is not copied at all.
         entry = f"doc/native/{ARCH}/QUILLETDLL.dll"
-        with zipfile.ZipFile(self.jar) as original, zipfile.ZipFile(damaged, "w") as jar:
-            for item in original.infolist():
-                data = original.read(item)
-                if item.filename == entry:
-                    data = b"MZ not a DLL"
-                elif item.filename == entry + ".sha256":
-                    data = (hashlib.sha256(b"MZ not a DLL").hexdigest() + "\n").encode()
-                jar.writestr(item, data)
-        out, err = java(self.jvm, [damaged, self.classes], "JarTest", "fails", winpath(self.folder()),
-                        cwd=self.folder())
-        checks_passed(self, out, err, least=1)
-        [message] = [line[len("message: "):] for line in out.splitlines() if line.startswith("message: ")]
-        self.assertIn("\\u03a9mega", message)
-        self.assertIn("outside the system's ANSI code page", message)
-        self.assertTrue(message.endswith("name a folder without them in the system property quillet.native.dir"),
-                        message)
-
+        for hashed in (b"MZ not a DLL", b"other bytes"):
+            damaged = os.path.join(self.folder(), "damaged.jar")
+            with zipfile.ZipFile(self.jar) as original, zipfile.ZipFile(damaged, "w") as jar:
+                for item in original.infolist():
+                    data = original.read(item)
+                    if item.filename == entry:
+                        data = b"MZ not a DLL"
+                    elif item.filename == entry + ".sha256":
+                        data = (hashlib.sha256(hashed).hexdigest() + "\n").encode()
+                    jar.writestr(item, data)
+            base = self.folder()
+            out, err = java(self.jvm, [damaged, self.classes], "JarTest", "fails", winpath(base), cwd=self.folder())
+            checks_passed(self, out, err, least=1)
+            [message] = [line[len("message: "):] for line in out.splitlines() if line.startswith("message: ")]
+            if hashed == b"other bytes":
+                self.assertEqual(message, f"Cannot load QUILLETDLL.dll: the jar's {entry}: its bytes do not match "
+                                          f"{entry}.sha256: the jar is damaged")
+                self.assertEqual(os.listdir(base), [])
+                continue
+            self.assertIn("\\u03a9mega", message)
+            self.assertIn("outside the system's ANSI code page", message)
+            self.assertTrue(message.endswith("name a folder without them in the system property quillet.native.dir"),
+                            message)
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)

@@ -41,7 +41,7 @@ class OptionsTest : public ::testing::Test {
   void Apply(const std::string& text) {
     std::vector<char> buf(text.begin(), text.end());
     buf.push_back('\0');
-    Parse_Arg(job_, buf.data());
+    Parse_Arg(job_, call_, buf.data());
   }
   std::string Write(const std::string& name, const std::string& contents) {
     const std::string path = dir_ + "/" + name;
@@ -60,6 +60,7 @@ class OptionsTest : public ::testing::Test {
   std::string dir_;
   fs::path old_cwd_;
   PrintJob job_;
+  CallRecord call_;
 };
 
 size_t Count(const std::string& text, const std::string& line) {
@@ -212,7 +213,7 @@ TEST_F(OptionsTest, ConfigFileLinesSkipTheirLeadCharacter) {
   std::string text = "printer_ctl=-copies=4 -config=\"" + dir_ + "/?.cfg\"";
   const std::u16string wide = u"printer_ctl=-copies=4 -config=\"" +
                               std::u16string(dir_.begin(), dir_.end()) + u"/\u03A9.cfg\"";
-  Parse_Arg(job_, text.data(), &wide);
+  Parse_Arg(job_, call_, text.data(), &wide);
   EXPECT_EQ(job_.copies, 4);
   EXPECT_EQ(job_.config_path, dir_ + "/?.cfg");
   EXPECT_EQ(job_.config_path_wide, std::u16string(dir_.begin(), dir_.end()) + u"/\u03A9.cfg");
@@ -234,13 +235,26 @@ TEST_F(OptionsTest, ConfigFileAlreadyBeingReadIsSkippedUnderAnyName) {
   EXPECT_EQ(Count(log, "Parse_Arg() config loop, skipping "), 3u);
 }
 
+// A configuration line of 5,000 bytes in 127-byte pieces, "\U0001F600" at its
+// bytes 4,095 to 4,098 (units 4,095 and 4,096 of UTF-16): in piece 32, a printer_id.
+std::u16string LongLine() {
+  const std::u16string filler = u"-ruler" + std::u16string(121, u' ');
+  std::u16string line;
+  for (int k = 0; k < 32; ++k) line += filler;
+  line += u"-printer_id=" + std::u16string(19, u'p') + u"\U0001F600" + std::u16string(92, u'q');
+  line += u"-collate" + std::u16string(119, u' ');
+  for (int k = 0; k < 5; ++k) line += filler;
+  line += u"-ruler" + std::u16string(40, u' ');
+  return line + u"\n";
+}
+
 TEST_F(OptionsTest, ConfigFilesWithAByteOrderMarkAreReadAsTheirText) {
   // Natively the code page's stand-in is UTF-8: a name beyond ASCII is spelt whole.
   Write("\xCE\xA9.cfg", "-copies=7\n");
   const std::u16string dir(dir_.begin(), dir_.end());
   const std::u16string text = u"-source=Lower\r\n/pitch=9\n#orientation=Landscape\r\n-font=\u00c9cole \U0001F600\n"
                               u"-config=" + dir + u"/\u03a9.cfg\r\n-printer_id=" + std::u16string(115, u'p') +
-                              u"-form_id=A3\n";
+                              u"-form_id=A3\n" + LongLine();
   std::string le = "\xFF\xFE", be = "\xFE\xFF";
   for (char16_t unit : text) {
     le += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
@@ -257,6 +271,10 @@ TEST_F(OptionsTest, ConfigFilesWithAByteOrderMarkAreReadAsTheirText) {
     EXPECT_EQ(job_.copies, 7);
     EXPECT_EQ(job_.source, 2);
     EXPECT_STREQ(job_.form_id, "A3");  // a 127-byte piece, then the rest of the line
+    // The character across the line's 4,096th byte (unit) stays whole, and the
+    // pieces after it fall where they would in a shorter line.
+    EXPECT_EQ(job_.printer_id, std::string(19, 'p') + "\xF0\x9F\x98\x80" + std::string(76, 'q'));
+    EXPECT_EQ(job_.collate, '1');
   }
 }
 
@@ -264,7 +282,7 @@ TEST_F(OptionsTest, TheTraceLogIsNoConfigFileAndALogNeverEmptiesAFileTheCallRead
   const std::string trace = StartTrace();
   static std::vector<std::string> refused;
   refused.clear();
-  job_.on_refused = [](const PrintJob&, const char* text) { refused.push_back(text); };
+  call_.on_refused = [](const char* text) { refused.push_back(text); };
   const std::string outer = Write("outer.cfg", "-config=" + trace + "\n-pitch=11\n");
   Apply("config=" + trace);  // read, it would feed itself its own lines without end
   Apply("config=" + outer);
@@ -274,7 +292,7 @@ TEST_F(OptionsTest, TheTraceLogIsNoConfigFileAndALogNeverEmptiesAFileTheCallRead
 
   // A log may not empty a configuration file read, nor a file the call reads later.
   const std::string later = Write("later.txt", "REPORT\n");
-  job_.reads_file = [&later](const FileIdentity& identity) {
+  call_.reads_file = [&later](const FileIdentity& identity) {
     FileIdentity named;
     return IdentifyPath(later.c_str(), nullptr, named) && named == identity;
   };

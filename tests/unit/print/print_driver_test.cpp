@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -18,6 +19,7 @@
 #include "platform/ansi.h"
 #include "platform/file.h"
 #include "platform/text.h"
+#include "report/report_measure.h"
 #include "trace/trace.h"
 
 namespace quillet {
@@ -32,7 +34,6 @@ class RecordingDevice : public PrintDevice {
  public:
   // What the device answers.
   bool fail_open = false;
-  bool printer_ok = true;
   bool make_dc = true;
   int passthrough = 1;
   TextMetrics device_metrics{100, 52, 0, 0x31};
@@ -70,10 +71,9 @@ class RecordingDevice : public PrintDevice {
     return quillet::IdentifyReport(file, identity);
   }
   unsigned long LastError() override { return last_error; }
-  bool GetPrinterDC(PrintJob& job) override {
+  DeviceContext GetPrinterDC(PrintJob&) override {
     calls.push_back("GetPrinterDC");
-    job.dc = make_dc ? kDc : nullptr;
-    return printer_ok;
+    return make_dc ? kDc : nullptr;
   }
   void DeleteDC(DeviceContext dc) override { calls.push_back(dc == kDc ? "DeleteDC" : "DeleteDC ?"); }
   int QueryEscapeSupport(DeviceContext, int escape) override {
@@ -263,7 +263,7 @@ class DriverTest : public testing::Test {
     ASSERT_NE(mkdtemp(dir), nullptr);
     dir_ = dir;
     report_ = dir_ + "/report.txt";
-    job_.report_path = report_.c_str();
+    call_.report_path = report_.c_str();
     OpenTraceFile((dir_ + "/trace.log").c_str());
     user_abort = 0;
   }
@@ -279,7 +279,7 @@ class DriverTest : public testing::Test {
 
   void Print(const std::string& report) {
     Write(report_, report);
-    PrintReport(job_, device_);
+    PrintReport(job_, call_, device_);
   }
 
   std::string TraceLog() {
@@ -293,8 +293,6 @@ class DriverTest : public testing::Test {
     EXPECT_EQ(device_.Only({"DeleteDC"}).size(), 1u);
     EXPECT_EQ(device_.Only({"CloseReport"}).size(), 1u);
     EXPECT_EQ(device_.Only({"DestroyWindow"}).size(), job_.quiet ? 0u : 1u);
-    EXPECT_EQ(job_.dc, nullptr);
-    EXPECT_EQ(job_.file, 0);
     EXPECT_EQ(cancel_dialog, nullptr);
     EXPECT_EQ(progress_window, nullptr);
   }
@@ -302,6 +300,7 @@ class DriverTest : public testing::Test {
   std::string dir_;
   std::string report_;
   PrintJob job_;
+  CallRecord call_;
   RecordingDevice device_;
 };
 
@@ -331,8 +330,8 @@ TEST_F(DriverTest, TwoLineReportCallSequence) {
 }
 
 TEST_F(DriverTest, DocumentNameAndOutputFileReachTheSpoolerAndThePageLine) {
-  job_.document_name = "(standard input)";
-  job_.output_path = u"Z:\\out \u540d.ps";
+  call_.document_name = "(standard input)";
+  call_.output_path = u"Z:\\out \u540d.ps";
   Print("ab\n");
   // The file is held right before the document starts, once the printer is open.
   EXPECT_EQ(device_.Only({"GetPrinterDC", "HoldOutput", "StartDoc", "PageLine"}),
@@ -350,7 +349,7 @@ TEST_F(DriverTest, DocumentNameAndOutputFileReachTheSpoolerAndThePageLine) {
   // A file the call reads, or the trace log, is never written over: refused
   // before any printer is opened.
   Write(dir_ + "/job.cfg", "-copies=2\n");
-  job_.reads_file = [this](const FileIdentity& identity) {
+  call_.reads_file = [this](const FileIdentity& identity) {
     FileIdentity config;
     return IdentifyPath((dir_ + "/job.cfg").c_str(), nullptr, config) && config == identity;
   };
@@ -361,18 +360,18 @@ TEST_F(DriverTest, DocumentNameAndOutputFileReachTheSpoolerAndThePageLine) {
            {dir_ + "/new.ps", nullptr}}) {
     device_ = RecordingDevice();
     const std::u16string output = Utf16FromModifiedUtf8(file);
-    job_.output_path = output.c_str();
+    call_.output_path = output.c_str();
     Write(report_, "ab\n");
-    const ReportResult result = PrintReport(job_, device_);
+    const ReportResult result = PrintReport(job_, call_, device_);
     EXPECT_EQ(result.output_refused == nullptr ? "" : result.output_refused, std::string(why ? why : "")) << file;
     EXPECT_EQ(device_.Only({"GetPrinterDC"}).size(), why ? 0u : 1u) << file;
   }
-  job_.reads_file = nullptr;
+  call_.reads_file = nullptr;
   // A name the ANSI code page cannot spell reaches the spooler whole.
   device_ = RecordingDevice();
-  job_.document_name = nullptr;
-  job_.output_path = nullptr;
-  job_.report_path_wide = u"/tmp/\u03A9mega-\u5317\u4EAC.txt";
+  call_.document_name = nullptr;
+  call_.output_path = nullptr;
+  call_.report_path_wide = u"/tmp/\u03A9mega-\u5317\u4EAC.txt";
   Print("ab\n");
   EXPECT_EQ(device_.Only({"StartDoc"}),
             std::vector<std::string>{"StartDoc " + report_ + " = /tmp/\xCE\xA9mega-\xE5\x8C\x97\xE4\xBA\xAC.txt"});
@@ -448,11 +447,12 @@ TEST_F(DriverTest, FontsFollowThePitchAndFaceOptions) {
     RecordingDevice device;
     device.logpixelsy = c.logpixelsy;
     PrintJob job;
-    job.report_path = report_.c_str();
+    CallRecord call;
+    call.report_path = report_.c_str();
     job.pitch = c.pitch;
     CopyField(job.font, c.font);
     Write(report_, "x\n");
-    PrintReport(job, device);
+    PrintReport(job, call, device);
 
     ASSERT_EQ(device.fonts.size(), 4u);
     const int weights[] = {400, 400, 700, 700};
@@ -579,34 +579,49 @@ TEST_F(DriverTest, TranslationTakesTheRestOfTheLineFromTheRunStart) {
 }
 
 TEST_F(DriverTest, FormFeedsAndFullPagesBreakPages) {
-  // vertres 100 / line height 20: five rows per page.
+  // vertres 100 / line height 20: five rows per page. The measure counts the
+  // same pages, and the rows of the longest page the form feeds end.
   struct Case {
     const char* name;
     std::string report;
     std::string pages;
+    int longest;  // rows of the report's own longest page
   } cases[] = {
-      {"empty report", "", ""},
-      {"leading form feeds skipped", "\r\f\fa\n", "[0:a]"},
-      {"form feed after the last line", "a\nb\f", "[0:a 1:b]"},
-      {"title page", "TITLE\fnext\n", "[0:TITLE] [0:next]"},
-      {"two form feeds give a blank page", "a\f\fb\n", "[0:a] [] [0:b]"},
-      {"five lines fill a page", "1\n2\n3\n4\n5\n", "[0:1 1:2 2:3 3:4 4:5]"},
-      {"the sixth starts the next", "1\n2\n3\n4\n5\n6\n", "[0:1 1:2 2:3 3:4 4:5] [0:6]"},
+      {"empty report", "", "", 0},
+      {"leading form feeds skipped", "\r\f\fa\n", "[0:a]", 1},
+      {"form feed after the last line", "a\nb\f", "[0:a 1:b]", 2},
+      {"title page", "TITLE\fnext\n", "[0:TITLE] [0:next]", 1},
+      {"form feed in the middle of a line", "a\nb\fc\nd\ne\n", "[0:a 1:b] [0:c 1:d 2:e]", 3},
+      {"two form feeds give a blank page", "a\f\fb\n", "[0:a] [] [0:b]", 1},
+      {"five lines fill a page", "1\n2\n3\n4\n5\n", "[0:1 1:2 2:3 3:4 4:5]", 5},
+      {"the sixth starts the next", "1\n2\n3\n4\n5\n6\n", "[0:1 1:2 2:3 3:4 4:5] [0:6]", 6},
       {"full pages ended by form feeds", "1\n2\n3\n4\n5\f6\n7\n8\n9\n10\f",
-       "[0:1 1:2 2:3 3:4 4:5] [0:6 1:7 2:8 3:9 4:10]"},
-      {"sixth line with its form feed", "1\n2\n3\n4\n5\n6\fx\n", "[0:1 1:2 2:3 3:4 4:5] [0:6] [0:x]"},
+       "[0:1 1:2 2:3 3:4 4:5] [0:6 1:7 2:8 3:9 4:10]", 5},
+      {"sixth line with its form feed", "1\n2\n3\n4\n5\n6\fx\n", "[0:1 1:2 2:3 3:4 4:5] [0:6] [0:x]", 6},
       // A form feed alone after a page that ended full is the end of that page.
-      {"full page, then a form feed", "1\n2\n3\n4\n5\n\f6\n", "[0:1 1:2 2:3 3:4 4:5] [0:6]"},
-      {"full last page, then a form feed", "1\n2\n3\n4\n5\n\f", "[0:1 1:2 2:3 3:4 4:5]"},
-      {"full page, then two form feeds", "1\n2\n3\n4\n5\n\f\f6\n", "[0:1 1:2 2:3 3:4 4:5] [] [0:6]"},
+      {"full page, then a form feed", "1\n2\n3\n4\n5\n\f6\n", "[0:1 1:2 2:3 3:4 4:5] [0:6]", 5},
+      {"full last page, then a form feed", "1\n2\n3\n4\n5\n\f", "[0:1 1:2 2:3 3:4 4:5]", 5},
+      {"full page, then two form feeds", "1\n2\n3\n4\n5\n\f\f6\n", "[0:1 1:2 2:3 3:4 4:5] [] [0:6]", 5},
+      {"the last page longest, no form feed after it", "a\fb\nc\nd\ne\n", "[0:a] [0:b 1:c 2:d 3:e]", 4},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     device_ = RecordingDevice();
-    Print(c.report);
+    Write(report_, c.report);
+    const ReportResult result = PrintReport(job_, call_, device_);
     EXPECT_EQ(device_.Pages(), c.pages);
     EXPECT_EQ(device_.Only({"StartDoc"}).size(), 1u);
     EXPECT_EQ(device_.Only({"EndDoc"}).size(), 1u);
+    const int pages = static_cast<int>(std::count(c.pages.begin(), c.pages.end(), '['));
+    EXPECT_EQ(result.pages, pages);
+    for (const int lines_per_page : {5, kNoPageLength}) {
+      ReportInput input;
+      input.Open(ReportOpen(report_.c_str()), job_);
+      const ReportMeasure measure = MeasureReport(input, lines_per_page);
+      ReportClose(input.file);
+      EXPECT_EQ(measure.pages == pages, lines_per_page == 5 || c.longest <= 5);
+      EXPECT_EQ(measure.longest_page, c.longest);
+    }
   }
   // The first case: a document with no page in it.
   device_ = RecordingDevice();
@@ -702,25 +717,16 @@ TEST_F(DriverTest, FailingSpoolerCallsEndTheReportAndReleaseEverything) {
 }
 
 TEST_F(DriverTest, ReportThatCannotBeOpenedTouchesNothing) {
-  job_.report_path = "/nonexistent/quillet/report.txt";
-  PrintReport(job_, device_);
+  call_.report_path = "/nonexistent/quillet/report.txt";
+  PrintReport(job_, call_, device_);
   EXPECT_EQ(device_.calls, std::vector<std::string>{"OpenReport"});
-  EXPECT_EQ(job_.file, kReportOpenError);
   EXPECT_EQ(TraceLog(), "lopen(/nonexistent/quillet/report.txt) failed because of error 2\n");
 }
 
-TEST_F(DriverTest, NoPrinterReleasesTheFileAndAnyContext) {
-  for (bool make_dc : {false, true}) {
-    device_ = RecordingDevice();
-    device_.printer_ok = false;
-    device_.make_dc = make_dc;
-    Print("a\n");
-    std::vector<std::string> expected = {"OpenReport", "GetPrinterDC"};
-    if (make_dc) expected.push_back("DeleteDC");
-    expected.push_back("CloseReport");
-    EXPECT_EQ(device_.calls, expected);
-    EXPECT_EQ(job_.dc, nullptr);
-  }
+TEST_F(DriverTest, NoPrinterReleasesTheFile) {
+  device_.make_dc = false;
+  Print("a\n");
+  EXPECT_EQ(device_.calls, (std::vector<std::string>{"OpenReport", "GetPrinterDC", "CloseReport"}));
 }
 
 TEST_F(DriverTest, ScratchDispositionDeletesOnlyWhatWasPrinted) {
@@ -750,8 +756,8 @@ TEST_F(DriverTest, ScratchDispositionDeletesOnlyWhatWasPrinted) {
     job_.config_path = c.config ? config : "";
     OpenTraceFile((dir_ + "/trace.log").c_str());
     Write(report_, "a\n");
-    const ReportResult result = PrintReport(job_, device_);
-    EXPECT_EQ(DisposeReport(job_, result), c.scratch && c.printed);
+    const ReportResult result = PrintReport(job_, call_, device_);
+    EXPECT_EQ(DisposeReport(job_, call_, result), c.scratch && c.printed);
     const bool deleted = c.scratch && c.printed;
     EXPECT_EQ(access(report_.c_str(), F_OK) != 0, deleted);
     EXPECT_EQ(TraceLog().find("DisposeReport() kept " + report_ + ": not printed\n") != std::string::npos,
@@ -760,9 +766,9 @@ TEST_F(DriverTest, ScratchDispositionDeletesOnlyWhatWasPrinted) {
     // end of the call, and only when every report it applied to printed.
     device_ = RecordingDevice();
     Write(report_, "b\n");
-    DisposeReport(job_, PrintReport(job_, device_));
+    DisposeReport(job_, call_, PrintReport(job_, call_, device_));
     EXPECT_EQ(access(config.c_str(), F_OK), 0);
-    DisposeConfigFiles(job_);
+    DisposeConfigFiles(call_);
     EXPECT_EQ(access(config.c_str(), F_OK) != 0, deleted && c.config);
   }
 }
@@ -788,7 +794,7 @@ TEST_F(DriverTest, CancelBeforeTheFirstLinePrintsNoPage) {
     }
   } device;
   Write(report_, "a\n");
-  PrintReport(job_, device);
+  PrintReport(job_, call_, device);
   EXPECT_EQ(device.Only({"StartDoc", "StartPage", "EndDoc", "AbortDoc"}),
             (std::vector<std::string>{"StartDoc " + report_, "AbortDoc"}));
 }
@@ -810,17 +816,17 @@ TEST_F(DriverTest, DialogThatCannotBeMadeIsNotDestroyed) {
 
 TEST_F(DriverTest, PageLineIsCutToItsBuffer) {
   const std::string long_report = dir_ + "/" + std::string(120, 'r');
-  job_.report_path = long_report.c_str();
+  call_.report_path = long_report.c_str();
   Write(long_report, "a\fb\n");
-  PrintReport(job_, device_);
+  PrintReport(job_, call_, device_);
   std::remove(long_report.c_str());
   auto lines = device_.Only({"PageLine"});
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0], "PageLine " + long_report.substr(0, 99));
   Write(report_, "a\fb\n");
   device_ = RecordingDevice();
-  job_.report_path = report_.c_str();
-  PrintReport(job_, device_);
+  call_.report_path = report_.c_str();
+  PrintReport(job_, call_, device_);
   EXPECT_EQ(device_.Only({"PageLine"}).back(), "PageLine " + report_ + " (page 2)");
 }
 
@@ -863,7 +869,7 @@ TEST_F(DriverTest, OutcomeTellsHowTheReportEnded) {
     device_ = RecordingDevice();
     c.set_up(device_, job_);
     Write(report_, "a\fb\n");
-    const ReportResult result = PrintReport(job_, device_);
+    const ReportResult result = PrintReport(job_, call_, device_);
     EXPECT_EQ(result.outcome, c.outcome);
     // The error code of an unopened file, or the last error after a failed spooler call.
     const bool failed = c.outcome == ReportOutcome::kNotOpened || c.outcome == ReportOutcome::kSpoolerFailed;
@@ -875,15 +881,14 @@ TEST_F(DriverTest, OutcomeTellsHowTheReportEnded) {
   device_ = RecordingDevice();
   Write(report_, "a\n");
   OpenTraceFile(report_.c_str());
-  EXPECT_EQ(PrintReport(job_, device_).outcome, ReportOutcome::kIsTraceLog);
+  EXPECT_EQ(PrintReport(job_, call_, device_).outcome, ReportOutcome::kIsTraceLog);
   EXPECT_EQ(device_.calls, (std::vector<std::string>{"OpenReport", "Box " + report_ + " is the trace log: not printed",
                                                      "CloseReport"}));
-  EXPECT_EQ(job_.file, 0);
   OpenTraceFile((dir_ + "/trace.log").c_str());
   // Whoever listens hears of every page as it starts.
   static std::vector<int> pages;
   pages.clear();
-  job_.on_page = [](const PrintJob&, int page) { pages.push_back(page); };
+  call_.on_page = [](int page) { pages.push_back(page); };
   device_ = RecordingDevice();
   Print("a\fb\fc\n");
   EXPECT_EQ(pages, (std::vector<int>{1, 2, 3}));
@@ -909,7 +914,7 @@ TEST_F(DriverTest, LinesPastTheRightEdgeAreCounted) {
     device_ = RecordingDevice();
     OpenTraceFile((dir_ + "/trace.log").c_str());
     Write(report_, c.report);
-    const ReportResult result = PrintReport(job_, device_);
+    const ReportResult result = PrintReport(job_, call_, device_);
     EXPECT_EQ(result.lines_cut, c.lines_cut);
     EXPECT_EQ(result.first_column_lost, c.lines_cut > 0 ? 11 : 0);
     EXPECT_EQ(TraceLog().find("PrintReport() " + report_ + ": " + std::to_string(c.lines_cut) +
@@ -943,21 +948,34 @@ TEST_F(DriverTest, PitchFitPrintsAtTheLargestSizeThatFits) {
 }
 
 TEST_F(DriverTest, CutLinesTellWhatWouldHavePrintedThemWhole) {
-  device_.scaled = true;
-  device_.horzres = 4800;
-  job_.pitch = 20;  // 167 units high, 100 wide: 48 columns
-  const std::string report = std::string(80, 'x') + "\n";
-  for (int vertres : {6600, 9000}) {
+  job_.pitch = 20;  // 167 units high, 100 wide: 48 columns, 39 rows on 6600
+  const std::string line = std::string(80, 'x') + "\n";
+  std::string page;
+  for (int k = 0; k < 39; ++k) page += line;
+  const struct {
+    const char* name;
+    std::string report;
+    int vertres;
+    bool landscape;
+    int fits_at;
+  } cases[] = {
+      // Landscape holds 90 columns at this size on the taller page; else 12 points fit.
+      {"one line", line, 6600, false, 24},
+      {"one line, taller page", line, 9000, true, 0},
+      // The form feeds after full pages end the report's own 39-row pages.
+      {"full pages, each with its form feed", page + "\f" + page + "\fend\fmore\n", 6600, false, 24},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
     device_ = RecordingDevice();
     device_.scaled = true;
     device_.horzres = 4800;
-    device_.vertres = vertres;
-    Write(report_, report);
-    const ReportResult result = PrintReport(job_, device_);
-    EXPECT_EQ(result.lines_cut, 1);
-    // Landscape holds 90 columns at this size on the taller page; else 12 points fit.
-    EXPECT_EQ(result.fits_landscape, vertres == 9000);
-    EXPECT_EQ(result.fits_at, vertres == 9000 ? 0 : 24);
+    device_.vertres = c.vertres;
+    Write(report_, c.report);
+    const ReportResult result = PrintReport(job_, call_, device_);
+    EXPECT_GE(result.lines_cut, 1);
+    EXPECT_EQ(result.fits_landscape, c.landscape);
+    EXPECT_EQ(result.fits_at, c.fits_at);
     EXPECT_EQ(device_.fonts_alive, 0);
   }
 }
@@ -990,7 +1008,7 @@ TEST_F(DriverTest, APageThatIsNotThePaperAskedIsTold) {
     job_.paper_length = c.length;
     job_.orientation = c.orientation;
     Write(report_, "a\n");
-    const ReportResult result = PrintReport(job_, device_);
+    const ReportResult result = PrintReport(job_, call_, device_);
     EXPECT_EQ(result.outcome, ReportOutcome::kSpooled);
     EXPECT_EQ(std::make_pair(result.paper_given_width, result.paper_given_length),
               std::make_pair(c.given_width, c.given_length));
@@ -1002,35 +1020,28 @@ TEST_F(DriverTest, APageThatIsNotThePaperAskedIsTold) {
 
 TEST_F(DriverTest, PagesNotSelectedAreReadButNeverStarted) {
   const std::string report = "p1\fp2\fp3\nmore\fp4\fp5\n";
-  job_.pages = {{2, 3}};
+  call_.pages = {{2, 3}};
   Print(report);
   EXPECT_EQ(device_.Pages(), "[0:p2] [0:p3 1:more]");
   EXPECT_EQ(device_.Only({"PageLine"}),
             (std::vector<std::string>{"PageLine " + report_ + " (page 1)", "PageLine " + report_ + " (page 2)"}));
   device_ = RecordingDevice();
-  job_.pages = {{4, 4}, {7, 9}};
+  call_.pages = {{4, 4}, {7, 9}};
   Print(report);
   EXPECT_EQ(device_.Pages(), "[0:p4]");
   // Counted before anything starts: a selection of none holds no output file,
-  // starts no document and shows no dialog. Pages end as the driver ends them
-  // (a full page, and the form feed right after it that ends no second one).
+  // starts no document and shows no dialog.
   device_ = RecordingDevice();
-  device_.vertres = 40;  // two rows a page
-  job_.pages = {{5, 9}};
-  job_.output_path = u"/tmp/quillet-never-written.ps";
-  Write(report_, "\f\fa\nb\n\fc\nd\ne\n\f\f");
-  const ReportResult none = PrintReport(job_, device_);
-  job_.output_path = nullptr;
+  call_.pages = {{6, 9}};
+  call_.output_path = u"/tmp/quillet-never-written.ps";
+  Write(report_, report);
+  const ReportResult none = PrintReport(job_, call_, device_);
+  call_.output_path = nullptr;
   EXPECT_EQ(none.outcome, ReportOutcome::kNoPageSelected);
-  EXPECT_EQ(none.pages, 4);  // a b | c d | e | (blank)
+  EXPECT_EQ(none.pages, 5);
   EXPECT_TRUE(device_.Only({"HoldOutput", "StartDoc", "CreateCancelDialog", "AbortDoc"}).empty());
   EXPECT_EQ(device_.Only({"OpenReport"}).size(), device_.Only({"CloseReport"}).size());
   EXPECT_EQ(device_.fonts_alive, 0);
-  job_.pages = {{4, 4}};
-  device_ = RecordingDevice();
-  device_.vertres = 40;
-  Print("\f\fa\nb\n\fc\nd\ne\n\f\f");
-  EXPECT_EQ(device_.Pages(), "[]");  // the fourth page, blank, is the last
 }
 
 }  // namespace

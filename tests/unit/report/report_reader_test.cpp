@@ -49,13 +49,13 @@ std::ostream& operator<<(std::ostream& os, const Line& l) {
 }
 
 // Reads lines up to CTL_EOF, checking the terminator and the counts of every line.
-std::vector<Line> ReadAll(PrintJob& job) {
+std::vector<Line> ReadAll(ReportInput& input) {
   std::vector<Line> lines;
   for (int guard = 0; guard < 100000; ++guard) {
     ReportLine line;
     std::memset(line.text, '#', sizeof line.text);
     std::int32_t status = -1;
-    int count = GetLine(job, line, &status);
+    int count = GetLine(input, line, &status);
     EXPECT_EQ(count, line.count);
     EXPECT_TRUE(line.positions >= 0 && line.positions <= kLinePositions);
     EXPECT_EQ(line.text[count], '\0');
@@ -77,10 +77,11 @@ std::vector<Line> ReadFile(const std::string& bytes, bool raw) {
   TempFile report(bytes);
   PrintJob job;
   job.raw = raw;
-  job.file = ReportOpen(report.path());
-  EXPECT_NE(job.file, kReportOpenError);
-  std::vector<Line> lines = ReadAll(job);
-  ReportClose(job.file);
+  ReportInput input;
+  input.Open(ReportOpen(report.path()), job);
+  EXPECT_NE(input.file, kReportOpenError);
+  std::vector<Line> lines = ReadAll(input);
+  ReportClose(input.file);
   return lines;
 }
 
@@ -203,19 +204,18 @@ TEST(GetLine, ReadsUnicodeLinesAsUtf8AndOtherLinesAsBytes) {
     job.raw = c.raw;
     job.oem = c.oem;
     TempFile report(c.input);
-    job.file = ReportOpen(report.path());
-    EXPECT_EQ(ReadAll(job), c.lines);
-    ReportClose(job.file);
+    ReportInput input;
+    input.Open(ReportOpen(report.path()), job);
+    EXPECT_EQ(ReadAll(input), c.lines);
+    ReportClose(input.file);
     // The same a byte per read: marks, UTF-16 units and characters split between reads.
     g_chunks.clear();
     for (char byte : c.input) g_chunks.push_back(std::string(1, byte));
     g_chunks.push_back("");
     g_next_chunk = 0;
     ReportReadFunction previous = SetReportReadForTesting(ScriptedRead);
-    PrintJob by_bytes;
-    by_bytes.raw = c.raw;
-    by_bytes.oem = c.oem;
-    by_bytes.file = 5;
+    ReportInput by_bytes;
+    by_bytes.Open(5, job);
     EXPECT_EQ(ReadAll(by_bytes), c.lines);
     SetReportReadForTesting(previous);
   }
@@ -277,8 +277,9 @@ TEST(GetLine, MatchesByteAtATimeReadingOverShortReads) {
     ReportReadFunction previous = SetReportReadForTesting(ScriptedRead);
     PrintJob job;
     job.raw = round % 2;
-    job.file = 3;
-    EXPECT_EQ(ReadAll(job), ReadByBytes(data, job.raw)) << "round " << round;
+    ReportInput input;
+    input.Open(3, job);
+    EXPECT_EQ(ReadAll(input), ReadByBytes(data, job.raw)) << "round " << round;
     SetReportReadForTesting(previous);
   }
 }
@@ -287,10 +288,10 @@ TEST(GetLine, ReadErrorEndsTheData) {
   g_chunks = {"ab\ncd"};
   g_next_chunk = 0;
   ReportReadFunction previous = SetReportReadForTesting(ScriptedRead);
-  PrintJob job;
-  job.file = 7;
+  ReportInput input;
+  input.Open(7, PrintJob{});
   std::vector<Line> expected = {{"ab\0"s, CTL_NONE}, {"cd", CTL_NONE}};
-  EXPECT_EQ(ReadAll(job), expected);
+  EXPECT_EQ(ReadAll(input), expected);
   SetReportReadForTesting(previous);
 }
 
@@ -299,15 +300,15 @@ TEST(GetLine, NoRoomForAPositionEndsTheReport) {
   char trace_path[] = "/tmp/quillet-trace-XXXXXX";
   close(mkstemp(trace_path));
   OpenTraceFile(trace_path);
-  PrintJob job;
-  job.file = ReportOpen(report.path());
+  ReportInput input;
+  input.Open(ReportOpen(report.path()), PrintJob{});
   ReportLine report_line;
   report_line.text[0] = '#';
   std::int32_t status = -1;
-  EXPECT_EQ(GetLine(job, report_line, &status, 0), 0);
+  EXPECT_EQ(GetLine(input, report_line, &status, 0), 0);
   EXPECT_EQ(status, CTL_EOF);
   EXPECT_EQ(report_line.text[0], '\0');
-  ReportClose(job.file);
+  ReportClose(input.file);
   ResetTraceForTesting();
   std::ifstream trace(trace_path);
   std::string line;
@@ -316,17 +317,17 @@ TEST(GetLine, NoRoomForAPositionEndsTheReport) {
   unlink(trace_path);
 }
 
-TEST(GetLine, NewHandleDropsTheReadAheadOfTheLastReport) {
-  TempFile first("one\ntwo\n"), second("three\n");
-  PrintJob job;
-  job.file = ReportOpen(first.path());
+TEST(GetLine, NewFileDropsTheReadAheadOfTheLastReport) {
+  TempFile first("\xFF\xFEo\0n\0e\0\n\0t\0w\0o\0\n\0"s), second("three\n");
+  ReportInput input;
+  input.Open(ReportOpen(first.path()), PrintJob{});
   ReportLine line;
   std::int32_t status;
-  EXPECT_EQ(GetLine(job, line, &status), 4);
-  std::int32_t other = ReportOpen(second.path());
-  std::swap(job.file, other);
-  EXPECT_EQ(ReadAll(job), (std::vector<Line>{{"three\0"s, CTL_NONE}}));
-  ReportClose(job.file);
+  EXPECT_EQ(GetLine(input, line, &status), 4);
+  const std::int32_t other = input.file;
+  input.Open(ReportOpen(second.path()), PrintJob{});
+  EXPECT_EQ(ReadAll(input), (std::vector<Line>{{"three\0"s, CTL_NONE}}));
+  ReportClose(input.file);
   ReportClose(other);
 }
 

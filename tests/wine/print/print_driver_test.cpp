@@ -21,13 +21,12 @@ namespace {
 
 HDC g_last_dc = nullptr;
 
-bool DcFor(PrintJob& job, const char* printer) {
+DeviceContext DcFor(const char* printer) {
   g_last_dc = CreateDCA("WINSPOOL", printer, nullptr, nullptr);
-  job.dc = g_last_dc;
-  return g_last_dc != nullptr;
+  return g_last_dc;
 }
-bool PdfPrinterDc(PrintJob& job) { return DcFor(job, "PDF"); }
-bool NullPrinterDc(PrintJob& job) { return DcFor(job, "Null"); }
+DeviceContext PdfPrinterDc(PrintJob&) { return DcFor("PDF"); }
+DeviceContext NullPrinterDc(PrintJob&) { return DcFor("Null"); }
 
 // What the printing thread's windows went through, seen by thread hooks.
 struct WindowLog {
@@ -92,9 +91,9 @@ class GdiDriverTest : public testing::Test {
     ASSERT_NE(f, nullptr);
     std::fwrite(report.data(), 1, report.size(), f);
     std::fclose(f);
-    job_.report_path = path_.c_str();
+    call_.report_path = path_.c_str();
     GdiPrintDevice device(printer);
-    PrintReport(job_, device);
+    PrintReport(job_, call_, device);
     fonts_ = device.fonts_made();
   }
 
@@ -104,8 +103,6 @@ class GdiDriverTest : public testing::Test {
     for (HFONT font : fonts_) EXPECT_EQ(GetObjectType(font), 0u);
     ASSERT_NE(g_last_dc, nullptr);
     EXPECT_EQ(GetObjectType(g_last_dc), 0u);
-    EXPECT_EQ(job_.dc, nullptr);
-    EXPECT_EQ(job_.file, 0);
     EXPECT_EQ(cancel_dialog, nullptr);
     EXPECT_EQ(progress_window, nullptr);
     for (HWND dialog : log_.dialogs) EXPECT_FALSE(IsWindow(dialog));
@@ -144,6 +141,7 @@ class GdiDriverTest : public testing::Test {
   }
 
   PrintJob job_;
+  CallRecord call_;
   std::string token_;
   std::string path_;
   WindowLog log_;

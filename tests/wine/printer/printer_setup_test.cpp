@@ -218,8 +218,7 @@ class PrinterSetupTest : public ::testing::Test {
 
   // Runs GetPrinterDC on the job and keeps the context for the test to look at.
   HDC PrinterDC(PrintJob& job) {
-    EXPECT_TRUE(GetPrinterDC(job));
-    HDC dc = static_cast<HDC>(job.dc);
+    HDC dc = static_cast<HDC>(GetPrinterDC(job));
     if (dc != nullptr) dcs_.emplace_back(dc);
     return dc;
   }
@@ -352,9 +351,7 @@ TEST_F(PrinterSetupTest, WithoutADefaultPrinterReportsAreAbandonedAndTheProcessG
 
   PrintJob job;
   CopyField(job.form_id, "A4");
-  job.dc = reinterpret_cast<void*>(1);
-  EXPECT_TRUE(GetPrinterDC(job));
-  EXPECT_EQ(job.dc, nullptr);
+  EXPECT_EQ(GetPrinterDC(job), nullptr);
   EXPECT_STREQ(job.printer_id, "");
   const std::vector<SeenWindow> seen = Seen();
   ASSERT_EQ(seen.size(), 1u);
@@ -363,7 +360,7 @@ TEST_F(PrinterSetupTest, WithoutADefaultPrinterReportsAreAbandonedAndTheProcessG
   EXPECT_NE(TraceText().find("GetPrinterDC() no printer, report abandoned\n"), std::string::npos);
 
   // A second report shows the box again; the system is never asked again.
-  EXPECT_TRUE(GetPrinterDC(job));
+  EXPECT_EQ(GetPrinterDC(job), nullptr);
   EXPECT_EQ(Seen().size(), 2u);
   EXPECT_EQ(g_fake.calls, 1);
 
@@ -573,9 +570,7 @@ TEST_F(PrinterSetupTest, CancelOnAnUnknownPrinterAbandonsTheReport) {
 
   PrintJob job = JobFor("No Such Printer");
   job.copies = 5;
-  job.dc = reinterpret_cast<void*>(1);
-  EXPECT_TRUE(GetPrinterDC(job));
-  EXPECT_EQ(job.dc, nullptr);
+  EXPECT_EQ(GetPrinterDC(job), nullptr);
   const std::vector<SeenWindow> seen = Seen();
   ASSERT_EQ(seen.size(), 1u);
   EXPECT_EQ(seen[0].caption, kCantOpen);
@@ -601,8 +596,7 @@ TEST_F(PrinterSetupTest, RetryTriesTheJobsPrinterAgainAndNeverPrintsElsewhere) {
     return ++boxes < 3 ? IDRETRY : IDCANCEL;
   });
   PrintJob job = JobFor("No Such Printer");
-  EXPECT_TRUE(GetPrinterDC(job));
-  EXPECT_EQ(job.dc, nullptr);
+  EXPECT_EQ(GetPrinterDC(job), nullptr);
   const std::vector<SeenWindow> seen = Seen();
   ASSERT_EQ(seen.size(), 3u);
   EXPECT_EQ(seen[0].answer, IDRETRY);
@@ -649,8 +643,7 @@ TEST_F(PrinterSetupTest, LongPrinterNamesAreKeptWhole) {
   // The machine has no such printer: the box comes, answered Cancel; the job
   // was given the whole name.
   PrintJob job;
-  EXPECT_TRUE(GetPrinterDC(job));
-  EXPECT_EQ(job.dc, nullptr);
+  EXPECT_EQ(GetPrinterDC(job), nullptr);
   EXPECT_EQ(job.printer_id, long_name);
   EXPECT_NE(TraceText().find("printer " + long_name + " not opened"), std::string::npos);
 }
@@ -660,7 +653,7 @@ TEST_F(PrinterSetupTest, ANameTooLongForTheJobLeavesItsPrinterIdEmpty) {
   SetPrintDlgForTesting(&FakePrintDlg);
   g_fake.printer = std::string(120, 'P');
   PrintJob job;
-  EXPECT_TRUE(GetPrinterDC(job));
+  EXPECT_EQ(GetPrinterDC(job), nullptr);
   EXPECT_STREQ(job.printer_id, "");
   const std::string trace = TraceText();
   EXPECT_NE(trace.find("too long for the job: " + g_fake.printer), std::string::npos);
