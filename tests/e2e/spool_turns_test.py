@@ -168,7 +168,7 @@ class SpoolTurns(PrintingCase):
             _, err = waiter.communicate(timeout=180)
             waited = time.time() - started
         finally:
-            for pid in (stopped, holder.pid):
+            for pid in (stopped, holder.pid, windows_process(winpath(outputs[0]))):
                 try:
                     os.kill(pid, signal.SIGKILL)
                 except (TypeError, ProcessLookupError):  # none found, or gone
