@@ -38,14 +38,15 @@ def read(path):
 def windows_process(marker):
     """The Linux process of the Windows program whose command line holds
     `marker`: Wine's loader itself, or, for a 64-bit program, the process that
-    its start.exe starts."""
+    its start.exe starts (not a script that runs it)."""
     for pid in filter(str.isdigit, os.listdir("/proc")):
         try:
             with open(f"/proc/{pid}/cmdline", "rb") as f:
                 command = f.read().replace(b"\0", b" ").decode("utf-8", "replace")
         except OSError:
             continue
-        if marker in command and not command.startswith("start.exe"):
+        program = command.split(" ", 1)[0].lower()
+        if marker in command and program.endswith(".exe") and not program.endswith("start.exe"):
             return int(pid)
     return None
 
