@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 
 #include "cli/page_list.h"
 #include "job/options.h"
+#include "platform/spool_turn.h"
 #include "platform/text.h"
 #include "print/page_fit.h"
 #include "print/print_entry.h"
@@ -360,7 +362,10 @@ std::string FailureText(const ReportResult& result, std::string_view system_text
       break;
     case ReportOutcome::kSpoolerFailed:
       text = result.error == kSharingViolation ? "not printed: the spooler was busy with another document"
-                                               : "not printed: the spooler refused it";
+             : result.error == kTurnTimedOut
+                 ? "not printed: another process of this Wine prefix kept its turn to spool for " +
+                       std::to_string(kBusySpoolerPatience / 1000) + " s"
+                 : "not printed: the spooler refused it";
       if (result.spooler_call != nullptr) {
         text += " (" + std::string(result.spooler_call) + " returned " + std::to_string(result.spooler_result) +
                 ", error " + std::to_string(result.error) + ")";
@@ -400,6 +405,18 @@ std::string FitText(const ReportResult& result) {
                      std::to_string(result.fit_columns) + " columns";
   if (result.fit_lines > 0) text += " and " + std::to_string(result.fit_lines) + " lines";
   return text;
+}
+
+std::string PaperWarning(const ReportResult& result, std::string_view form) {
+  if (result.paper_given_width <= 0 || result.paper_given_length <= 0) return {};
+  const auto size = [](int width, int length) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.1f x %.1f mm", width / 10.0, length / 10.0);
+    return std::string(text);
+  };
+  const std::string asked = size(result.paper_asked_width, result.paper_asked_length);
+  return "warning: printed on " + size(result.paper_given_width, result.paper_given_length) +
+         " paper: the printer does not give " + (form.empty() ? "the " + asked + " asked" : std::string(form) + " (" + asked + ")");
 }
 
 std::string OutputFailureText(const std::u16string& file, std::string_view system_text, bool kept) {

@@ -135,6 +135,12 @@ std::string CutLinesWarning(const ReportResult& result);
 // empty when the report was not printed with -pitch=fit.
 std::string FitText(const ReportResult& result);
 
+// The warning for a report printed on another paper than the one asked
+// ("warning: printed on 279.4 x 355.6 mm paper: the printer does not give the
+// 127.0 x 127.0 mm asked"); `form`, the -form_id it was asked by, if any.
+// Empty when the printer gave the paper asked.
+std::string PaperWarning(const ReportResult& result, std::string_view form);
+
 // Why a report was not printed to its --output FILE, or from standard input,
 // for the line on standard error; `kept`: scratch disposition kept the report.
 std::string OutputFailureText(const std::u16string& file, std::string_view system_text, bool kept = false);

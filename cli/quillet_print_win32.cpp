@@ -19,6 +19,7 @@
 #include "job/paper_sizes.h"
 #include "platform/handles_win32.h"
 #include "platform/message_box_win32.h"
+#include "platform/spool_turn.h"
 #include "platform/standard_stream_win32.h"
 #include "platform/text.h"
 #include "platform/text_win32.h"
@@ -67,6 +68,14 @@ void OnOption(const OptionSeen& seen) {
 }
 void OnRefused(const char* text) { Warn(Utf16FromAnsi(text)); }
 
+std::u16string g_report;  // the report being printed, as given
+
+// A document start that waits for another process's document (spool_turn.h).
+void OnSpoolWait(const char* text) {
+  ClearProgress();
+  Complain(g_report + u": " + Utf16FromModifiedUtf8(text));
+}
+
 // ---- the library's message boxes, as lines on standard error -------------------
 
 int AnswerBox(const char* text, const char* caption, UINT type) {
@@ -110,7 +119,6 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
   return TRUE;
 }
 
-std::u16string g_report;        // the report being printed, as given
 std::size_t g_progress_width = 0;  // characters of the progress line on the console
 
 void ClearProgress() {
@@ -342,14 +350,11 @@ class SavedInput {
   bool empty_ = false;
 };
 
-// The identity of the file a handle has open; false when the system cannot tell.
-bool Identify(HANDLE file, BY_HANDLE_FILE_INFORMATION& info) { return GetFileInformationByHandle(file, &info) != 0; }
-
 // The full name of an --output FILE (the spooler may work in another folder),
 // checked to be writable without changing it: a FILE that did not exist is made
-// and removed again. False, with the reason, when it cannot be written or is the
-// report itself (the driver empties its file before the report is read).
-bool PrepareOutput(const std::u16string& file, const std::u16string& report, std::u16string& full, std::string& why) {
+// and removed again. False, with the reason, when it cannot be written. (The
+// library refuses a FILE that the call reads, or the trace log.)
+bool PrepareOutput(const std::u16string& file, std::u16string& full, std::string& why) {
   const DWORD size = GetFullPathNameW(Wide(file), 0, nullptr, nullptr);
   std::vector<wchar_t> buffer(size + 1);
   const DWORD got = size == 0 ? 0 : GetFullPathNameW(Wide(file), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
@@ -366,23 +371,8 @@ bool PrepareOutput(const std::u16string& file, const std::u16string& report, std
   }
   const bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
   UniqueHandle output(opened);
-  if (!existed) {
-    output.reset();
-    DeleteFileW(buffer.data());
-    return true;
-  }
-  const HANDLE found =
-      report.empty() ? INVALID_HANDLE_VALUE
-                     : CreateFileW(Wide(report), 0, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (found == INVALID_HANDLE_VALUE) return true;  // standard input, or a report the driver will not find
-  const UniqueHandle input(found);
-  BY_HANDLE_FILE_INFORMATION a;
-  BY_HANDLE_FILE_INFORMATION b;
-  if (Identify(output.get(), a) && Identify(input.get(), b) && a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
-      a.nFileIndexLow == b.nFileIndexLow) {
-    why = "it is the report itself";
-    return false;
-  }
+  output.reset();
+  if (!existed) DeleteFileW(buffer.data());
   return true;
 }
 
@@ -482,7 +472,8 @@ std::u16string FailureLine(const ReportResult& result, const PrintJob& job, cons
       break;
     case ReportOutcome::kOutputFailed:
       if (output != nullptr) {
-        return Utf16FromModifiedUtf8(OutputFailureText(*output, SystemText(result.error), result.kept));
+        const std::string why = result.output_refused != nullptr ? result.output_refused : SystemText(result.error);
+        return Utf16FromModifiedUtf8(OutputFailureText(*output, why, result.kept));
       }
       system_text = SystemText(result.error);
       break;
@@ -517,8 +508,7 @@ bool RunPrintCall(const std::vector<std::u16string>& arguments, const Step& step
     std::u16string output;
     if (file != nullptr) {
       std::string why;
-      const std::u16string path = IsStandardInput(wide) ? u"" : ReportPathFromArgument(std::u16string_view(wide));
-      if (!PrepareOutput(*file, path, output, why)) {
+      if (!PrepareOutput(*file, output, why)) {
         // Not printed, so scratch keeps it (the copy of standard input is never made).
         const bool kept = call.job().scratch != 0 && !IsStandardInput(wide);
         Complain(g_report + u": " + Utf16FromModifiedUtf8(OutputFailureText(*file, why, kept)));
@@ -542,6 +532,9 @@ bool RunPrintCall(const std::vector<std::u16string>& arguments, const Step& step
       all_spooled = false;
       Complain(g_report + u": " + FailureLine(*result, call.job(), wide, file, pages));
       continue;
+    }
+    if (const std::string paper = PaperWarning(*result, call.job().form_id); !paper.empty()) {
+      Complain(g_report + u": " + Utf16FromAnsi(paper));
     }
     if (const std::string fit = FitText(*result); !fit.empty()) Complain(g_report + u": " + Utf16FromModifiedUtf8(fit));
     if (const std::string cut = CutLinesWarning(*result); !cut.empty()) {
@@ -592,6 +585,7 @@ int main() {
   g_out = &out;
   g_err = &err;
   quillet::SetMessageBoxHandler(&AnswerBox);
+  quillet::SetSpoolWaitNotice(&OnSpoolWait);
   SetConsoleCtrlHandler(&OnConsoleControl, TRUE);
 
   // The arguments as the system holds them, in UTF-16.

@@ -21,11 +21,27 @@ std::int32_t ReportOpen(const char* path, const char16_t* wide_path = nullptr);
 void ReportRemove(const char* path, const char16_t* wide_path = nullptr);
 
 // Which file an open stream reads: two streams on the same file, whatever names
-// opened them, have equal identities. False when the platform cannot tell.
+// opened them (hard and symbolic links, letter case, \\?\ and drive letters
+// that reach one folder), have equal identities. False when the platform
+// cannot tell. Every "same file" guard of the library and of quillet-print
+// compares these.
+//
+// On Windows: the volume's serial number and the file's 128-bit id (its 64-bit
+// index where the file system has no other). Under Wine the file id is the
+// host's inode number, and the serial number is that of the drive letter the
+// file was reached through, not of the host's device: one file reached by a
+// hard link from inside and outside drive_c has two serial numbers, and no
+// Win32 or NT call gives the device. The volume is 0 there, and the inode
+// number alone tells files apart (two files of two host file systems that
+// share an inode number are taken as one: a guard then refuses a file it
+// could have taken, and nothing is lost).
 struct FileIdentity {
   std::uint64_t volume = 0;
   std::uint64_t index = 0;
-  bool operator==(const FileIdentity& other) const { return volume == other.volume && index == other.index; }
+  std::uint64_t index_high = 0;  // of a 128-bit file id
+  bool operator==(const FileIdentity& other) const {
+    return volume == other.volume && index == other.index && index_high == other.index_high;
+  }
 };
 bool IdentifyFile(std::FILE* stream, FileIdentity& identity);
 // The same for a report opened with ReportOpen.
@@ -33,8 +49,8 @@ bool IdentifyReport(std::int32_t handle, FileIdentity& identity);
 
 // Which file a name names, whether or not anything has it open (a folder
 // too), without opening it for reading or writing: no byte of it changes. By
-// `wide_path` when given. False when it names nothing or the platform cannot
-// tell.
+// `wide_path` when given (`path` may then be null). False when it names
+// nothing or the platform cannot tell.
 bool IdentifyPath(const char* path, const char16_t* wide_path, FileIdentity& identity);
 
 // Opens a configuration file for reading, in binary (its reader looks for a

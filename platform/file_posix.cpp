@@ -3,10 +3,13 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <string>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "platform/text.h"
 
 namespace quillet {
 
@@ -45,9 +48,10 @@ bool IdentifyFile(std::FILE* stream, FileIdentity& identity) { return IdentifyDe
 
 bool IdentifyReport(std::int32_t handle, FileIdentity& identity) { return IdentifyDescriptor(handle, identity); }
 
-bool IdentifyPath(const char* path, const char16_t*, FileIdentity& identity) {
+bool IdentifyPath(const char* path, const char16_t* wide_path, FileIdentity& identity) {
+  const std::string named = path != nullptr ? std::string(path) : Utf8FromUtf16(wide_path);
   struct stat info;
-  if (::stat(path, &info) != 0) return false;
+  if (::stat(named.c_str(), &info) != 0) return false;
   identity.volume = static_cast<std::uint64_t>(info.st_dev);
   identity.index = static_cast<std::uint64_t>(info.st_ino);
   return true;

@@ -7,8 +7,10 @@
 #include <io.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "platform/handles_win32.h"
+#include "platform/wine_win32.h"
 
 namespace quillet {
 
@@ -46,11 +48,31 @@ unsigned long LastSystemError() { return GetLastError(); }
 
 namespace {
 
+// FILE_ID_INFO and its class, of Windows 8 and later; the build targets
+// Windows 7, where the call fails.
+struct FileIdInfo {
+  ULONGLONG volume_serial_number;
+  BYTE file_id[16];
+};
+constexpr auto kFileIdInfo = static_cast<FILE_INFO_BY_HANDLE_CLASS>(18);
+
 bool IdentifyHandle(HANDLE handle, FileIdentity& identity) {
   BY_HANDLE_FILE_INFORMATION info;
   if (!GetFileInformationByHandle(handle, &info)) return false;
+  identity = FileIdentity{};
+  // The 32-bit serial number for every file, whichever call gave its id.
   identity.volume = info.dwVolumeSerialNumber;
-  identity.index = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  FileIdInfo id;
+  if (GetFileInformationByHandleEx(handle, kFileIdInfo, &id, sizeof id)) {
+    std::memcpy(&identity.index, id.file_id, 8);
+    std::memcpy(&identity.index_high, id.file_id + 8, 8);
+  } else {
+    // File systems and systems without 128-bit ids (Windows 7).
+    identity.index = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  }
+  // Wine's serial number belongs to the drive letter the file was reached
+  // through; its file id is the host's inode number (file.h).
+  if (RunningUnderWine()) identity.volume = 0;
   return true;
 }
 

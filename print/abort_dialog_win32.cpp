@@ -31,3 +31,24 @@ extern "C" BOOL CALLBACK AbrtProc(HDC, int) {
   }
   return quillet::user_abort == 0;
 }
+
+namespace quillet {
+
+WaitEnd WaitDispatching(HANDLE handle, DWORD milliseconds) {
+  constexpr DWORD kSlice = 100;  // how often the wait looks at user_abort, in ms
+  const DWORD count = handle != nullptr ? 1 : 0;
+  const ULONGLONG start = GetTickCount64();
+  for (;;) {
+    if (user_abort) return WaitEnd::kCancelled;
+    const ULONGLONG waited = GetTickCount64() - start;
+    if (waited >= milliseconds) return WaitEnd::kTimedOut;
+    const DWORD slice = milliseconds - waited < kSlice ? static_cast<DWORD>(milliseconds - waited) : kSlice;
+    const DWORD woken = MsgWaitForMultipleObjects(count, count != 0 ? &handle : nullptr, FALSE, slice, QS_ALLINPUT);
+    if (count != 0 && woken == WAIT_OBJECT_0) return WaitEnd::kSignalled;
+    if (count != 0 && woken == WAIT_ABANDONED_0) return WaitEnd::kAbandoned;
+    if (woken == WAIT_OBJECT_0 + count) AbrtProc(nullptr, 0);  // messages: the cancel dialog's among them
+    if (woken == WAIT_FAILED) return WaitEnd::kFailed;
+  }
+}
+
+}  // namespace quillet

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "platform/spool_turn_win32.h"
+
 // Dialog procedure of the ABRTDLG template: on WM_INITDIALOG sets the caption to
 // "Spooling" and stores the window in progress_window; any WM_COMMAND sets
 // user_abort.
@@ -16,5 +18,16 @@ extern "C" INT_PTR CALLBACK AbrtDlgP(HWND dialog, UINT message, WPARAM wparam, L
 // the thread (the cancel dialog's through IsDialogMessageA) and answers whether
 // printing may go on (!user_abort).
 extern "C" BOOL CALLBACK AbrtProc(HDC dc, int error);
+
+namespace quillet {
+
+// Waits until `handle` (null: none) is signalled or `milliseconds` have passed
+// (a WaitFunction). Meanwhile the thread's messages are dispatched as the abort
+// procedure dispatches them while a report spools, so the cancel dialog
+// answers; the wait ends early when the user cancels (Cancel, or Ctrl+C in the
+// command line front end: user_abort).
+WaitEnd WaitDispatching(HANDLE handle, DWORD milliseconds);
+
+}  // namespace quillet
 
 #endif

@@ -14,8 +14,8 @@
 #include "platform/message_box_win32.h"
 #include "platform/module_win32.h"
 #include "platform/text_win32.h"
+#include "platform/spool_turn.h"
 #include "print/abort_dialog_win32.h"
-#include "print/spool_turn.h"
 #include "printer/printer_setup.h"
 #include "platform/file.h"
 #include "res/resource.h"
@@ -46,6 +46,34 @@ int StartOneDocument(DeviceContext dc, const char* document_name, const char16_t
   return StartDocW(Dc(dc), &info);
 }
 
+// A document start on GDI: the prefix's turn, the waits and StartDoc.
+class GdiStarter final : public DocumentStarter {
+ public:
+  GdiStarter(SpoolTurn& turn, DeviceContext dc, const char* document_name, const char16_t* wide_name,
+             const char16_t* output_path)
+      : turn_(turn), dc_(dc), document_name_(document_name), wide_name_(wide_name), output_path_(output_path) {}
+
+  std::uint64_t Now() override { return GetTickCount64(); }
+  TurnWait WaitForTurn(unsigned milliseconds) override { return turn_.Wait(milliseconds, &WaitDispatching); }
+  bool Pause(unsigned milliseconds) override { return WaitDispatching(nullptr, milliseconds) != WaitEnd::kCancelled; }
+  int Start(bool& busy) override {
+    const int result = StartOneDocument(dc_, document_name_, wide_name_, output_path_);
+    busy = result <= 0 && GetLastError() == ERROR_SHARING_VIOLATION;
+    return result;
+  }
+  void Trace(const std::string& line) override { quillet::Trace("%s\n", line.c_str()); }
+  void Notice(const std::string& text) override {
+    if (const SpoolWaitNotice notice = CurrentSpoolWaitNotice()) notice(text.c_str());
+  }
+
+ private:
+  SpoolTurn& turn_;
+  DeviceContext dc_;
+  const char* document_name_;
+  const char16_t* wide_name_;
+  const char16_t* output_path_;
+};
+
 }  // namespace
 
 LOGFONTA ToLogFont(const FontSpec& desc) {
@@ -65,6 +93,8 @@ LOGFONTA ToLogFont(const FontSpec& desc) {
 
 GdiPrintDevice::GdiPrintDevice(PrinterDcSource printer_dc_source)
     : printer_dc_source_(printer_dc_source != nullptr ? printer_dc_source : &quillet::GetPrinterDC) {}
+
+GdiPrintDevice::~GdiPrintDevice() { ReleaseOutput(false); }
 
 std::int32_t GdiPrintDevice::OpenReport(const char* path, const char16_t* wide_path) {
   return ReportOpen(path, wide_path);
@@ -137,41 +167,57 @@ void GdiPrintDevice::SetAbortProc(DeviceContext dc) { ::SetAbortProc(Dc(dc), &Ab
 
 int GdiPrintDevice::StartDocument(DeviceContext dc, const char* document_name, const char16_t* wide_name,
                                   const char16_t* output_path) {
-  const bool wine = RunningUnderWine();
-  if (wine && !turn_.Take()) return 0;  // cancelled while another process spooled
-  int result = StartOneDocument(dc, document_name, wide_name, output_path);
-  // Another program of the prefix is spooling (Wine's spool file is taken).
-  unsigned pause = 0;
-  unsigned waited = 0;
-  while (wine && result <= 0 && GetLastError() == ERROR_SHARING_VIOLATION) {
-    pause = NextBusySpoolerPause(pause, waited);
-    if (pause == 0) {
-      Trace("StartDoc gives up: the spooler was busy with another document for %u s\n", waited / 1000);
-      SetLastError(ERROR_SHARING_VIOLATION);
-      break;
-    }
-    Trace("StartDoc found the spooler busy with another document: trying again in %u ms\n", pause);
-    if (WaitDispatching(nullptr, pause) == WaitEnd::kCancelled) {
+  GdiStarter starter(turn_, dc, document_name, wide_name, output_path);
+  const DocumentStart start = StartInTurn(starter, RunningUnderWine());
+  int result = start.result;
+  DWORD error = GetLastError();
+  if (start.end == StartEnd::kStarted && output_) {
+    // Some drivers write the document over the file from its start and leave
+    // whatever was longer behind it (Wine's, at EndDoc): the file is emptied
+    // now that the document has started, and not before, so that a start
+    // that fails or is cancelled leaves it as it was.
+    const HANDLE emptied = CreateFileW(Wide(output_path_), GENERIC_WRITE,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                       TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (emptied == INVALID_HANDLE_VALUE) {
+      error = GetLastError();
+      Trace("StartDoc: the output file could not be emptied (error %lu): document dropped\n", error);
+      AbortDoc(Dc(dc));
       result = 0;
-      break;
+    } else {
+      const UniqueHandle done(emptied);
     }
-    waited += pause;
-    result = StartOneDocument(dc, document_name, wide_name, output_path);
   }
-  if (result <= 0) turn_.Release();
+  if (start.end == StartEnd::kTurnTimedOut) error = ERROR_TIMEOUT;
+  if (start.end == StartEnd::kSpoolerTimedOut) error = ERROR_SHARING_VIOLATION;
+  if (result <= 0) {
+    turn_.Release();
+    ReleaseOutput(false);
+  }
+  SetLastError(error);
   return result;
 }
 
-unsigned long GdiPrintDevice::EmptyOutput(const char16_t* output_path) {
-  const HANDLE file = CreateFileW(reinterpret_cast<const wchar_t*>(output_path), GENERIC_WRITE,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, TRUNCATE_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    const DWORD error = GetLastError();
-    return error == ERROR_FILE_NOT_FOUND ? 0 : error;
-  }
-  const UniqueHandle emptied(file);
+unsigned long GdiPrintDevice::HoldOutput(const char16_t* output_path) {
+  ReleaseOutput(false);
+  const HANDLE file = CreateFileW(reinterpret_cast<const wchar_t*>(output_path), GENERIC_READ,
+                                  FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                  nullptr);
+  if (file == INVALID_HANDLE_VALUE) return GetLastError();
+  output_made_ = GetLastError() != ERROR_ALREADY_EXISTS;
+  output_.reset(file);
+  output_path_ = output_path;
   return 0;
+}
+
+void GdiPrintDevice::ReleaseOutput(bool written) {
+  if (!output_) return;
+  const DWORD error = GetLastError();
+  output_.reset();
+  if (output_made_ && !written) DeleteFileW(Wide(output_path_));
+  output_made_ = false;
+  output_path_.clear();
+  SetLastError(error);
 }
 
 int GdiPrintDevice::StartPage(DeviceContext dc) { return ::StartPage(Dc(dc)); }
@@ -179,13 +225,20 @@ int GdiPrintDevice::EndPage(DeviceContext dc) { return ::EndPage(Dc(dc)); }
 
 int GdiPrintDevice::EndDocument(DeviceContext dc) {
   const int result = EndDoc(Dc(dc));
-  turn_.Release();  // Wine's spooler has handed the job on when EndDoc returns
+  // Wine's spooler has handed the job on, and written the output file, when
+  // EndDoc returns.
+  turn_.Release();
+  ReleaseOutput(result > 0);
   return result;
 }
 
 void GdiPrintDevice::AbortDocument(DeviceContext dc) {
+  // The error of the call that failed is still to be told.
+  const DWORD error = GetLastError();
   AbortDoc(Dc(dc));
   turn_.Release();
+  ReleaseOutput(false);
+  SetLastError(error);
 }
 
 void GdiPrintDevice::SetTransparentText(DeviceContext dc) { SetBkMode(Dc(dc), TRANSPARENT); }

@@ -4,11 +4,13 @@
 
 #include <windows.h>
 
+#include <string>
 #include <vector>
 
+#include "platform/handles_win32.h"
+#include "platform/spool_turn_win32.h"
 #include "print/print_device.h"
 #include "print/shaping_win32.h"
-#include "print/spool_turn_win32.h"
 
 namespace quillet {
 
@@ -18,6 +20,10 @@ class GdiPrintDevice final : public PrintDevice {
   // unless another source is given (tests print on a context of their own).
   using PrinterDcSource = DeviceContext (*)(PrintJob& job);
   explicit GdiPrintDevice(PrinterDcSource printer_dc_source = nullptr);
+  // An output file still held goes as a dropped document's does.
+  ~GdiPrintDevice() override;
+  GdiPrintDevice(const GdiPrintDevice&) = delete;
+  GdiPrintDevice& operator=(const GdiPrintDevice&) = delete;
 
   // The driver releases its fonts, the device context and the report file
   // itself. The device owns only the fonts it makes for the faces linked behind
@@ -49,10 +55,15 @@ class GdiPrintDevice final : public PrintDevice {
   void SetAbortProc(DeviceContext dc) override;
   // Under Wine, waits for the prefix's turn to spool first and holds it until
   // EndDocument or AbortDocument, and starts a document that finds the spooler
-  // busy again after growing pauses (spool_turn.h).
+  // busy again after growing pauses (StartInTurn, spool_turn.h). A start that
+  // waited for the turn as long as it may fails with ERROR_TIMEOUT, one that
+  // found the spooler busy as long with ERROR_SHARING_VIOLATION.
   int StartDocument(DeviceContext dc, const char* document_name, const char16_t* wide_name,
                     const char16_t* output_path) override;
-  unsigned long EmptyOutput(const char16_t* output_path) override;
+  // Held with read access and no read sharing: the driver (or the spooler)
+  // opens the file to write it with read sharing, and nobody else may open it
+  // to read or hold it meanwhile.
+  unsigned long HoldOutput(const char16_t* output_path) override;
   int StartPage(DeviceContext dc) override;
   int EndPage(DeviceContext dc) override;
   int EndDocument(DeviceContext dc) override;
@@ -77,8 +88,15 @@ class GdiPrintDevice final : public PrintDevice {
   void TranslateToAnsi(const char* text, char* out) override;
 
  private:
+  // Lets the held output file go; one the hold made goes too unless its
+  // document was written (`written`). The thread's last error code is kept.
+  void ReleaseOutput(bool written);
+
   PrinterDcSource printer_dc_source_;
   SpoolTurn turn_;
+  UniqueHandle output_;          // the held output file
+  std::u16string output_path_;
+  bool output_made_ = false;     // the hold made the file
   std::vector<HFONT> fonts_made_;
   ShapingFonts shaping_;
 };

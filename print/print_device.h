@@ -17,7 +17,14 @@ using FontHandle = void*;     // HFONT
 using WindowHandle = void*;   // HWND
 
 // The GetDeviceCaps indices the driver asks for.
-enum class DeviceCap : int { kHorzRes = 8, kVertRes = 10, kLogPixelsY = 90 };
+enum class DeviceCap : int {
+  kHorzRes = 8,
+  kVertRes = 10,
+  kLogPixelsX = 88,
+  kLogPixelsY = 90,
+  kPhysicalWidth = 110,   // the whole page, device units
+  kPhysicalHeight = 111,
+};
 
 constexpr int kEscapePassThrough = 19;  // PASSTHROUGH
 constexpr int kFaceNameSize = 32;       // LF_FACESIZE
@@ -93,10 +100,14 @@ class PrintDevice {
   // user_abort set.
   virtual int StartDocument(DeviceContext dc, const char* document_name, const char16_t* wide_name,
                             const char16_t* output_path) = 0;
-  // Empties the file a document is about to be written to (UTF-16 name); a
-  // file that does not exist is left to the document to make. 0, or the
-  // platform's error code.
-  virtual unsigned long EmptyOutput(const char16_t* output_path) = 0;
+  // Takes the file the next document is to be written to (UTF-16 name) for
+  // that document alone: another writer cannot have it until the document has
+  // ended or been dropped, or its start has failed. Its bytes stay as they are
+  // until StartDocument has started the document, which then empties it; a
+  // file that did not exist is made, and goes again unless the document is
+  // ended. 0, or the platform's error code (a sharing violation: another
+  // writer has it).
+  virtual unsigned long HoldOutput(const char16_t* output_path) = 0;
   virtual int StartPage(DeviceContext dc) = 0;
   virtual int EndPage(DeviceContext dc) = 0;
   virtual int EndDocument(DeviceContext dc) = 0;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "job/paper_sizes.h"
 #include "print/abort_dialog.h"
 #include "print/page_fit.h"
 #include "platform/file.h"
@@ -39,6 +40,19 @@ void SelectRunFont(PrintDevice& device, DeviceContext dc, const ReportFonts& fon
   const FontHandle font = fonts.For(attribute);
   if (font != selected) device.SelectFont(dc, font);
   selected = font;
+}
+
+// Why the call's output file must be left alone: it is the report, another file
+// the call reads (before or after), or the trace log; null when it may be
+// written. A file that is not there yet holds nothing to lose.
+const char* OutputRefusal(const CallRecord& call, const FileIdentity* report) {
+  FileIdentity output;
+  if (!IdentifyPath(nullptr, call.output_path, output)) return nullptr;
+  if (report != nullptr && output == *report) return "it is the report itself";
+  if (IsTraceFile(output)) return "it is the trace log";
+  bool read = std::find(call.files_read.begin(), call.files_read.end(), output) != call.files_read.end();
+  read = read || (call.reads_file && call.reads_file(output));
+  return read ? "it is a report or configuration file of this call" : nullptr;
 }
 
 void DestroyCancelDialog(PrintDevice& device) {
@@ -83,8 +97,14 @@ class Report {
   bool PrintLines(DeviceContext dc);
   bool StartNewPage(DeviceContext dc);
   bool EndCurrentPage(DeviceContext dc, const char* failure_trace);
-  // CheckPrintResult, remembering the call that failed for the outcome.
+  // CheckPrintResult, remembering the call that failed for the outcome. A
+  // document under way is dropped before the box shows: under Wine it holds the
+  // prefix's turn to spool, which no box may keep from other processes.
   bool SpoolerFailed(const char* name, int result);
+  // Tells a page the printer gives that is not the paper the job asked for.
+  void CheckPaper(DeviceContext dc);
+  // --pages: the report's pages, read from a handle of its own.
+  int CountReportPages();
   // Notes the columns of a printed line, `inked` (blanks at its end left out),
   // and counts it when its characters reach beyond the right edge.
   void CountCut(int inked);
@@ -138,6 +158,7 @@ ReportOutcome Report::Print() {
   dc_ = device_.GetPrinterDC(job_);
   if (dc_ == nullptr) return ReportOutcome::kNoPrinter;
   DeviceContext dc = dc_;
+  CheckPaper(dc);
 
   if (job_.raw && device_.QueryEscapeSupport(dc, kEscapePassThrough) == 0) {
     Trace("PASSTHROUGH not supported, ignoring -raw flag\n");
@@ -171,18 +192,28 @@ ReportOutcome Report::Print() {
   grid_ = std::make_unique<GridLine>();
   ansi_text_ = std::make_unique<UnicodeLine>();
 
+  if (!call_.pages.empty()) {
+    // A selection of none of the report's pages is known before anything is
+    // started, and touches nothing (the output file among them).
+    result.pages = CountReportPages();
+    bool any = false;
+    for (int page = 1; page <= result.pages && !any; ++page) any = PageSelected(call_.pages, page);
+    if (!any) {
+      Trace("PrintReport() %s: no page selected of %d\n", call_.report_path, result.pages);
+      return ReportOutcome::kNoPageSelected;
+    }
+  }
+
   user_abort = 0;
   if (!job_.quiet) cancel_dialog = device_.CreateCancelDialog();
   device_.SetAbortProc(dc);
   device_.SetTransparentText(dc);  // the ruler's ticks show through the first row
 
   if (call_.output_path != nullptr) {
-    // Some drivers write the document over the file from its start and leave
-    // whatever was longer behind it: the file is emptied first, now that the
-    // printer is open and the document about to start.
-    result.error = device_.EmptyOutput(call_.output_path);
+    // Held for this document alone; it is emptied once the document starts.
+    result.error = device_.HoldOutput(call_.output_path);
     if (result.error != 0) {
-      Trace("PrintReport() output file not emptied, error %lu\n", result.error);
+      Trace("PrintReport() output file not had, error %lu\n", result.error);
       return ReportOutcome::kOutputFailed;
     }
   }
@@ -226,10 +257,46 @@ ReportOutcome Report::Print() {
 }
 
 bool Report::SpoolerFailed(const char* name, int result_code) {
-  if (!CheckPrintResult(device_, name, result_code, &result.error)) return false;
+  if (result_code > 0) return false;
+  if (document_open_) device_.AbortDocument(dc_);  // keeps the failed call's error code
+  document_open_ = false;
+  CheckPrintResult(device_, name, result_code, &result.error);
   result.spooler_call = name;
   result.spooler_result = result_code;
   return true;
+}
+
+void Report::CheckPaper(DeviceContext dc) {
+  const PaperChoice asked = ChoosePaper(job_.form_id, job_.paper_width, job_.paper_length, nullptr);
+  if (!asked.asked) return;
+  const int dpi_x = device_.GetDeviceCaps(dc, DeviceCap::kLogPixelsX);
+  const int dpi_y = device_.GetDeviceCaps(dc, DeviceCap::kLogPixelsY);
+  const int width = device_.GetDeviceCaps(dc, DeviceCap::kPhysicalWidth);
+  const int height = device_.GetDeviceCaps(dc, DeviceCap::kPhysicalHeight);
+  if (dpi_x <= 0 || dpi_y <= 0 || width <= 0 || height <= 0) return;  // the device does not say
+  // Tenths of a millimetre; a page turned to landscape is measured upright.
+  int given_width = MulDiv(width, 254, dpi_x);
+  int given_length = MulDiv(height, 254, dpi_y);
+  if (job_.orientation == 2) std::swap(given_width, given_length);
+  const auto near = [](long long a, long long b) { return a - b <= 10 && b - a <= 10; };
+  if (near(given_width, asked.width) && near(given_length, asked.length)) return;
+  result.paper_asked_width = asked.width;
+  result.paper_asked_length = asked.length;
+  result.paper_given_width = given_width;
+  result.paper_given_length = given_length;
+  Trace("PrintReport() paper asked %s (%.1f x %.1f mm), the printer gives %.1f x %.1f mm\n",
+        AskedPaperText(job_.form_id, job_.paper_width, job_.paper_length).c_str(), asked.width / 10.0,
+        asked.length / 10.0, given_width / 10.0, given_length / 10.0);
+}
+
+int Report::CountReportPages() {
+  // Paged as the line loop pages it, from a handle of its own.
+  ReportInput reading;
+  reading.Open(device_.OpenReport(call_.report_path, call_.report_path_wide), job_);
+  if (reading.file == kReportOpenError) return 0;
+  const int pages = MeasureReport(reading, lines_per_page_).pages;
+  device_.CloseReport(reading.file);
+  return pages;
 }
 
 void Report::CountCut(int inked) {
@@ -515,6 +582,17 @@ ReportResult PrintReport(PrintJob& job, CallRecord& call, PrintDevice& device) {
     device.CloseReport(file);
     return {ReportOutcome::kIsTraceLog};
   }
+  if (call.output_path != nullptr) {
+    if (const char* why = OutputRefusal(call, identified ? &identity : nullptr)) {
+      // The document would be written over a file that the call reads, or
+      // over the trace log.
+      Trace("PrintReport() %s: output file not written: %s\n", call.report_path, why);
+      device.CloseReport(file);
+      ReportResult refused{ReportOutcome::kOutputFailed};
+      refused.output_refused = why;
+      return refused;
+    }
+  }
   Report report(job, call, device, file);
   const ReportOutcome outcome = report.Print();
   ReportResult result = report.result;
@@ -587,8 +665,9 @@ bool CheckPrintResult(PrintDevice& device, const char* name, int result, unsigne
   Trace("%s returned %i - GetLastError() = %lu\n", name, result, last_error);
   // A sharing violation is the spooler busy with another document (another
   // process writing the spool file) for as long as the device would wait.
-  const char* reason =
-      last_error == kSharingViolation ? "the spooler was busy with another document" : SpoolerErrorText(result);
+  const char* reason = last_error == kSharingViolation ? "the spooler was busy with another document"
+                       : last_error == kTurnTimedOut  ? "another process kept its turn to spool"
+                                                      : SpoolerErrorText(result);
   char text[kResultTextSize];
   std::snprintf(text, sizeof text, "%s returned %i (%s).", name, result, reason);
   device.ShowError(text);

@@ -26,7 +26,8 @@ enum class ReportOutcome {
   kCancelled,      // the user cancelled; the document was dropped
   kIsTraceLog,     // the report file is the open trace log: printing it would feed it its own lines
   kNoPageSelected, // the call's pages select none of the report's pages: nothing was printed
-  kOutputFailed,   // the job's output file could not be emptied for the document (`error` says why)
+  kOutputFailed,   // the call's output file could not be had for the document (`error` says why),
+                   // or must not be written (`output_refused` says why)
 };
 
 struct ReportResult {
@@ -53,6 +54,16 @@ struct ReportResult {
   int fit_lines = 0;
   // Pages of the report, those not selected by the call's pages included (read to its end).
   int pages = 0;
+  // kOutputFailed: why the output file is left alone ("it is the trace log"); null
+  // when it could not be had.
+  const char* output_refused = nullptr;
+  // The paper the job asked for (by form name or size) and the page the printer
+  // gives instead, when they differ by more than 1 mm either way; in tenths of a
+  // millimetre, portrait. All 0 when they agree or no paper was asked.
+  int paper_asked_width = 0;
+  int paper_asked_length = 0;
+  int paper_given_width = 0;
+  int paper_given_length = 0;
   // Set by the print entry: the job asked for scratch disposition, and the
   // report (with its configuration file) was kept because it was not printed.
   bool kept = false;
@@ -94,6 +105,10 @@ bool CheckPrintResult(PrintDevice& device, const char* name, int result, unsigne
 // The platform's error code of a spooler call that found the spooler busy with
 // another document (ERROR_SHARING_VIOLATION).
 constexpr unsigned long kSharingViolation = 32;
+// The platform's error code of a document start that another process of the
+// Wine prefix kept waiting for its turn as long as a start may wait
+// (ERROR_TIMEOUT).
+constexpr unsigned long kTurnTimedOut = 1460;
 
 // The text shown for a failed spooler result.
 const char* SpoolerErrorText(int result);

@@ -273,6 +273,90 @@ class QuilletPrint(unittest.TestCase):
         with open(os.path.join(self.dir, "archived.txt")) as f:
             self.assertEqual(f.read(), "ARCHIVED LINE out17\nSECOND LINE out17\n")
 
+    def test_files_left_as_they_were(self):
+        """An output file holding data is left byte for byte as it was when no
+        document starts; a file reached by another name (a hard link from
+        outside drive_c) is still the trace log, the report or a configuration
+        file of the command line, and refused as such within seconds; a paper
+        the printer does not give is told, and the report prints."""
+        inside = tempfile.mkdtemp(prefix="quillet-cli-", dir=os.path.join(wine_prefix(), "drive_c"))
+        self.addCleanup(shutil.rmtree, inside, ignore_errors=True)
+        c_drive = "C:\\" + os.path.basename(inside)
+        report = os.path.join(inside, "report.txt")
+        with open(report, "w") as f:
+            f.write("PAGE ONE\fPAGE TWO\n")
+        trace = os.path.join(inside, "trace.log")
+        config = os.path.join(inside, "job.cfg")
+        with open(config, "w") as f:
+            f.write("-copies=1\n")
+        links = {}
+        for name, target in (("trace", trace), ("report", report), ("config", config)):
+            with open(target, "a"):
+                pass
+            links[name] = winpath(os.path.join(self.dir, name + "-link"))
+            os.link(target, os.path.join(self.dir, name + "-link"))
+        output = os.path.join(self.dir, "earlier.ps")
+        with open(output, "wb") as f:
+            f.write(b"%!PS an earlier document\n" + os.urandom(8192))
+        spool = os.path.join(wine_prefix(), "drive_c", "windows", "system32", "spool", "printers")
+
+        def spool_folder_gone():
+            """StartDoc fails: the spooler cannot make its spool file."""
+            os.rename(spool, spool + ".away")
+            open(spool, "w").close()
+            def back():
+                os.remove(spool)
+                os.rename(spool + ".away", spool)
+            return back
+
+        in_c = c_drive + "\\report.txt"
+        out = f"--output={winpath(output)}"
+        rows = [
+            ("--pages selecting nothing", [out, "--pages=7-", in_c], None, None, 1,
+             f"{in_c}: not printed: --pages=7- selects none of its 2 pages"),
+            ("StartDoc that fails", [out, in_c], None, spool_folder_gone, 1, f"{in_c}: not printed: "),
+            ("configuration: the trace log", [f"-config={links['trace']}", in_c], c_drive + "\\trace.log", None, 0,
+             f"warning: {links['trace']} is the trace log: not read as a configuration file"),
+            ("-log: the report", [f"-log={links['report']}", in_c], None, None, 0,
+             f"warning: {links['report']} is a report or configuration file of this call: not opened as the "
+             "trace log"),
+            ("--output: the report", [f"--output={links['report']}", in_c], None, None, 1,
+             f"{in_c}: not printed: cannot write {links['report']}: it is the report itself"),
+            ("--output: a configuration file", [f"-config={c_drive}\\job.cfg", f"--output={links['config']}", in_c],
+             None, None, 1, f"{in_c}: not printed: cannot write {links['config']}: it is a report or configuration "
+                            "file of this call"),
+            ("--output: the trace log", [f"--output={links['trace']}", in_c], c_drive + "\\trace.log", None, 1,
+             f"{in_c}: not printed: cannot write {links['trace']}: it is the trace log"),
+        ]
+        def contents(paths):
+            files = {}
+            for path in paths:
+                with open(path, "rb") as f:
+                    files[path] = f.read()
+            return files
+
+        kept = contents((output, report, config))
+        for name, args, debug, fault, status, told in rows:
+            with self.subTest(name):
+                undo = fault() if fault else None
+                started = time.time()
+                try:
+                    result = run("-printer_id=Null", "-pitch=10", *args, env={"QUILLET_DEBUG": debug} if debug else None)
+                finally:
+                    if undo:
+                        undo()
+                self.assertLess(time.time() - started, 30)
+                self.assertEqual(result[0], status, result[2])
+                self.assertIn("quillet-print: " + told, result[2])
+                self.assertEqual(contents(kept), kept)
+
+        # The CUPS PDF printer has no 5 x 5 in paper: its driver gives 11 x 14 in.
+        status, _, err = run("-printer_id=PDF", "-width=5i", "-length=5i", out, in_c)
+        self.assertEqual((status, err), (0, f"quillet-print: {in_c}: warning: printed on 279.4 x 355.6 mm paper: "
+                                            "the printer does not give the 127.0 x 127.0 mm asked\n"))
+        with open(output, "rb") as f:
+            self.assertTrue(f.read().startswith(b"%!PS-Adobe"))
+
     def test_warnings_and_files_that_must_not_be_lost(self):
         """What the library would ignore is told once, exit status unchanged;
         a configuration file that is the trace log is not read, a -log file that

@@ -4,7 +4,9 @@ files alike: quillet-print processes printing at once spool one document at a
 time and lose nothing; one killed while it spools holds the next up no longer;
 a document that finds another program spooling is started once it can be."""
 import os
+import pty
 import re
+import select
 import signal
 import subprocess
 import sys
@@ -31,6 +33,22 @@ def read(path):
         return ""
     with open(path, encoding="latin-1") as f:
         return f.read()
+
+
+def windows_process(marker):
+    """The Linux process of the Windows program whose command line holds
+    `marker`: Wine's loader itself, or, for a 64-bit program, the process that
+    its start.exe starts (not a script that runs it)."""
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open(f"/proc/{pid}/cmdline", "rb") as f:
+                command = f.read().replace(b"\0", b" ").decode("utf-8", "replace")
+        except OSError:
+            continue
+        program = command.split(" ", 1)[0].lower()
+        if marker in command and program.endswith(".exe") and not program.endswith("start.exe"):
+            return int(pid)
+    return None
 
 
 class SpoolTurns(PrintingCase):
@@ -94,6 +112,80 @@ class SpoolTurns(PrintingCase):
         self.assertIn("takes over the turn of a process that ended while it spooled", read(next_log))
         [pdf] = new_pdfs(self.before, 1)
         self.assertIn("AFTER THE KILLED ONE kill9", pdf_text(pdf))
+
+    def test_a_stopped_holder_keeps_the_next_up_two_minutes_at_most(self):
+        """A holder stopped while it spools (Ctrl+Z, a debugger) keeps the turn:
+        a waiter says so after a second and every 30 s, and gives up after two
+        minutes; Ctrl+C ends a wait at once. Neither touches its output file,
+        and a report for the holder's own output file fails at once."""
+        long = self.report("long.txt", [f"LONG {n}" for n in range(20000)])
+        short = winpath(self.report("short.txt", ["NEVER PRINTED"]))
+        holder_log = os.path.join(self.dir, "holder.log")
+        outputs = [os.path.join(self.dir, f"kept-{n}.ps") for n in range(2)]
+        for path in outputs:
+            with open(path, "wb") as f:
+                f.write(b"%!PS earlier document\n" + os.urandom(4096))
+        before = [read(path) for path in outputs]
+        env = dict(os.environ, WINEPREFIX=wine_prefix(), WINEDEBUG="-all")
+        stopped = None
+        held = winpath(os.path.join(self.dir, "held.ps"))
+        holder = subprocess.Popen(["wine", QUILLET_PRINT, "-printer_id=Null", "-interactive=none",
+                                   f"-log={winpath(holder_log)}", f"--output={held}", winpath(long)], env=env,
+                                  stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            self.assertTrue(wait_for(lambda: "(page 2)" in read(holder_log)), read(holder_log)[-2000:])
+            stopped = windows_process(winpath(holder_log))
+            self.assertIsNotNone(stopped)
+            os.kill(stopped, signal.SIGSTOP)
+            started = time.time()
+            second = subprocess.run([WINE_RUN, QUILLET_PRINT, f"--output={held}", short], capture_output=True,
+                                    timeout=60)
+            self.assertEqual(second.returncode, 1)
+            self.assertIn(f"quillet-print: {short}: not printed: cannot write {held}: ", second.stderr.decode())
+            self.assertLess(time.time() - started, 20)
+            waiter = subprocess.Popen([WINE_RUN, QUILLET_PRINT, "-interactive=none", f"--output={winpath(outputs[0])}",
+                                       short], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+            # On a console (a pseudo-terminal), Ctrl+C once the wait is told.
+            pid, fd = pty.fork()
+            if pid == 0:
+                os.environ.update(env)
+                os.execvp("wine", ["wine", QUILLET_PRINT, f"--output={winpath(outputs[1])}", short])
+            console, sent, ended = b"", None, False
+            while not ended and time.time() < started + 60:
+                try:
+                    console += os.read(fd, 4096) if select.select([fd], [], [], 0.2)[0] else b""
+                except OSError:  # the terminal is closed
+                    pass
+                # The terminal breaks lines at its width.
+                if sent is None and b"waiting for another process" in re.sub(rb"[\r\n]", b"", console):
+                    os.write(fd, b"\x03")
+                    sent = time.time()
+                ended = os.waitpid(pid, os.WNOHANG)[0] != 0
+            interrupted = ended and sent is not None and time.time() - sent < 10
+            if not ended:
+                os.kill(pid, signal.SIGKILL)
+                os.waitpid(pid, 0)
+            os.close(fd)
+            _, err = waiter.communicate(timeout=180)
+            waited = time.time() - started
+        finally:
+            for pid in (stopped, holder.pid, windows_process(winpath(outputs[0]))):
+                try:
+                    os.kill(pid, signal.SIGKILL)
+                except (TypeError, ProcessLookupError):  # none found, or gone
+                    pass
+            holder.wait()
+        self.assertTrue(interrupted, console)
+        self.assertIn(b"quillet-print: interrupted", re.sub(rb"[\r\n]", b"", console))
+        err = err.decode()
+        self.assertEqual(waiter.returncode, 1, err)
+        self.assertLess(waited, 150)
+        told = [f"quillet-print: {short}: waiting for another process of this Wine prefix to end its document "
+                f"({s} s so far, at most 120 s)" for s in (1, 31, 61, 91)]
+        self.assertEqual([line for line in err.splitlines() if "waiting for" in line], told)
+        self.assertIn(f"quillet-print: {short}: not printed: another process of this Wine prefix kept its turn to "
+                      "spool for 120 s", err)
+        self.assertEqual([read(path) for path in outputs], before)
 
     def test_a_document_that_finds_another_program_spooling_starts_after_it(self):
         ready = os.path.join(self.dir, "ready")

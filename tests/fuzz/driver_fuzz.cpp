@@ -154,7 +154,7 @@ class CheckingDevice : public PrintDevice {
     doc_open = true;
     return 1;
   }
-  unsigned long EmptyOutput(const char16_t*) override { return 0; }
+  unsigned long HoldOutput(const char16_t*) override { return 0; }
   int StartPage(DeviceContext dc) override {
     Live(dc);
     FUZZ_REQUIRE(doc_open && !page_open && !failed && !user_abort);

@@ -139,6 +139,9 @@ TEST(CliFailure, EachOutcomeSaysWhyInOneLine) {
   EXPECT_EQ(FailureText({ReportOutcome::kSpoolerFailed, kSharingViolation, "StartDoc", 0}, ""),
             "not printed: the spooler was busy with another document (StartDoc returned 0, error 32), and the "
             "document was dropped");
+  EXPECT_EQ(FailureText({ReportOutcome::kSpoolerFailed, kTurnTimedOut, "StartDoc", 0}, ""),
+            "not printed: another process of this Wine prefix kept its turn to spool for 120 s (StartDoc returned 0, "
+            "error 1460), and the document was dropped");
   EXPECT_EQ(FailureText({ReportOutcome::kIsTraceLog}, ""), "not printed: it is the trace log");
   EXPECT_EQ(FailureText({ReportOutcome::kNoPrinter}, "", "No Such"),
             "not printed: the printer \"No Such\" cannot be opened (quillet-print --list-printers lists the printers)");
@@ -163,6 +166,15 @@ TEST(CliFailure, EachOutcomeSaysWhyInOneLine) {
   none.pages = 5;
   EXPECT_EQ(FailureText(none, "", "", "--pages=7-9"), "not printed: --pages=7-9 selects none of its 5 pages");
   EXPECT_EQ(ProgressLine(u"report.txt", 12), u"report.txt: page 12");
+  ReportResult paper;
+  EXPECT_EQ(PaperWarning(paper, ""), "");
+  paper.paper_asked_width = paper.paper_asked_length = 1270;
+  paper.paper_given_width = 2794;
+  paper.paper_given_length = 3556;
+  EXPECT_EQ(PaperWarning(paper, ""),
+            "warning: printed on 279.4 x 355.6 mm paper: the printer does not give the 127.0 x 127.0 mm asked");
+  EXPECT_EQ(PaperWarning(paper, "Square"),
+            "warning: printed on 279.4 x 355.6 mm paper: the printer does not give Square (127.0 x 127.0 mm)");
 }
 
 TEST(CliWarnings, OptionsTheLibraryIgnoresOrReadsOtherwise) {

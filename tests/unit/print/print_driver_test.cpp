@@ -39,10 +39,11 @@ class RecordingDevice : public PrintDevice {
   TextMetrics device_metrics{100, 52, 0, 0x31};
   TextMetrics font_metrics{18, 10, 2, 0x31};
   int horzres = 100, vertres = 100, logpixelsy = 600;
+  int physical_width = 0, physical_height = 0;  // 0: the device does not say
   bool dialog_fails = false;
   int failing_font = 0;                   // MakeFont k (1-based) fails
   int start_doc = 1, end_doc = 1;
-  unsigned long empty_output = 0;         // EmptyOutput's error
+  unsigned long hold_output = 0;          // HoldOutput's error
   bool cancel_in_start_doc = false;       // the user cancels while StartDoc waits for its turn
   unsigned long last_error = 2;
   std::vector<int> start_page, end_page;  // results of the 1st, 2nd ... call; 1 after those
@@ -91,7 +92,18 @@ class RecordingDevice : public PrintDevice {
   }
   int GetDeviceCaps(DeviceContext, DeviceCap cap) override {
     calls.push_back("Caps " + std::to_string(static_cast<int>(cap)));
-    return cap == DeviceCap::kHorzRes ? horzres : cap == DeviceCap::kVertRes ? vertres : logpixelsy;
+    switch (cap) {
+      case DeviceCap::kHorzRes:
+        return horzres;
+      case DeviceCap::kVertRes:
+        return vertres;
+      case DeviceCap::kPhysicalWidth:
+        return physical_width;
+      case DeviceCap::kPhysicalHeight:
+        return physical_height;
+      default:
+        return logpixelsy;
+    }
   }
   void ReadTextFace(DeviceContext, char (&face)[kFaceNameSize]) override {
     calls.push_back("TextFace");
@@ -125,9 +137,9 @@ class RecordingDevice : public PrintDevice {
     if (cancel_in_start_doc) user_abort = 1;
     return cancel_in_start_doc ? 0 : start_doc;
   }
-  unsigned long EmptyOutput(const char16_t* output) override {
-    calls.push_back("EmptyOutput " + Utf8FromUtf16(output));
-    return empty_output;
+  unsigned long HoldOutput(const char16_t* output) override {
+    calls.push_back("HoldOutput " + Utf8FromUtf16(output));
+    return hold_output;
   }
   int StartPage(DeviceContext) override {
     calls.push_back("StartPage");
@@ -321,19 +333,40 @@ TEST_F(DriverTest, DocumentNameAndOutputFileReachTheSpoolerAndThePageLine) {
   call_.document_name = "(standard input)";
   call_.output_path = u"Z:\\out \u540d.ps";
   Print("ab\n");
-  // The file is emptied right before the document starts, once the printer is open.
-  EXPECT_EQ(device_.Only({"GetPrinterDC", "EmptyOutput", "StartDoc", "PageLine"}),
-            (std::vector<std::string>{"GetPrinterDC", "EmptyOutput Z:\\out \xe5\x90\x8d.ps",
+  // The file is held right before the document starts, once the printer is open.
+  EXPECT_EQ(device_.Only({"GetPrinterDC", "HoldOutput", "StartDoc", "PageLine"}),
+            (std::vector<std::string>{"GetPrinterDC", "HoldOutput Z:\\out \xe5\x90\x8d.ps",
                                       "StartDoc (standard input) > Z:\\out \xe5\x90\x8d.ps",
                                       "PageLine (standard input) (page 1)"}));
   EXPECT_NE(TraceLog().find("Printing (standard input) (page 1)\n"), std::string::npos);
   for (const bool printer : {false, true}) {
     device_ = RecordingDevice();
     device_.make_dc = printer;
-    device_.empty_output = 5;
+    device_.hold_output = kSharingViolation;  // another writer has it
     Print("ab\n");
-    EXPECT_EQ(device_.Only({"EmptyOutput", "StartDoc"}).size(), printer ? 1u : 0u);  // no printer: the file stays
+    EXPECT_EQ(device_.Only({"HoldOutput", "StartDoc"}).size(), printer ? 1u : 0u);  // no printer: the file stays
   }
+  // A file the call reads, or the trace log, is never written over: refused
+  // before any printer is opened.
+  Write(dir_ + "/job.cfg", "-copies=2\n");
+  call_.reads_file = [this](const FileIdentity& identity) {
+    FileIdentity config;
+    return IdentifyPath((dir_ + "/job.cfg").c_str(), nullptr, config) && config == identity;
+  };
+  for (const auto& [file, why] : std::vector<std::pair<std::string, const char*>>{
+           {report_, "it is the report itself"},
+           {dir_ + "/trace.log", "it is the trace log"},
+           {dir_ + "/job.cfg", "it is a report or configuration file of this call"},
+           {dir_ + "/new.ps", nullptr}}) {
+    device_ = RecordingDevice();
+    const std::u16string output = Utf16FromModifiedUtf8(file);
+    call_.output_path = output.c_str();
+    Write(report_, "ab\n");
+    const ReportResult result = PrintReport(job_, call_, device_);
+    EXPECT_EQ(result.output_refused == nullptr ? "" : result.output_refused, std::string(why ? why : "")) << file;
+    EXPECT_EQ(device_.Only({"GetPrinterDC"}).size(), why ? 0u : 1u) << file;
+  }
+  call_.reads_file = nullptr;
   // A name the ANSI code page cannot spell reaches the spooler whole.
   device_ = RecordingDevice();
   call_.document_name = nullptr;
@@ -673,6 +706,9 @@ TEST_F(DriverTest, FailingSpoolerCallsEndTheReportAndReleaseEverything) {
       EXPECT_EQ(spooler.back(), "Box "s + c.box);  // the box shows in quiet jobs too
       EXPECT_EQ(spooler.end()[-2].rfind(c.last_spooler_call, 0), 0u);
       EXPECT_EQ(device_.Only({"EndDoc", "AbortDoc"}), c.end);
+      // The document is dropped before its box shows (under Wine it holds the
+      // prefix's turn to spool).
+      EXPECT_EQ(device_.Only({"AbortDoc", "Box"}).back(), "Box "s + c.box);
       const std::string log = TraceLog();
       EXPECT_EQ(log.substr(log.size() - std::strlen(c.trace)), c.trace);
       ExpectReleased();
@@ -944,6 +980,44 @@ TEST_F(DriverTest, CutLinesTellWhatWouldHavePrintedThemWhole) {
   }
 }
 
+// The page of the device context against the paper asked, 1 mm each way;
+// the report prints either way.
+TEST_F(DriverTest, APageThatIsNotThePaperAskedIsTold) {
+  struct Case {
+    const char* form;
+    int width, length;  // tenths of a millimetre
+    short orientation;
+    int physical_width, physical_height;  // at 600 dots per inch
+    int given_width, given_length;        // 0: not told
+  } cases[] = {
+      {"", 1270, 1270, 1, 6600, 8400, 2794, 3556},  // 5 x 5 in on an 11 x 14 in page
+      {"", 1270, 1270, 2, 8400, 6600, 2794, 3556},  // the same turned: measured upright
+      {"A4", 0, 0, 1, 4960, 7016, 0, 0},            // 210.0 x 297.0 mm
+      {"A4", 0, 0, 2, 7016, 4960, 0, 0},
+      {"A4", 0, 0, 1, 5100, 6600, 2159, 2794},      // Letter instead
+      {"", 1270, 1270, 1, 0, 0, 0, 0},              // the device does not say
+      {"Bogus", 0, 0, 1, 5100, 6600, 0, 0},         // nothing asked that has a size
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.form << " " << c.width << " " << c.orientation << " " << c.physical_width);
+    device_ = RecordingDevice();
+    device_.physical_width = c.physical_width;
+    device_.physical_height = c.physical_height;
+    CopyField(job_.form_id, c.form);
+    job_.paper_width = c.width;
+    job_.paper_length = c.length;
+    job_.orientation = c.orientation;
+    Write(report_, "a\n");
+    const ReportResult result = PrintReport(job_, call_, device_);
+    EXPECT_EQ(result.outcome, ReportOutcome::kSpooled);
+    EXPECT_EQ(std::make_pair(result.paper_given_width, result.paper_given_length),
+              std::make_pair(c.given_width, c.given_length));
+    EXPECT_EQ(result.paper_asked_width != 0, c.given_width != 0);
+  }
+  EXPECT_NE(TraceLog().find("PrintReport() paper asked A4 (210.0 x 297.0 mm), the printer gives 215.9 x 279.4 mm\n"),
+            std::string::npos);
+}
+
 TEST_F(DriverTest, PagesNotSelectedAreReadButNeverStarted) {
   const std::string report = "p1\fp2\fp3\nmore\fp4\fp5\n";
   call_.pages = {{2, 3}};
@@ -955,15 +1029,19 @@ TEST_F(DriverTest, PagesNotSelectedAreReadButNeverStarted) {
   call_.pages = {{4, 4}, {7, 9}};
   Print(report);
   EXPECT_EQ(device_.Pages(), "[0:p4]");
+  // Counted before anything starts: a selection of none holds no output file,
+  // starts no document and shows no dialog.
   device_ = RecordingDevice();
   call_.pages = {{6, 9}};
+  call_.output_path = u"/tmp/quillet-never-written.ps";
   Write(report_, report);
   const ReportResult none = PrintReport(job_, call_, device_);
+  call_.output_path = nullptr;
   EXPECT_EQ(none.outcome, ReportOutcome::kNoPageSelected);
   EXPECT_EQ(none.pages, 5);
-  EXPECT_TRUE(device_.Only({"StartPage", "EndDoc"}).empty());
-  EXPECT_EQ(device_.Only({"AbortDoc"}).size(), 1u);  // nothing sent, not even an empty document
-  ExpectReleased();
+  EXPECT_TRUE(device_.Only({"HoldOutput", "StartDoc", "CreateCancelDialog", "AbortDoc"}).empty());
+  EXPECT_EQ(device_.Only({"OpenReport"}).size(), device_.Only({"CloseReport"}).size());
+  EXPECT_EQ(device_.fonts_alive, 0);
 }
 
 }  // namespace
