@@ -38,12 +38,17 @@ elif [ "$(cat "$stamp" 2>/dev/null)" != "$printers" ]; then
   echo "$printers" > "$stamp"
 fi
 
-if ! grep -q '"Graphics"="null"' "$WINEPREFIX/user.reg" 2>/dev/null; then
-  wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >/dev/null 2>&1
-  # The registry reaches user.reg when the server saves it; restart it so the
-  # setting holds for every later program.
+# The registry reaches its files when the server saves them: the server (a
+# persistent one of an earlier run too, which would never end by itself) is
+# stopped, and the next program starts a new one that reads them.
+save_registry() {
   wineserver -k 2>/dev/null || true
   for _ in $(seq 50); do wineserver -k0 2>/dev/null || break; sleep 0.1; done
+}
+
+if ! grep -q '"Graphics"="null"' "$WINEPREFIX/user.reg" 2>/dev/null; then
+  wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >/dev/null 2>&1
+  save_registry
 fi
 
 # The printer's own face and the faces linked behind it.
@@ -102,7 +107,7 @@ if [ "$(cat "$WINEPREFIX/.quillet-links" 2>/dev/null)" != "$registry" ]; then
   # A version 5 file is UTF-16, as the hex(7) values in it are.
   printf '%s\n' "$registry" | iconv -f UTF-8 -t UTF-16 > "$WINEPREFIX/.quillet-links.reg"
   wine regedit "$(winepath -w "$WINEPREFIX/.quillet-links.reg")" </dev/null >/dev/null 2>&1
-  wineserver -w
+  save_registry
   printf '%s' "$registry" > "$WINEPREFIX/.quillet-links"
 fi
 
