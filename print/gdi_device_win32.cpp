@@ -175,9 +175,13 @@ unsigned long GdiPrintDevice::EmptyOutput(const char16_t* output_path) {
 }
 
 int GdiPrintDevice::StartPage(DeviceContext dc) { return ::StartPage(Dc(dc)); }
-int GdiPrintDevice::EndPage(DeviceContext dc) { return ::EndPage(Dc(dc)); }
+int GdiPrintDevice::EndPage(DeviceContext dc) {
+  shaping_.DrawHeld();
+  return ::EndPage(Dc(dc));
+}
 
 int GdiPrintDevice::EndDocument(DeviceContext dc) {
+  shaping_.DrawHeld();
   const int result = EndDoc(Dc(dc));
   turn_.Release();  // Wine's spooler has handed the job on when EndDoc returns
   return result;
@@ -206,6 +210,7 @@ void GdiPrintDevice::PutShapedText(DeviceContext dc, int y, const char16_t* text
 }
 
 void GdiPrintDevice::PassThrough(DeviceContext dc, const unsigned char* block, int) {
+  shaping_.DrawHeld();
   // The byte count travels in the block's first two bytes; the input size stays 0.
   Escape(Dc(dc), PASSTHROUGH, 0, reinterpret_cast<LPCSTR>(block), nullptr);
 }
