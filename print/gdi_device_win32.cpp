@@ -188,6 +188,7 @@ int GdiPrintDevice::EndDocument(DeviceContext dc) {
 }
 
 void GdiPrintDevice::AbortDocument(DeviceContext dc) {
+  shaping_.DropHeld();
   AbortDoc(Dc(dc));
   turn_.Release();
 }

@@ -188,6 +188,8 @@ void ShapingFonts::Forget(HFONT selected) {
   chains_.erase(selected);
 }
 
+void ShapingFonts::DropHeld() { held_.clear(); }
+
 void ShapingFonts::Release() {
   held_.clear();
   held_dc_ = nullptr;

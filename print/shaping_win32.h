@@ -65,6 +65,8 @@ class ShapingFonts {
   // The page's text lands where it would; only the order of the calls changes.
   // Draws what is held (before the page ends, or anything whose order counts).
   void DrawHeld();
+  // Forgets what is held (the document was abandoned).
+  void DropHeld();
 
   // The driver deletes one of its fonts: what was made for it goes (what is
   // held in its linked faces is drawn first).
