@@ -221,9 +221,13 @@ void GdiPrintDevice::ReleaseOutput(bool written) {
 }
 
 int GdiPrintDevice::StartPage(DeviceContext dc) { return ::StartPage(Dc(dc)); }
-int GdiPrintDevice::EndPage(DeviceContext dc) { return ::EndPage(Dc(dc)); }
+int GdiPrintDevice::EndPage(DeviceContext dc) {
+  shaping_.DrawHeld();
+  return ::EndPage(Dc(dc));
+}
 
 int GdiPrintDevice::EndDocument(DeviceContext dc) {
+  shaping_.DrawHeld();
   const int result = EndDoc(Dc(dc));
   // Wine's spooler has handed the job on, and written the output file, when
   // EndDoc returns.
@@ -235,6 +239,7 @@ int GdiPrintDevice::EndDocument(DeviceContext dc) {
 void GdiPrintDevice::AbortDocument(DeviceContext dc) {
   // The error of the call that failed is still to be told.
   const DWORD error = GetLastError();
+  shaping_.DropHeld();
   AbortDoc(Dc(dc));
   turn_.Release();
   ReleaseOutput(false);
@@ -259,6 +264,7 @@ void GdiPrintDevice::PutShapedText(DeviceContext dc, int y, const char16_t* text
 }
 
 void GdiPrintDevice::PassThrough(DeviceContext dc, const unsigned char* block, int) {
+  shaping_.DrawHeld();
   // The byte count travels in the block's first two bytes; the input size stays 0.
   Escape(Dc(dc), PASSTHROUGH, 0, reinterpret_cast<LPCSTR>(block), nullptr);
 }

@@ -89,6 +89,7 @@ const MAT2 kIdentity = {{0, 1}, {0, 0}, {0, 0}, {0, 1}};
 struct ShapingFonts::Face {
   HFONT font = nullptr;
   UniqueFont owned;
+  std::u16string name;  // a linked face's, folded
   SCRIPT_CACHE cache = nullptr;
   WORD space = 0xFFFF;  // its glyph for a blank, 0xFFFF when unknown
   int default_glyph = -1;  // the glyph it draws for a character it lacks, -1 until read
@@ -100,6 +101,17 @@ struct ShapingFonts::Chain {
   std::vector<std::unique_ptr<Face>> faces;
   std::unordered_map<char32_t, std::uint32_t> coverage;  // bit f: faces[f] has it
   bool underline = false;
+};
+
+// A text call held for the end of the page, in a linked face.
+struct ShapingFonts::Held {
+  HFONT font;
+  const std::u16string* face;  // its name, which the calls are grouped by
+  int x;
+  int y;
+  UINT options;
+  std::vector<WCHAR> units;
+  std::vector<INT> steps;
 };
 
 // A run ready to draw: its glyphs left to right, where each lands, and the
@@ -171,9 +183,58 @@ void ShapingFonts::SetLinks(FontLinkTable links) {
   links_read_ = true;
 }
 
-void ShapingFonts::Forget(HFONT selected) { chains_.erase(selected); }
+void ShapingFonts::Forget(HFONT selected) {
+  if (chains_.count(selected) != 0) DrawHeld();
+  chains_.erase(selected);
+}
 
-void ShapingFonts::Release() { chains_.clear(); }
+void ShapingFonts::DropHeld() { held_.clear(); }
+
+void ShapingFonts::Release() {
+  held_.clear();
+  held_dc_ = nullptr;
+  chains_.clear();
+}
+
+void ShapingFonts::Put(HDC dc, Chain& chain, int face, int x, int y, UINT options, const WCHAR* units, int count,
+                       const INT* steps) {
+  if (count <= 0) return;
+  const Face& f = *chain.faces[static_cast<std::size_t>(face)];
+  if (face == 0) {
+    SelectObject(dc, f.font);
+    ExtTextOutW(dc, x, y, options, nullptr, units, static_cast<UINT>(count), steps);
+    return;
+  }
+  if (held_dc_ != dc) DrawHeld();
+  held_dc_ = dc;
+  const int step_count = (options & ETO_PDY) != 0 ? 2 * count : count;
+  held_.push_back(Held{f.font, &f.name, x, y, options, std::vector<WCHAR>(units, units + count),
+                       std::vector<INT>(steps, steps + step_count)});
+}
+
+void ShapingFonts::DrawHeld() {
+  if (held_.empty()) return;
+  const HDC dc = held_dc_;
+  // Face by face, in the order the page first used them.
+  std::vector<const std::u16string*> faces;
+  for (const Held& call : held_) {
+    if (std::none_of(faces.begin(), faces.end(), [&](const std::u16string* f) { return *f == *call.face; }))
+      faces.push_back(call.face);
+  }
+  const HGDIOBJ selected = GetCurrentObject(dc, OBJ_FONT);
+  HFONT current = nullptr;
+  for (const std::u16string* face : faces) {
+    for (const Held& call : held_) {
+      if (*call.face != *face) continue;
+      if (call.font != current) SelectObject(dc, call.font);
+      current = call.font;
+      ExtTextOutW(dc, call.x, call.y, call.options, nullptr, call.units.data(), static_cast<UINT>(call.units.size()),
+                  call.steps.data());
+    }
+  }
+  SelectObject(dc, selected);
+  held_.clear();
+}
 
 ShapingFonts::Chain& ShapingFonts::ChainFor(HDC dc) {
   const auto selected = static_cast<HFONT>(GetCurrentObject(dc, OBJ_FONT));
@@ -216,6 +277,7 @@ ShapingFonts::Chain& ShapingFonts::ChainFor(HDC dc) {
     fonts_made_.push_back(font.get());
     chain.faces.push_back(std::make_unique<Face>());
     chain.faces.back()->font = font.get();
+    chain.faces.back()->name = Folded(name);
     chain.faces.back()->owned = std::move(font);
   }
   return chain;
@@ -311,8 +373,7 @@ void ShapingFonts::PutWideText(HDC dc, int x, int y, const char16_t* text, int l
   for (int from = 0; from < length;) {
     int to = from + 1;
     while (to < length && faces[to] == faces[from]) ++to;
-    SelectObject(dc, chain.faces[faces[from]]->font);
-    ExtTextOutW(dc, pen, y, 0, nullptr, Wide(text + from), static_cast<UINT>(to - from), advances + from);
+    Put(dc, chain, faces[from], pen, y, 0, Wide(text + from), to - from, advances + from);
     for (int k = from; k < to; ++k) pen += advances[k];
     from = to;
   }
@@ -616,8 +677,8 @@ void ShapingFonts::Draw(HDC dc, Chain& chain, const Glyphs& run, int y) {
     steps[2 * g + 1] = ys[g] - ys[g + 1];
   }
   steps[2 * (ids.size() - 1)] = run.right - x.back();
-  ExtTextOutW(dc, x[0], ys[0], ETO_GLYPH_INDEX | ETO_PDY, nullptr, reinterpret_cast<LPCWSTR>(ids.data()),
-              static_cast<UINT>(ids.size()), steps.data());
+  Put(dc, chain, run.face, x[0], ys[0], ETO_GLYPH_INDEX | ETO_PDY, reinterpret_cast<LPCWSTR>(ids.data()),
+      static_cast<int>(ids.size()), steps.data());
 }
 
 void ShapingFonts::Unshaped(HDC dc, Chain& chain, const std::vector<int>& faces, int y, const char16_t* text,
@@ -632,9 +693,7 @@ void ShapingFonts::Unshaped(HDC dc, Chain& chain, const std::vector<int>& faces,
     std::vector<INT> advances(static_cast<std::size_t>(end - start), 0);
     advances[0] = clusters[k].width;
     const int face = faces[k] > 0 ? faces[k] : 0;
-    SelectObject(dc, chain.faces[face]->font);
-    ExtTextOutW(dc, clusters[k].x, y, ETO_IGNORELANGUAGE, nullptr, Wide(text + start), static_cast<UINT>(end - start),
-                advances.data());
+    Put(dc, chain, face, clusters[k].x, y, ETO_IGNORELANGUAGE, Wide(text + start), end - start, advances.data());
   }
   SelectObject(dc, chain.faces[0]->font);
 }

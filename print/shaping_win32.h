@@ -57,9 +57,22 @@ class ShapingFonts {
   // goes out in the first linked face that has it, on the same advances.
   void PutWideText(HDC dc, int x, int y, const char16_t* text, int length, const int* advances);
 
-  // The driver deletes one of its fonts: what was made for it goes.
+  // Text in the faces linked behind the driver's is held until the page ends
+  // and then drawn face by face: a printer driver may keep few fonts loaded at
+  // a time (Wine's PostScript driver two, and it sends every font again, whole,
+  // once a third has pushed it out), so a page whose lines switch between the
+  // report's fonts and several linked faces would send each face many times.
+  // The page's text lands where it would; only the order of the calls changes.
+  // Draws what is held (before the page ends, or anything whose order counts).
+  void DrawHeld();
+  // Forgets what is held (the document was abandoned).
+  void DropHeld();
+
+  // The driver deletes one of its fonts: what was made for it goes (what is
+  // held in its linked faces is drawn first).
   void Forget(HFONT selected);
-  // Everything made so far goes (the report's device context is going).
+  // Everything made so far goes, and what is held with it (the report's device
+  // context is going).
   void Release();
 
   // Every font made for a linked face, for checks that none is left.
@@ -71,6 +84,7 @@ class ShapingFonts {
   struct Face;
   struct Chain;
   struct Glyphs;
+  struct Held;
 
   Chain& ChainFor(HDC dc);
   std::uint32_t Coverage(HDC dc, Chain& chain, char32_t c);
@@ -87,11 +101,18 @@ class ShapingFonts {
   // A right-to-left run's brackets as the layout mirrored them.
   void KeepMirrored(HDC dc, const char16_t* text, int n, const WORD* map, WORD* glyphs);
   void Draw(HDC dc, Chain& chain, const Glyphs& glyphs, int y);
+  // One text call in chain.faces[face]: made at once in the driver's own font,
+  // held for the end of the page in a linked face. `steps` has one entry per
+  // unit, two with ETO_PDY.
+  void Put(HDC dc, Chain& chain, int face, int x, int y, UINT options, const WCHAR* units, int count,
+           const INT* steps);
 
   bool links_read_ = false;
   FontLinkTable links_;
   std::unordered_map<HFONT, std::unique_ptr<Chain>> chains_;
   std::vector<HFONT> fonts_made_;
+  std::vector<Held> held_;
+  HDC held_dc_ = nullptr;
 };
 
 }  // namespace quillet

@@ -80,6 +80,18 @@ class ShapedText(PrintingCase):
         for (name, _), amount in zip(ROWS, amounts):
             self.assertLess(abs(amount[0] - amounts[0][0]), cell / 10, name)
 
+        # The rows switch faces all the time, yet the driver (two fonts loaded
+        # at most) is sent each face once on the page.
+        ps = os.path.join(self.dir, token + ".ps")
+        result = subprocess.run([WINE_RUN, os.path.join(BIN, "quillet-print.exe"), "-orientation=Landscape",
+                                 "-pitch=10", f"--output={winpath(ps)}", winpath(report)],
+                                capture_output=True, text=True, timeout=300)
+        self.assertEqual((result.returncode, result.stderr), (0, ""))
+        with open(ps, "rb") as f:
+            faces = re.findall(rb"/FontName /(\S+) def", f.read())
+        self.assertGreater(len(set(faces)), 3)
+        self.assertEqual(len(faces), len(set(faces)), faces)
+
         # Searchable: Latin, Hebrew, Arabic, Thai and CJK come back as text;
         # Arabic in its joined forms (meem initial and medial, hah medial, dal
         # final, lam-alef final).

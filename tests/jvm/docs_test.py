@@ -8,18 +8,24 @@ its own; a block of `static final` declarations becomes members of the class; a
 replaces the static initialiser of a copy of the shipped doc/NativeWindows.java
 that is then loaded from a folder where Windows would not find the DLL. Blocks
 marked ```java compile-only are compiled and not run. The names that the guide
-says stand for the application's own values are defined here (PROLOGUE)."""
+says stand for the application's own values are defined here (PROLOGUE).
+Blocks marked ```java standalone need nothing of the library: they run on the
+build machine's own Java."""
 import os
 import re
 import shutil
+import subprocess
 import tempfile
 import time
+import unicodedata
 import unittest
 
 from jvm_support import (ARCH, JAVA_DIR, Answerer, avian, checks_passed, java, javac, unpack_release,
                          winpath)
 
 BLOCK = re.compile(r"^```java( compile-only)?\n(.*?)^```$", re.M | re.S)
+STANDALONE = re.compile(r"^```java standalone\n(.*?)^```$", re.M | re.S)
+GUIDE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "docs", "java.md")
 
 
 def java_string(text):
@@ -146,6 +152,41 @@ class Docs(unittest.TestCase):
                         os.path.join(by_path, "LoadByPath.java")], bootclasspath=library)
         out, err = java(jvm, [classes], "LoadByPath", cwd=self.dir)
         checks_passed(self, out, err)
+
+    def test_padding_by_display_columns(self):
+        """The guide's padding methods count the columns a report line gives each
+        name (wide characters two, marks and format characters none), so the
+        balances of its rows end on one column."""
+        with open(GUIDE, encoding="utf-8") as f:
+            methods = "".join(STANDALONE.findall(f.read()))
+        self.assertIn("static String row(", methods)
+        rows = [("Zoë Ångström", "Ærøskøbing"), ("Zoe\u0308 Malmo\u0308", "Zu\u0308rich"), ("山田太郎", "東京"),
+                ("佐藤さくら", "大阪"), ("김민준", "서울"), ("שָׁלוֹם כהן-לוי", "תל אביב"), ("مُحَمَّد العَلِي", "دبي"),
+                ("สมชาย ใจดี", "กรุงเทพ"), ("राहुल शर्मा", "मुंबई"), ("தமிழ் கா", "சென்னை"), ("😀 𠮷野家", "ＡＢＣ"),
+                ("a\u200bb\u200f", "x")]
+        with open(os.path.join(self.dir, "Columns.java"), "w", encoding="utf-8") as f:
+            f.write("import java.io.*;\npublic class Columns {\n" + methods +
+                    "public static void main(String[] a) throws IOException {\n"
+                    "  BufferedReader in = new BufferedReader(new InputStreamReader(System.in, \"UTF-8\"));\n"
+                    "  PrintStream out = new PrintStream(System.out, true, \"UTF-8\");\n"
+                    "  for (String l; (l = in.readLine()) != null; ) {\n"
+                    "    String[] f = l.split(\"\\t\");\n"
+                    "    out.println(columns(f[0]) + \"\\t\" + row(f[0], f[1], \"1 234,56\"));\n"
+                    "  }\n}\n}\n")
+        subprocess.run(["javac", "-encoding", "UTF-8", "-d", self.dir, os.path.join(self.dir, "Columns.java")],
+                       check=True, timeout=300)
+        out = subprocess.run(["java", "-cp", self.dir, "Columns"], input="".join(f"{n}\t{c}\n" for n, c in rows),
+                             capture_output=True, encoding="utf-8", check=True, timeout=300).stdout
+
+        def columns(text):  # as a terminal counts them
+            return sum(0 if unicodedata.category(c) in ("Mn", "Me", "Cf") else
+                       2 if unicodedata.east_asian_width(c) in "WF" else 1 for c in text)
+
+        for (name, _), line in zip(rows, out.splitlines(), strict=True):
+            counted, row = line.split("\t")
+            self.assertEqual(int(counted), columns(name), name)
+            self.assertTrue(row.endswith(" 1 234,56"), row)
+            self.assertEqual(columns(row), 48, row)
 
 
 if __name__ == "__main__":
