@@ -7,6 +7,7 @@
 
 #include "cli/page_list.h"
 #include "job/options.h"
+#include "job/paper_sizes.h"
 #include "platform/spool_turn.h"
 #include "platform/text.h"
 #include "print/page_fit.h"
@@ -409,13 +410,8 @@ std::string FitText(const ReportResult& result) {
 
 std::string PaperWarning(const ReportResult& result, std::string_view form) {
   if (result.paper_given_width <= 0 || result.paper_given_length <= 0) return {};
-  const auto size = [](int width, int length) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.1f x %.1f mm", width / 10.0, length / 10.0);
-    return std::string(text);
-  };
-  const std::string asked = size(result.paper_asked_width, result.paper_asked_length);
-  return "warning: printed on " + size(result.paper_given_width, result.paper_given_length) +
+  const std::string asked = Millimetres(result.paper_asked_width, result.paper_asked_length);
+  return "warning: printed on " + Millimetres(result.paper_given_width, result.paper_given_length) +
          " paper: the printer does not give " + (form.empty() ? "the " + asked + " asked" : std::string(form) + " (" + asked + ")");
 }
 

@@ -370,8 +370,7 @@ bool PrepareOutput(const std::u16string& file, std::u16string& full, std::string
     return false;
   }
   const bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
-  UniqueHandle output(opened);
-  output.reset();
+  CloseHandle(opened);
   if (!existed) DeleteFileW(buffer.data());
   return true;
 }

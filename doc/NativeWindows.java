@@ -184,27 +184,33 @@ public class NativeWindows {
      */
     private static void loadCopy(File folder, byte[] dll, boolean fresh, File[] copy) throws IOException {
         File target = new File(folder, DLL);
+        String path = target.getAbsolutePath();
         String why = "";
-        for (int attempt = 0; attempt < 2; ++attempt) {
-            if (attempt > 0 || !sameBytes(target, dll)) copyInto(folder, dll, fresh);
+        // A copy there already is read once, while held; it is written (again) when
+        // it is missing or holds other bytes, at most twice.
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            if (attempt > 0 || fresh) copyInto(folder, dll, fresh);
             InputStream held;
             try {
-                held = new FileInputStream(target);
+                held = new FileInputStream(path);
             } catch (IOException e) {
                 why = "cannot be read: " + e.getMessage();
                 continue;
             }
+            boolean same = false;
             try {
-                why = "holds other bytes than the jar's";
-                if (!sameBytes(held, dll)) continue;
-                copy[0] = target;
-                System.load(target.getAbsolutePath());
-                return;
+                same = sameBytes(held, dll);
+                if (same) {
+                    copy[0] = target;
+                    System.load(path);
+                }
             } finally {
-                held.close();
+                closeQuietly(held);
             }
+            if (same) return;
+            why = "holds other bytes than the jar's";
         }
-        throw new IOException(target.getAbsolutePath() + " " + why + ", even after it was written again");
+        throw new IOException(path + " " + why + ", even after it was written again");
     }
 
     /** A new folder in `parent`, made now by this virtual machine under a name no one knew. */
@@ -291,6 +297,15 @@ public class NativeWindows {
             }
         } catch (IOException e) {
             return false;
+        }
+    }
+
+    /** Closes `in`; a failure to close what was only read loses nothing. */
+    private static void closeQuietly(InputStream in) {
+        try {
+            in.close();
+        } catch (IOException e) {
+            // nothing was written
         }
     }
 

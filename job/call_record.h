@@ -5,6 +5,7 @@
 #ifndef QUILLET_JOB_CALL_RECORD_H
 #define QUILLET_JOB_CALL_RECORD_H
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -57,6 +58,12 @@ struct CallRecord {
   std::function<bool(const FileIdentity& identity)> reads_file;
   // The reports and configuration files this call has opened.
   std::vector<FileIdentity> files_read;
+
+  // Whether the call has opened, or is to open, the file of `identity`.
+  bool Reads(const FileIdentity& identity) const {
+    return std::find(files_read.begin(), files_read.end(), identity) != files_read.end() ||
+           (reads_file && reads_file(identity));
+  }
 
   // A configuration file that was the job's config_path when a report ended:
   // scratch disposition deletes it at the end of the call, and only when every

@@ -529,12 +529,7 @@ void ApplyOption(PrintJob& job, CallRecord& call, std::int32_t id, char* value, 
     case kLog: {
       // The log file is emptied when it opens: never a file this call reads.
       FileIdentity identity;
-      bool read = false;
-      if (IdentifyPath(value, nullptr, identity)) {
-        for (const FileIdentity& file : call.files_read) read = read || file == identity;
-        read = read || (call.reads_file && call.reads_file(identity));
-      }
-      if (read) {
+      if (IdentifyPath(value, nullptr, identity) && call.Reads(identity)) {
         Refuse(call, std::string(value) + " is a report or configuration file of this call: not opened as the trace log");
       } else {
         OpenTraceFile(value);

@@ -72,10 +72,6 @@ const PaperSize* FindPaperByName(const char* form) {
 
 std::int32_t PaperTenths(double mm) { return static_cast<std::int32_t>(std::lround(mm * 10.0)); }
 
-namespace {
-
-// Within `tolerance` tenths of a millimetre each way; compared in 64 bits, since
-// the job's sizes are any 32-bit value.
 bool Near(std::int32_t a_width, std::int32_t a_length, std::int32_t b_width, std::int32_t b_length,
           std::int64_t tolerance) {
   const std::int64_t dw = static_cast<std::int64_t>(a_width) - b_width;
@@ -83,14 +79,16 @@ bool Near(std::int32_t a_width, std::int32_t a_length, std::int32_t b_width, std
   return dw >= -tolerance && dw <= tolerance && dl >= -tolerance && dl <= tolerance;
 }
 
-bool RowFits(const PaperSize& row, std::int32_t width, std::int32_t length) {
-  return Near(width, length, PaperTenths(row.width_mm), PaperTenths(row.length_mm), 1);
-}
-
 std::string Millimetres(std::int32_t width, std::int32_t length) {
   char text[64];
   std::snprintf(text, sizeof text, "%.1f x %.1f mm", width / 10.0, length / 10.0);
   return text;
+}
+
+namespace {
+
+bool RowFits(const PaperSize& row, std::int32_t width, std::int32_t length) {
+  return Near(width, length, PaperTenths(row.width_mm), PaperTenths(row.length_mm), 1);
 }
 
 }  // namespace

@@ -31,6 +31,13 @@ const PaperSize* FindPaperById(std::int32_t id);
 // A row's size in tenths of a millimetre, rounded to the nearest tenth.
 std::int32_t PaperTenths(double mm);
 
+// Whether two sizes in tenths of a millimetre lie within `tolerance` tenths of
+// each other each way (compared in 64 bits: a job's sizes are any 32-bit value).
+bool Near(std::int32_t a_width, std::int32_t a_length, std::int32_t b_width, std::int32_t b_length,
+          std::int64_t tolerance);
+// A size in tenths of a millimetre as "W x L mm", to one decimal.
+std::string Millimetres(std::int32_t width, std::int32_t length);
+
 // The row for a paper of `width` by `length` tenths of a millimetre, or null.
 // A row matches when both its width and its length, rounded to tenths of a
 // millimetre, lie within one tenth of the job's: lengths given in inches are

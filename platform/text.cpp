@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "text/utf8.h"
+
 namespace quillet {
 namespace {
 
@@ -10,21 +12,8 @@ constexpr char16_t kReplacement = 0xFFFD;
 bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 
 void AppendUtf8(std::string& out, std::uint32_t code) {
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (code >> 18));
-    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
+  unsigned char bytes[4];
+  out.append(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(EncodeUtf8(code, bytes)));
 }
 
 }  // namespace

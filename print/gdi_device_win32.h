@@ -32,8 +32,6 @@ class GdiPrintDevice final : public PrintDevice {
   // left: the driver's, and the device's own.
   const std::vector<HFONT>& fonts_made() const { return fonts_made_; }
   const std::vector<HFONT>& linked_fonts_made() const { return shaping_.fonts_made(); }
-  // Replaces the system's font links (tests).
-  void SetFontLinks(FontLinkTable links) { shaping_.SetLinks(std::move(links)); }
 
   std::int32_t OpenReport(const char* path, const char16_t* wide_path) override;
   void CloseReport(std::int32_t file) override;

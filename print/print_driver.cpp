@@ -50,9 +50,7 @@ const char* OutputRefusal(const CallRecord& call, const FileIdentity* report) {
   if (!IdentifyPath(nullptr, call.output_path, output)) return nullptr;
   if (report != nullptr && output == *report) return "it is the report itself";
   if (IsTraceFile(output)) return "it is the trace log";
-  bool read = std::find(call.files_read.begin(), call.files_read.end(), output) != call.files_read.end();
-  read = read || (call.reads_file && call.reads_file(output));
-  return read ? "it is a report or configuration file of this call" : nullptr;
+  return call.Reads(output) ? "it is a report or configuration file of this call" : nullptr;
 }
 
 void DestroyCancelDialog(PrintDevice& device) {
@@ -103,8 +101,9 @@ class Report {
   bool SpoolerFailed(const char* name, int result);
   // Tells a page the printer gives that is not the paper the job asked for.
   void CheckPaper(DeviceContext dc);
-  // --pages: the report's pages, read from a handle of its own.
-  int CountReportPages();
+  // MeasureReport of the report, read from a handle of its own (for fitting,
+  // and the page count that --pages needs).
+  ReportMeasure MeasureOwnCopy(int lines_per_page, bool columns);
   // Notes the columns of a printed line, `inked` (blanks at its end left out),
   // and counts it when its characters reach beyond the right edge.
   void CountCut(int inked);
@@ -195,7 +194,7 @@ ReportOutcome Report::Print() {
   if (!call_.pages.empty()) {
     // A selection of none of the report's pages is known before anything is
     // started, and touches nothing (the output file among them).
-    result.pages = CountReportPages();
+    result.pages = MeasureOwnCopy(lines_per_page_, /*columns=*/false).pages;
     bool any = false;
     for (int page = 1; page <= result.pages && !any; ++page) any = PageSelected(call_.pages, page);
     if (!any) {
@@ -278,25 +277,23 @@ void Report::CheckPaper(DeviceContext dc) {
   int given_width = MulDiv(width, 254, dpi_x);
   int given_length = MulDiv(height, 254, dpi_y);
   if (job_.orientation == 2) std::swap(given_width, given_length);
-  const auto near = [](long long a, long long b) { return a - b <= 10 && b - a <= 10; };
-  if (near(given_width, asked.width) && near(given_length, asked.length)) return;
+  if (Near(given_width, given_length, asked.width, asked.length, 10)) return;
   result.paper_asked_width = asked.width;
   result.paper_asked_length = asked.length;
   result.paper_given_width = given_width;
   result.paper_given_length = given_length;
-  Trace("PrintReport() paper asked %s (%.1f x %.1f mm), the printer gives %.1f x %.1f mm\n",
-        AskedPaperText(job_.form_id, job_.paper_width, job_.paper_length).c_str(), asked.width / 10.0,
-        asked.length / 10.0, given_width / 10.0, given_length / 10.0);
+  Trace("PrintReport() paper asked %s (%s), the printer gives %s\n",
+        AskedPaperText(job_.form_id, job_.paper_width, job_.paper_length).c_str(),
+        Millimetres(asked.width, asked.length).c_str(), Millimetres(given_width, given_length).c_str());
 }
 
-int Report::CountReportPages() {
-  // Paged as the line loop pages it, from a handle of its own.
+ReportMeasure Report::MeasureOwnCopy(int lines_per_page, bool columns) {
   ReportInput reading;
   reading.Open(device_.OpenReport(call_.report_path, call_.report_path_wide), job_);
-  if (reading.file == kReportOpenError) return 0;
-  const int pages = MeasureReport(reading, lines_per_page_).pages;
+  if (reading.file == kReportOpenError) return {};
+  const ReportMeasure measure = MeasureReport(reading, lines_per_page, columns);
   device_.CloseReport(reading.file);
-  return pages;
+  return measure;
 }
 
 void Report::CountCut(int inked) {
@@ -371,13 +368,7 @@ PageGrid Report::GridAt(DeviceContext dc, const FontSpec& base, int half_points)
 int Report::ChooseFit(DeviceContext dc, const FontSpec& base) {
   // The report is read once to measure it, from a handle of its own, and then
   // printed from the one the driver holds.
-  ReportMeasure measure;
-  ReportInput reading;
-  reading.Open(device_.OpenReport(call_.report_path, call_.report_path_wide), job_);
-  if (reading.file != kReportOpenError) {
-    measure = MeasureReport(reading);
-    device_.CloseReport(reading.file);
-  }
+  const ReportMeasure measure = MeasureOwnCopy(kNoPageLength, /*columns=*/true);
   int half_points = ChooseFitSize(measure, [&](int size) { return GridAt(dc, base, size); });
   if (half_points == 0) half_points = kFitSmallest;  // printed anyway, and the cut lines told
   result.fit_half_points = half_points;
@@ -422,9 +413,7 @@ bool Report::PrintLines(DeviceContext dc) {
       continue;
     }
     if (step.skipped == PageStep::Skip::kFormFeedAfterFullPage) {
-      Trace("Skipping FORM_FEED after a full page\n");
-      printed_.Take(step, 0);
-      continue;
+      Trace("Skipping FORM_FEED after a full page\n");  // it still ends the report's own page
     }
     if (step.starts_page && !StartNewPage(dc)) return false;
 
@@ -481,7 +470,7 @@ void Report::PrintAnsiLine(const ReportLine& line, int count) {
   DecodeLine(line.text, count, decoded);
   // Letters and marks that the code page's bytes cannot show one to a column
   // are laid out as the same line in UTF-8 would be.
-  if (!job_.raw && !job_.oem && !job_.ansi && AnsiLineAsUnicode(decoded, *ansi_text_)) {
+  if (input_.detect && AnsiLineAsUnicode(decoded, *ansi_text_)) {
     PrintLaidOut(*ansi_text_);
     return;
   }

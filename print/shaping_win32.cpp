@@ -82,6 +82,17 @@ bool Joins(char32_t c) {
 
 const MAT2 kIdentity = {{0, 1}, {0, 0}, {0, 0}, {0, 1}};
 
+// The cells of clusters [first, end) from the leftmost to the rightmost (the
+// first cluster's alone when the range is empty).
+void Cover(const ClusterCells* clusters, int first, int end, int& left, int& right) {
+  left = clusters[first].x;
+  right = left + clusters[first].width;
+  for (int k = first + 1; k < end; ++k) {
+    left = std::min(left, clusters[k].x);
+    right = std::max(right, clusters[k].x + clusters[k].width);
+  }
+}
+
 }  // namespace
 
 // One face of a chain: the font (the driver's own for the first) and the
@@ -94,6 +105,24 @@ struct ShapingFonts::Face {
   WORD space = 0xFFFF;  // its glyph for a blank, 0xFFFF when unknown
   int default_glyph = -1;  // the glyph it draws for a character it lacks, -1 until read
   ~Face() { ScriptFreeCache(&cache); }
+
+  // A glyph's ink box, asked of the device context (where this face is
+  // selected) once a report; null when the font does not say.
+  const GLYPHMETRICS* Ink(HDC dc, WORD glyph) {
+    const auto [found, added] = ink.try_emplace(glyph);
+    if (added) {
+      found->second.known = GetGlyphOutlineW(dc, glyph, GGO_METRICS | GGO_GLYPH_INDEX, &found->second.metrics, 0,
+                                             nullptr, &kIdentity) != GDI_ERROR;
+    }
+    return found->second.known ? &found->second.metrics : nullptr;
+  }
+
+ private:
+  struct InkBox {
+    bool known = false;
+    GLYPHMETRICS metrics{};
+  };
+  std::unordered_map<WORD, InkBox> ink;
 };
 
 // The selected font and the faces linked behind it, with what each has.
@@ -177,11 +206,6 @@ const std::vector<std::u16string>& FontLinkTable::Linked(const std::u16string& f
 
 ShapingFonts::ShapingFonts() = default;
 ShapingFonts::~ShapingFonts() = default;
-
-void ShapingFonts::SetLinks(FontLinkTable links) {
-  links_ = std::move(links);
-  links_read_ = true;
-}
 
 void ShapingFonts::Forget(HFONT selected) {
   if (chains_.count(selected) != 0) DrawHeld();
@@ -431,12 +455,7 @@ void ShapingFonts::PutShapedText(HDC dc, int y, const char16_t* text, int length
     if (faces[first] < 0) {
       // No face has it: the selected face's box, once, on the cells.
       run.face = 0;
-      run.left = clusters[first].x;
-      run.right = clusters[first].x + clusters[first].width;
-      for (int k = first; k < end; ++k) {
-        run.left = std::min(run.left, clusters[k].x);
-        run.right = std::max(run.right, clusters[k].x + clusters[k].width);
-      }
+      Cover(clusters, first, end, run.left, run.right);
       SelectObject(dc, chain.faces[0]->font);
       ABC abc;
       int width = 0;
@@ -547,10 +566,8 @@ bool ShapingFonts::ShapeRun(HDC dc, Chain& chain, int face_index, const SCRIPT_A
       mark[g] = marks == characters || attrs[g].fDiacritic || attrs[g].fZeroWidth || advances[g] == 0;
       // A fixed-pitch face's mark keeps a whole advance and draws its ink over
       // the cell before its origin.
-      GLYPHMETRICS ink;
-      if (!mark[g] && marks > 0 && g != group_base(s, e) &&
-          GetGlyphOutlineW(dc, glyphs[g], GGO_METRICS | GGO_GLYPH_INDEX, &ink, 0, nullptr, &kIdentity) != GDI_ERROR)
-        mark[g] = ink.gmptGlyphOrigin.x + static_cast<int>(ink.gmBlackBoxX) <= 0;
+      const GLYPHMETRICS* ink = !mark[g] && marks > 0 && g != group_base(s, e) ? face.Ink(dc, glyphs[g]) : nullptr;
+      if (ink != nullptr) mark[g] = ink->gmptGlyphOrigin.x + static_cast<int>(ink->gmBlackBoxX) <= 0;
     }
     s = e;
   }
@@ -561,20 +578,13 @@ bool ShapingFonts::ShapeRun(HDC dc, Chain& chain, int face_index, const SCRIPT_A
   out.ids.assign(glyphs.begin(), glyphs.begin() + count);
   out.x.assign(static_cast<std::size_t>(count), 0);
   out.y.assign(static_cast<std::size_t>(count), y);
-  out.left = clusters[first_cluster].x;
-  out.right = out.left + clusters[first_cluster].width;
-  for (int k = first_cluster; k < end_cluster; ++k) {
-    out.left = std::min(out.left, clusters[k].x);
-    out.right = std::max(out.right, clusters[k].x + clusters[k].width);
-  }
+  Cover(clusters, first_cluster, end_cluster, out.left, out.right);
 
   // Placement groups: the fewest characters that are whole clusters of the
   // grid and whole groups of the engine; a joining script's run is one.
   int k = first_cluster;
   for (int s = 0; s < n;) {
     int e = n;
-    int left = clusters[k].x;
-    int right = clusters[k].x + clusters[k].width;
     if (!joined) {
       // Grow to the next cluster start where the engine's groups also part.
       for (int next = k + 1; next < end_cluster; ++next) {
@@ -585,11 +595,12 @@ bool ShapingFonts::ShapeRun(HDC dc, Chain& chain, int face_index, const SCRIPT_A
         }
       }
     }
-    while (k < end_cluster && clusters[k].unit - from < e) {
-      left = std::min(left, clusters[k].x);
-      right = std::max(right, clusters[k].x + clusters[k].width);
-      ++k;
-    }
+    int group_end_cluster = k;
+    while (group_end_cluster < end_cluster && clusters[group_end_cluster].unit - from < e) ++group_end_cluster;
+    int left = 0;
+    int right = 0;
+    Cover(clusters, k, group_end_cluster, left, right);
+    k = group_end_cluster;
     const int lo = group_first(s, e);
     const int hi = group_end(s, e);
     int pen = 0;
@@ -614,16 +625,13 @@ bool ShapingFonts::ShapeRun(HDC dc, Chain& chain, int face_index, const SCRIPT_A
         if (!mark[b]) base = b;
       for (int b = g - step; b >= lo && b < hi && base < 0; b -= step)
         if (!mark[b]) base = b;
-      GLYPHMETRICS mark_ink;
-      GLYPHMETRICS base_ink;
-      if (GetGlyphOutlineW(dc, glyphs[g], GGO_METRICS | GGO_GLYPH_INDEX, &mark_ink, 0, nullptr, &kIdentity) ==
-          GDI_ERROR)
-        continue;
+      const GLYPHMETRICS* const mark_ink = face.Ink(dc, glyphs[g]);
+      if (mark_ink == nullptr) continue;
       int centre = (left + right) / 2;
-      if (base >= 0 && GetGlyphOutlineW(dc, glyphs[base], GGO_METRICS | GGO_GLYPH_INDEX, &base_ink, 0, nullptr,
-                                        &kIdentity) != GDI_ERROR)
-        centre = out.x[base] + base_ink.gmptGlyphOrigin.x + static_cast<int>(base_ink.gmBlackBoxX) / 2;
-      out.x[g] = centre - mark_ink.gmptGlyphOrigin.x - static_cast<int>(mark_ink.gmBlackBoxX) / 2;
+      const GLYPHMETRICS* const base_ink = base >= 0 ? face.Ink(dc, glyphs[base]) : nullptr;
+      if (base_ink != nullptr)
+        centre = out.x[base] + base_ink->gmptGlyphOrigin.x + static_cast<int>(base_ink->gmBlackBoxX) / 2;
+      out.x[g] = centre - mark_ink->gmptGlyphOrigin.x - static_cast<int>(mark_ink->gmBlackBoxX) / 2;
     }
     s = e;
   }

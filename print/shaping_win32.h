@@ -31,11 +31,12 @@ class FontLinkTable {
  public:
   // Reads the links of the machine.
   static FontLinkTable FromRegistry();
-  // Links given as registry values would hold them (tests).
-  void Add(const std::u16string& face, const std::u16string& multi_sz);
   const std::vector<std::u16string>& Linked(const std::u16string& face) const;
 
  private:
+  // One face's links, as its registry value (REG_MULTI_SZ) holds them.
+  void Add(const std::u16string& face, const std::u16string& multi_sz);
+
   std::map<std::u16string, std::vector<std::u16string>> faces_;  // by lower-case face name
 };
 
@@ -77,8 +78,6 @@ class ShapingFonts {
 
   // Every font made for a linked face, for checks that none is left.
   const std::vector<HFONT>& fonts_made() const { return fonts_made_; }
-  // Replaces the registry's links (tests).
-  void SetLinks(FontLinkTable links);
 
  private:
   struct Face;

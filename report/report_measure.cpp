@@ -20,7 +20,7 @@ void ReportMeasure::Take(const PageStep& step, int inked, bool printed) {
   }
 }
 
-ReportMeasure MeasureReport(ReportInput& input, int lines_per_page) {
+ReportMeasure MeasureReport(ReportInput& input, int lines_per_page, bool columns) {
   ReportMeasure measure;
   Pager pager(lines_per_page);
   auto line = std::make_unique<ReportLine>();
@@ -33,7 +33,7 @@ ReportMeasure MeasureReport(ReportInput& input, int lines_per_page) {
     if (status == CTL_EOF) break;
     const PageStep step = pager.Take(count, status);
     int inked = 0;
-    if (step.row >= 0) {
+    if (step.row >= 0 && columns) {
       if (line->unicode) {
         DecodeUnicodeLine(line->text, count, line->positions, *unicode);
         LayOutLine(TextLine{unicode->text, unicode->bytes, unicode->attrs, unicode->plain}, *grid);

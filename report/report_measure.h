@@ -22,8 +22,9 @@ struct ReportMeasure {
 
 // Reads the report open in `input` to its end, the lines placed by the pager
 // as the driver prints them on pages of `lines_per_page` rows, columns as the
-// grid counts them (tabs, wide characters, marks).
-ReportMeasure MeasureReport(ReportInput& input, int lines_per_page = kNoPageLength);
+// grid counts them (tabs, wide characters, marks). Without `columns` the lines
+// are only paged, not laid out, and `widest` stays 0.
+ReportMeasure MeasureReport(ReportInput& input, int lines_per_page = kNoPageLength, bool columns = true);
 
 }  // namespace quillet
 

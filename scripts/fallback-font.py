@@ -150,16 +150,16 @@ def merge(out, base_path, cjk_path):
 
     # The glyphs that get a name come right behind the base's.
     room = MOST_POST_BYTES - len(base_post)
-    named = []
+    named, chosen = [], set()
     for code in naming_order(codes):
         name = added[cjk_cmap[code]]
-        if name in named:
+        if name in chosen:
             continue
         room -= 3 + len(name)  # its index, its length and its letters
         if room < 0:
             break
         named.append(name)
-    chosen = set(named)
+        chosen.add(name)
     order = base_order + named + [n for n in added.values() if n not in chosen]
     base.setGlyphOrder(order)
     glyf.glyphOrder = order

@@ -8,7 +8,6 @@
 namespace quillet {
 namespace {
 
-constexpr char32_t kTab = 0x09;
 constexpr char32_t kSoftHyphen = 0xAD;
 constexpr char32_t kZeroWidthNonJoiner = 0x200C;
 constexpr char32_t kZeroWidthJoiner = 0x200D;

@@ -9,6 +9,7 @@
 namespace quillet {
 
 constexpr int kTabStop = 8;
+constexpr char32_t kTab = 0x09;
 
 // The column that a tab at `column` moves the next character to.
 constexpr int NextTabStop(int column) { return (column / kTabStop + 1) * kTabStop; }

@@ -13,7 +13,6 @@
 namespace quillet {
 namespace {
 
-constexpr char32_t kTab = 0x09;
 constexpr char32_t kBlank = 0x20;
 constexpr int kNoField = -1;
 
@@ -35,6 +34,8 @@ struct Cluster {
 
 struct Work {
   char32_t chars[kLineCharacters];
+  std::uint8_t columns[kLineCharacters];  // each character's, set as clusters are placed
+  bool drawn[kLineCharacters];
   std::uint8_t levels[kLineCharacters];
   Cluster clusters[kLineCharacters];
   int order[kLineCharacters];  // clusters to draw (or tabs), left to right as shown
@@ -110,14 +111,17 @@ void PlaceClusters(Work& w, int* inked) {
     c.traits = 0;
     if (c.tab) {
       c.width = NextTabStop(column) - column;
+      for (int k = 0; k < c.count; ++k) w.drawn[c.first + k] = false;  // a tab moves, prints nothing
     } else {
       int drawn = 0;
       for (int k = 0; k < c.count; ++k) {
-        const char32_t ch = w.chars[c.first + k];
-        const std::uint8_t traits = CharacterTraits(ch);
+        const int i = c.first + k;
+        const std::uint8_t traits = CharacterTraits(w.chars[i]);
+        w.columns[i] = static_cast<std::uint8_t>(CharacterColumns(w.chars[i]));
+        w.drawn[i] = (traits & kDrawn) != 0;
         c.traits |= traits;
         drawn += traits & kDrawn;
-        c.width += CharacterColumns(ch);
+        c.width += w.columns[i];
       }
       if (drawn > 1) c.traits |= kNeedsEngine;
       if (!c.blank && c.width > 0) *inked = column + c.width;
@@ -220,7 +224,7 @@ class RunWriter {
     GridRun& run = Begin(from);
     for (int k = from; k < to; ++k) {
       const Cluster& c = w_.clusters[w_.order[k]];
-      for (int i = c.first; i < c.first + c.count; ++i) Put(w_.chars[i]);
+      for (int i = c.first; i < c.first + c.count; ++i) Put(i);
     }
     End(run);
   }
@@ -234,7 +238,7 @@ class RunWriter {
     for (int n = 0; n < to - from; ++n) {
       const Cluster& c = w_.clusters[w_.order[run.right_to_left ? to - 1 - n : from + n]];
       out_.clusters[out_.cluster_count++] = ClusterPlace{out_.unit_count - run.first, c.shown, c.width};
-      for (int i = c.first; i < c.first + c.count; ++i) Put(w_.chars[i]);
+      for (int i = c.first; i < c.first + c.count; ++i) Put(i);
     }
     run.cluster_count = out_.cluster_count - run.first_cluster;
     End(run);
@@ -253,9 +257,12 @@ class RunWriter {
     run.units = out_.unit_count - run.first;
     if (run.units > 0) ++out_.run_count;
   }
-  void Put(char32_t c) {
-    if (!(CharacterTraits(c) & kDrawn)) return;
-    const auto columns = static_cast<std::uint8_t>(CharacterColumns(c));
+  // Character `i` of the line (its mirror, in a right-to-left run, which takes
+  // the same columns).
+  void Put(int i) {
+    if (!w_.drawn[i]) return;
+    const char32_t c = w_.chars[i];
+    const std::uint8_t columns = w_.columns[i];
     if (c >= 0x10000) {
       out_.units[out_.unit_count] = static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
       out_.advance[out_.unit_count++] = columns;
@@ -361,7 +368,6 @@ bool LayOutSimpleLine(const TextLine& line, GridLine& out) {
   out.inked = inked;
   out.run_count = 0;
   out.cluster_count = 0;
-  out.shaped = false;
   if (line.plain && n > 0) {
     GridRun& run = out.runs[out.run_count++];
     run = GridRun{};
@@ -410,7 +416,6 @@ void LayOutLine(const TextLine& line, GridLine& out) {
   out.unit_count = 0;
   out.run_count = 0;
   out.cluster_count = 0;
-  out.shaped = shaped;
   RunWriter writer(w, out);
   if (shaped) {
     AddShapedRuns(w, writer);

@@ -70,8 +70,6 @@ struct GridLine {
   // Columns to the end of the last character that is not a blank: what must fit
   // across the page.
   int inked = 0;
-  // Some run is shaped (the line needs the shaping engine).
-  bool shaped = false;
 };
 
 // Lays out a line. A line that needs no shaping (every cluster one character

@@ -69,8 +69,9 @@ inline char32_t DecodeCharacter(const unsigned char*& p, const unsigned char* st
   return DecodeLongCharacter(p, stop);
 }
 
-// Writes `c` (at most U+10FFFF, no surrogate) as UTF-8 to `out`, which has room
-// for four bytes; returns the bytes written.
+// Writes `c` (at most U+10FFFF) as UTF-8 to `out`, which has room for four
+// bytes; returns the bytes written. A lone surrogate takes three bytes, as in
+// Java's modified UTF-8.
 int EncodeUtf8(char32_t c, unsigned char* out);
 
 }  // namespace quillet

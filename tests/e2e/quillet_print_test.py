@@ -19,7 +19,8 @@ import unittest
 import zipfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "support"))
-from wine_print import BIN, PDF_DIR, ROOT, WINE_RUN, new_pdfs, pdf_text, pdfs_now, wine_prefix, winpath  # noqa: E402
+from wine_print import (BIN, PDF_DIR, ROOT, WINE_RUN, new_pdfs, on_console, pdf_text, pdfs_now, wine_prefix,  # noqa: E402
+                        winpath)
 
 
 def run(*args, exe=None, stdin=None, env=None):
@@ -464,40 +465,11 @@ class QuilletPrint(unittest.TestCase):
         report comes from standard input (a file here), whose temporary copy goes."""
         report = self.report("long.txt", "".join(f"LINE {i}\n" for i in range(20000)))
         log = os.path.join(self.dir, "trace.log")
-        pid, fd = pty.fork()
-        if pid == 0:  # wine itself on the terminal (wine-run.sh would send the output to files)
-            os.environ["WINEPREFIX"] = wine_prefix()
-            os.environ["WINEDEBUG"] = "-all"
-            os.dup2(os.open(report, os.O_RDONLY), 0)
-            os.execvp("wine", ["wine", os.path.join(BIN, "quillet-print.exe"), "-printer_id=Null",
-                               "-interactive=none", f"-log={winpath(log)}", "-"])
-        def read(wait):
-            if not select.select([fd], [], [], wait)[0]:
-                return None
-            try:
-                return os.read(fd, 4096)
-            except OSError:  # the terminal is closed
-                return b""
-
-        out, sent, status = b"", False, None
-        deadline = time.time() + 120
-        while status is None and time.time() < deadline:
-            out += read(0.2) or b""
-            if not sent and b": page 3" in out:
-                os.write(fd, b"\x03")
-                sent = True
-            done, code = os.waitpid(pid, os.WNOHANG)  # Wine's server may keep the terminal open
-            if done:
-                status = code
-        while (data := read(0.5)):
-            out += data
-        if status is None:  # hung: end it, and fail below
-            os.kill(pid, signal.SIGKILL)
-            status = os.waitpid(pid, 0)[1]
-        os.close(fd)
-        text = out.decode("utf-8", "replace")
-        self.assertTrue(sent, text)
-        self.assertEqual(os.waitstatus_to_exitcode(status), 1, text)
+        console = on_console([os.path.join(BIN, "quillet-print.exe"), "-printer_id=Null", "-interactive=none",
+                              f"-log={winpath(log)}", "-"], b": page 3", stdin=report)
+        text = console.output.decode("utf-8", "replace")
+        self.assertTrue(console.pressed, text)
+        self.assertEqual(os.waitstatus_to_exitcode(console.status), 1, text)
         self.assertIn("\r(standard input): page 2", text)
         self.assertIn("quillet-print: (standard input): cancelled", text)
         self.assertIn("quillet-print: interrupted", text)

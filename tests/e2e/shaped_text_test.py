@@ -11,7 +11,7 @@ import unicodedata
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "support"))
-from wine_print import BIN, WINE_RUN, PrintingCase, new_pdfs, pdf_text, winpath  # noqa: E402
+from wine_print import BIN, WINE_RUN, PrintingCase, columns, new_pdfs, pdf_text, winpath  # noqa: E402
 
 DPI = 150       # of the page's picture
 AMOUNT_AT = 30  # the amounts' column
@@ -39,12 +39,6 @@ ROWS = [
     ("ש\b_ל\b_ו\b_ם\b_", {"underlined": 4}),
     ("\ue000", {"box": True}),  # no face has it: the box the other rows must not show
 ]
-
-
-def columns(text):
-    """The columns a terminal gives the text (wide characters two, marks none)."""
-    return sum(0 if unicodedata.category(c) in ("Mn", "Me", "Cf") else
-               2 if unicodedata.east_asian_width(c) in "WF" else 1 for c in re.sub(".\b", "", text))
 
 
 def letters(text):

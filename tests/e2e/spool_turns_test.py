@@ -4,9 +4,7 @@ files alike: quillet-print processes printing at once spool one document at a
 time and lose nothing; one killed while it spools holds the next up no longer;
 a document that finds another program spooling is started once it can be."""
 import os
-import pty
 import re
-import select
 import signal
 import subprocess
 import sys
@@ -14,7 +12,7 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "support"))
-from wine_print import BIN, WINE_RUN, PrintingCase, new_pdfs, pdf_text, wine_prefix, winpath  # noqa: E402
+from wine_print import BIN, WINE_RUN, PrintingCase, new_pdfs, on_console, pdf_text, wine_prefix, winpath  # noqa: E402
 
 QUILLET_PRINT = os.path.join(BIN, "quillet-print.exe")
 
@@ -150,26 +148,10 @@ class SpoolTurns(PrintingCase):
             waiter = subprocess.Popen([WINE_RUN, QUILLET_PRINT, "-interactive=none", f"--output={winpath(outputs[0])}",
                                        short], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
             # On a console (a pseudo-terminal), Ctrl+C once the wait is told.
-            pid, fd = pty.fork()
-            if pid == 0:
-                os.environ.update(env)
-                os.execvp("wine", ["wine", QUILLET_PRINT, f"--output={winpath(outputs[1])}", short])
-            console, sent, ended = b"", None, False
-            while not ended and time.time() < started + 60:
-                try:
-                    console += os.read(fd, 4096) if select.select([fd], [], [], 0.2)[0] else b""
-                except OSError:  # the terminal is closed
-                    pass
-                # The terminal breaks lines at its width.
-                if sent is None and b"waiting for another process" in re.sub(rb"[\r\n]", b"", console):
-                    os.write(fd, b"\x03")
-                    sent = time.time()
-                ended = os.waitpid(pid, os.WNOHANG)[0] != 0
-            interrupted = ended and sent is not None and time.time() - sent < 10
-            if not ended:
-                os.kill(pid, signal.SIGKILL)
-                os.waitpid(pid, 0)
-            os.close(fd)
+            on = on_console([QUILLET_PRINT, f"--output={winpath(outputs[1])}", short], b"waiting for another process",
+                            timeout=60)
+            console = on.output
+            interrupted = on.seconds is not None and on.seconds < 10
             _, err = waiter.communicate(timeout=180)
             waited = time.time() - started
         finally:

@@ -17,11 +17,11 @@ import shutil
 import subprocess
 import tempfile
 import time
-import unicodedata
 import unittest
 
 from jvm_support import (ARCH, JAVA_DIR, Answerer, avian, checks_passed, java, javac, unpack_release,
                          winpath)
+from wine_print import columns  # its folder is on the path once jvm_support is loaded
 
 BLOCK = re.compile(r"^```java( compile-only)?\n(.*?)^```$", re.M | re.S)
 STANDALONE = re.compile(r"^```java standalone\n(.*?)^```$", re.M | re.S)
@@ -177,10 +177,6 @@ class Docs(unittest.TestCase):
                        check=True, timeout=300)
         out = subprocess.run(["java", "-cp", self.dir, "Columns"], input="".join(f"{n}\t{c}\n" for n, c in rows),
                              capture_output=True, encoding="utf-8", check=True, timeout=300).stdout
-
-        def columns(text):  # as a terminal counts them
-            return sum(0 if unicodedata.category(c) in ("Mn", "Me", "Cf") else
-                       2 if unicodedata.east_asian_width(c) in "WF" else 1 for c in text)
 
         for (name, _), line in zip(rows, out.splitlines(), strict=True):
             counted, row = line.split("\t")

@@ -3,10 +3,16 @@ prefix of its architecture, Linux paths as Wine sees them, and the PDFs that the
 local CUPS PDF printer writes to ~/PDF."""
 import glob
 import os
+import pty
+import re
+import select
 import shutil
+import signal
 import subprocess
 import tempfile
 import time
+import types
+import unicodedata
 import unittest
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -60,6 +66,58 @@ def new_pdfs(before, expected, timeout=90):
         time.sleep(0.2)
     time.sleep(0.5)  # let the last one be written out, and any further one show
     return sorted(pdfs_now() - before, key=os.path.getmtime)
+
+
+def on_console(argv, interrupt_at, stdin=None, timeout=120):
+    """Runs wine itself with `argv` on a console (a pseudo-terminal; wine-run.sh
+    would send the output to files) in this build's prefix, `stdin` (a path) on
+    its standard input, and presses Ctrl+C once `interrupt_at` shows (the lines
+    the terminal breaks at its width joined again). What it shows is read until
+    it ends, or `timeout` seconds, when it is killed. Returns `status` (as
+    waitpid gives it), `output`, `ended`, `pressed` and `seconds` (from Ctrl+C to
+    the end; None unless both happened)."""
+    pid, fd = pty.fork()
+    if pid == 0:
+        os.environ.update(WINEPREFIX=wine_prefix(), WINEDEBUG="-all")
+        if stdin is not None:
+            os.dup2(os.open(stdin, os.O_RDONLY), 0)
+        os.execvp("wine", ["wine", *argv])
+
+    def read(wait):
+        if not select.select([fd], [], [], wait)[0]:
+            return None
+        try:
+            return os.read(fd, 4096)
+        except OSError:  # the terminal is closed
+            return b""
+
+    output, pressed, status = b"", None, None
+    deadline = time.time() + timeout
+    while status is None and time.time() < deadline:
+        output += read(0.2) or b""
+        if pressed is None and interrupt_at in re.sub(rb"[\r\n]", b"", output):
+            os.write(fd, b"\x03")
+            pressed = time.time()
+        done, code = os.waitpid(pid, os.WNOHANG)  # Wine's server may keep the terminal open
+        if done:
+            status = code
+    ended = status is not None
+    seconds = time.time() - pressed if ended and pressed is not None else None
+    while (data := read(0.5)):
+        output += data
+    if not ended:
+        os.kill(pid, signal.SIGKILL)
+        status = os.waitpid(pid, 0)[1]
+    os.close(fd)
+    return types.SimpleNamespace(status=status, output=output, ended=ended, pressed=pressed is not None,
+                                 seconds=seconds)
+
+
+def columns(text):
+    """The columns a terminal gives the text (wide characters two, marks and
+    format characters none); an overstruck character counts once."""
+    return sum(0 if unicodedata.category(c) in ("Mn", "Me", "Cf") else
+               2 if unicodedata.east_asian_width(c) in "WF" else 1 for c in re.sub(".\b", "", text))
 
 
 def pdf_text(pdf, layout=False):
